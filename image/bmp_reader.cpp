@@ -1,0 +1,275 @@
+// The BMP file, as this reader takes it. Every multi-byte field is little-endian.
+//
+//   offset  size  field          use
+//        0     2  signature      the two bytes "BM"
+//        2     4  bfSize         ignored (writers get it wrong too often)
+//        6     4  reserved       ignored
+//       10     4  bfOffBits      where the pixel data starts, counted from the start of the file
+//       14     4  biSize         length of the info header: 40, or 52, 56, 64, 108, 124 for the
+//                                longer variants, whose extra fields come after the 40 read here
+//       18     4  biWidth        signed; pixels per row
+//       22     4  biHeight       signed; positive for bottom-up rows, negative for top-down
+//       26     2  biPlanes       ignored
+//       28     2  biBitCount     8 (colour table + index bytes) or 24 (blue, green, red bytes)
+//       30     4  biCompression  0 (uncompressed)
+//       34    20  (sizes, resolution, colour counts): ignored
+//  14 + biSize  4N colour table: N entries of blue, green, red, reserved, where
+//                                N = (bfOffBits - biSize - 14) / 4; at most 256 are used
+//  bfOffBits       pixel data: rows of width pixels, each padded to a multiple of 4 bytes; as the
+//                                width is a multiple of 8, no row has padding, so the data is one
+//                                block of width x height pixels
+//
+// Checks run in a fixed order and only the first problem is reported. Every size is worked out in
+// 64 bits and compared with the real length of the file before anything is allocated, so no header
+// can make the reader ask for more memory than the file itself fills.
+#include "image/bmp_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace bmp2tvx {
+namespace {
+
+constexpr std::size_t kFileHeaderSize = 14;
+constexpr std::size_t kInfoHeaderSize = 40;
+constexpr std::size_t kHeadersSize = kFileHeaderSize + kInfoHeaderSize;  // 54
+constexpr std::int64_t kMaxTableEntries = 256;
+
+std::uint32_t ReadU32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+std::int32_t ReadI32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(ReadU32(p));
+}
+
+std::uint16_t ReadU16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+void Report(const char* format, const char* path) {
+    std::fprintf(stderr, format, path);
+}
+
+// Where everything lies in a file that has passed every check.
+struct BitmapLayout {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    bool topDown = false;
+    bool fullColor = false;
+    std::uint64_t tableOffset = 0;
+    std::int32_t tableEntries = 0;  // entries taken from the file, 0 to 256
+    std::uint64_t pixelOffset = 0;
+    std::uint64_t pixelBytes = 0;
+    std::uint64_t end = 0;  // one past the last byte the conversion needs
+};
+
+// Checks the headers (`head` holds the first min(54, fileSize) bytes of the file) against each
+// other and against the file's length. Prints the problem and returns false.
+bool CheckHeaders(const char* path, const std::uint8_t* head, std::uint64_t fileSize,
+                  BitmapLayout& layout) {
+    if (fileSize < 2 || head[0] != 'B' || head[1] != 'M') {
+        Report("%s is not a valid bitmap file.\n", path);
+        return false;
+    }
+    if (fileSize < kHeadersSize) {
+        Report("%s is truncated.\n", path);
+        return false;
+    }
+    const std::uint64_t pixelOffset = ReadU32(head + 10);
+    const std::uint64_t infoSize = ReadU32(head + 14);
+    const std::int32_t fileWidth = ReadI32(head + 18);
+    const std::int32_t fileHeight = ReadI32(head + 22);
+    const std::uint16_t bitCount = ReadU16(head + 28);
+    const std::uint32_t compression = ReadU32(head + 30);
+
+    // A shorter info header (the old 12-byte form) puts other fields where these are read.
+    if (infoSize < kInfoHeaderSize) {
+        Report("%s is not a valid bitmap file.\n", path);
+        return false;
+    }
+    if (bitCount != 8 && bitCount != 24) {
+        Report("%s is not in 8-bit or 24-bit color.\n", path);
+        return false;
+    }
+    if (fileWidth % 8 != 0 || fileHeight % 8 != 0) {
+        Report("%s does not have width or height a multiple of 8.\n", path);
+        return false;
+    }
+    if (compression != 0) {
+        Report("%s is not uncompressed.\n", path);
+        return false;
+    }
+    // The most negative 32-bit value is a multiple of 8 but has no 32-bit magnitude.
+    if (fileWidth == INT32_MIN || fileHeight == INT32_MIN) {
+        Report("%s is too large to convert.\n", path);
+        return false;
+    }
+    // The pixels cannot start inside the headers; between the headers and the pixels lies the
+    // colour table (and sometimes a gap that some writers leave).
+    const std::uint64_t tableOffset = kFileHeaderSize + infoSize;
+    if (pixelOffset < tableOffset) {
+        Report("%s is not a valid bitmap file.\n", path);
+        return false;
+    }
+    layout.fullColor = bitCount == 24;
+    layout.width = fileWidth < 0 ? -fileWidth : fileWidth;
+    layout.height = fileHeight < 0 ? -fileHeight : fileHeight;
+    layout.topDown = fileHeight < 0;
+    layout.tableOffset = tableOffset;
+    layout.tableEntries = layout.fullColor
+                              ? 0
+                              : static_cast<std::int32_t>(std::min<std::uint64_t>(
+                                    (pixelOffset - tableOffset) / 4, kMaxTableEntries));
+    layout.pixelOffset = pixelOffset;
+    layout.pixelBytes = static_cast<std::uint64_t>(layout.width) *
+                        static_cast<std::uint64_t>(layout.height) * (layout.fullColor ? 3u : 1u);
+    layout.end = pixelOffset + layout.pixelBytes;
+    if (fileSize < layout.end) {
+        Report("%s is truncated.\n", path);
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<std::uint8_t[]> Allocate(const char* path, std::uint64_t size) {
+    std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[size]);
+    if (!buffer) {
+        Report("Not enough memory to load %s.\n", path);
+    }
+    return buffer;
+}
+
+// Fills `image` from `storage`, which holds the file's first layout.end bytes.
+void FinishImage(const BitmapLayout& layout, std::unique_ptr<std::uint8_t[]> storage,
+                 SourceImage& image) {
+    image = SourceImage{};
+    image.width = layout.width;
+    image.height = layout.height;
+    image.isFullColor = layout.fullColor ? 1 : 0;
+    std::uint8_t* pixels = storage.get() + layout.pixelOffset;
+    if (layout.fullColor) {
+        image.colorPixels = pixels;
+    } else {
+        image.indexPixels = pixels;
+        image.suppliedColors = layout.tableEntries;
+        const std::uint8_t* entry = storage.get() + layout.tableOffset;
+        for (std::int32_t i = 0; i < layout.tableEntries; ++i, entry += 4) {
+            image.colorTable[static_cast<std::size_t>(i)] =
+                ColorEntry{entry[0], entry[1], entry[2]};
+        }
+    }
+    // Keep the rows bottom-up whatever order the file stored them in.
+    if (layout.topDown && layout.height > 1) {
+        const std::size_t rowBytes = layout.pixelBytes / static_cast<std::uint64_t>(layout.height);
+        std::uint8_t* low = pixels;
+        std::uint8_t* high = pixels + rowBytes * static_cast<std::size_t>(layout.height - 1);
+        for (; low < high; low += rowBytes, high -= rowBytes) {
+            std::swap_ranges(low, low + rowBytes, high);
+        }
+    }
+    image.storage = std::move(storage);
+}
+
+// Reads exactly `size` bytes unless the file ends or fails first; returns the count read, or -1.
+std::int64_t ReadFully(int fd, std::uint8_t* buffer, std::uint64_t size) {
+    std::uint64_t done = 0;
+    while (done < size) {
+        const std::size_t chunk =
+            static_cast<std::size_t>(std::min<std::uint64_t>(size - done, 1u << 30));
+        const ssize_t got = ::read(fd, buffer + done, chunk);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return -1;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::uint64_t>(got);
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+bool LoadFromDescriptor(const char* path, int fd, SourceImage& image) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        Report("Could not open %s.\n", path);
+        return false;
+    }
+    const std::uint64_t fileSize = static_cast<std::uint64_t>(info.st_size);
+    std::uint8_t head[kHeadersSize] = {};
+    const std::int64_t headRead = ReadFully(fd, head, kHeadersSize);
+    if (headRead < 0) {
+        Report("Could not read %s.\n", path);
+        return false;
+    }
+    BitmapLayout layout;
+    // A file that ends inside the headers is judged by what could be read of it.
+    const std::uint64_t knownSize = headRead < static_cast<std::int64_t>(kHeadersSize)
+                                        ? static_cast<std::uint64_t>(headRead)
+                                        : fileSize;
+    if (!CheckHeaders(path, head, knownSize, layout)) {
+        return false;
+    }
+    std::unique_ptr<std::uint8_t[]> storage = Allocate(path, layout.end);
+    if (!storage) {
+        return false;
+    }
+    std::memcpy(storage.get(), head, kHeadersSize);
+    const std::uint64_t rest = layout.end - kHeadersSize;
+    const std::int64_t got = ReadFully(fd, storage.get() + kHeadersSize, rest);
+    if (got < 0) {
+        Report("Could not read %s.\n", path);
+        return false;
+    }
+    if (static_cast<std::uint64_t>(got) != rest) {  // the file shrank while we read it
+        Report("%s is truncated.\n", path);
+        return false;
+    }
+    FinishImage(layout, std::move(storage), image);
+    return true;
+}
+
+}  // namespace
+
+bool LoadBitmap(const char* path, SourceImage& image) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        Report("Could not open %s.\n", path);
+        return false;
+    }
+    const bool loaded = LoadFromDescriptor(path, fd, image);
+    ::close(fd);
+    return loaded;
+}
+
+bool LoadBitmapFromMemory(const char* name, const std::uint8_t* data, std::size_t size,
+                          SourceImage& image) {
+    std::uint8_t head[kHeadersSize] = {};
+    if (size > 0) {
+        std::memcpy(head, data, std::min(size, kHeadersSize));
+    }
+    BitmapLayout layout;
+    if (!CheckHeaders(name, head, size, layout)) {
+        return false;
+    }
+    std::unique_ptr<std::uint8_t[]> storage = Allocate(name, layout.end);
+    if (!storage) {
+        return false;
+    }
+    std::memcpy(storage.get(), data, static_cast<std::size_t>(layout.end));
+    FinishImage(layout, std::move(storage), image);
+    return true;
+}
+
+}  // namespace bmp2tvx

@@ -1,0 +1,257 @@
+// The built executable, run as a user runs it.
+#include <sys/stat.h>
+
+#include <map>
+
+#include <gtest/gtest.h>
+
+#include "tests/test_support.h"
+
+namespace bmp2tvx::test {
+namespace {
+
+std::map<std::string, Bytes> Snapshot(const TempDir& dir) {
+    std::map<std::string, Bytes> files;
+    for (const std::string& name : ListDir(dir.path)) {
+        struct stat info {};
+        if (::stat((dir / name).c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            files[name] = ReadFile(dir / name);
+        } else {
+            files[name] = {};
+        }
+    }
+    return files;
+}
+
+Bytes Picture8(std::int32_t width, std::int32_t height, std::uint8_t modulo = 16) {
+    BmpSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.table = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+    for (std::int32_t i = 0; i < width * height; ++i) {
+        spec.pixels.push_back(static_cast<std::uint8_t>((i * 5 + i / width) % modulo));
+    }
+    return BuildBmp(spec);
+}
+
+Bytes Picture24(std::int32_t width, std::int32_t height) {
+    BmpSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.bitCount = 24;
+    for (std::int32_t i = 0; i < width * height * 3; ++i) {
+        spec.pixels.push_back(static_cast<std::uint8_t>(i * 13));
+    }
+    return BuildBmp(spec);
+}
+
+TEST(Cli, UsageWithNoArguments) {
+    TempDir dir;
+    const RunResult r = RunTool({}, dir.path);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Usage: (flags) [infile]\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(ListDir(dir.path).empty());
+}
+
+// Successful runs: the summary line, and the file's size and header.
+TEST(Cli, Conversions) {
+    const struct {
+        const char* name;
+        Bytes bmp;
+        std::vector<std::string> args;
+        const char* out;
+        const char* outputName;
+        std::size_t size;
+        Bytes header;
+    } cases[] = {
+        {"summary example",
+         Picture8(64, 32),
+         {"logo.bmp"},
+         "logo.tvx [Index] (64,32) -> [Index256] (8c,4c)\n",
+         "logo.tvx",
+         8 + 512 + 32 * 64,
+         {1, 0, 8, 0, 4, 0, 32, 0}},
+        {"Index16 of 16 x 8",
+         Picture8(16, 8),
+         {"-c4", "p.bmp"},
+         "p.tvx [Index] (16,8) -> [Index16] (2c,1c)\n",
+         "p.tvx",
+         104,
+         {0, 0, 2, 0, 1, 0, 2, 0}},
+        {"screen-sized 24-bit",
+         Picture24(240, 160),
+         {"screen.bmp"},
+         "screen.tvx [FullColor] (240,160) -> [FullColor16] (30c,20c)\n",
+         "screen.tvx",
+         8 + 76800,
+         {2, 0, 30, 0, 20, 0, 0x58, 0x02}},
+        {"tile count wraps to 0",
+         Picture8(2048, 2048),
+         {"big.bmp"},
+         "big.tvx [Index] (2048,2048) -> [Index256] (256c,256c)\n",
+         "big.tvx",
+         8 + 512 + 65536 * 64,
+         {1, 0, 0, 1, 0, 1, 0, 0}},
+        {"8-bit to FullColor16",
+         Picture8(8, 16),
+         {"-c16", "p.bmp"},
+         "p.tvx [Index] (8,16) -> [FullColor16] (1c,2c)\n",
+         "p.tvx",
+         8 + 256,
+         {2, 0, 1, 0, 2, 0, 2, 0}},
+        {"zero width",
+         Picture8(0, 16),
+         {"-c4", "p.bmp"},
+         "p.tvx [Index] (0,16) -> [Index16] (0c,2c)\n",
+         "p.tvx",
+         8 + 32,
+         {0, 0, 0, 0, 2, 0, 0, 0}},
+        {"input named like a flag",
+         Picture8(8, 8),
+         {"-c4.bmp"},
+         "-c4.tvx [Index] (8,8) -> [Index16] (1c,1c)\n",
+         "-c4.tvx",
+         8 + 32 + 32,
+         {0, 0, 1, 0, 1, 0, 1, 0}},
+        {"bad depth goes on",
+         Picture8(8, 8),
+         {"-cat.bmp"},
+         "ERROR: Invalid target color bit depth: 0.\n"
+         "-cat.tvx [Index] (8,8) -> [Index256] (1c,1c)\n",
+         "-cat.tvx",
+         8 + 512 + 64,
+         {1, 0, 1, 0, 1, 0, 1, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string input = c.args.back();
+        WriteFile(dir / input, c.bmp);
+        const RunResult r = RunTool(c.args, dir.path);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, "");
+        const Bytes file = ReadFile(dir / c.outputName);
+        EXPECT_EQ(file.size(), c.size);
+        EXPECT_EQ(Bytes(file.begin(), file.begin() + std::min<std::size_t>(8, file.size())),
+                  c.header);
+        EXPECT_EQ(ReadFile(dir / input), c.bmp);
+        EXPECT_EQ(ListDir(dir.path).size(), 2u);
+    }
+}
+
+// Every refusal: one line on standard error, exit status 1, nothing written, nothing changed.
+TEST(Cli, Refusals) {
+    const Bytes good8 = Picture8(16, 16);
+    const Bytes oldOutput = {'o', 'l', 'd'};
+    const struct {
+        const char* name;
+        std::map<std::string, Bytes> files;
+        std::vector<std::string> args;
+        const char* err;
+        const char* out;
+        long fileSizeLimit;
+    } cases[] = {
+        {"missing input", {}, {"none.bmp"}, "Could not open none.bmp.\n", "", -1},
+        {"flag after the input",
+         {{"in.bmp", good8}},
+         {"in.bmp", "-c4"},
+         "Could not open -c4.\n",
+         "",
+         -1},
+        {"not a bitmap",
+         {{"in.bmp", {'G', 'I', 'F', '8'}}},
+         {"in.bmp"},
+         "in.bmp is not a valid bitmap file.\n",
+         "",
+         -1},
+        {"truncated, old output kept",
+         {{"in.bmp", Bytes(good8.begin(), good8.end() - 1)}, {"in.tvx", oldOutput}},
+         {"in.bmp"},
+         "in.bmp is truncated.\n",
+         "",
+         -1},
+        {"path of two bytes",
+         {{"ab", good8}},
+         {"ab"},
+         "Cannot name an output file after ab: the path is shorter than 3 bytes.\n",
+         "",
+         -1},
+        {"input already ends in tvx",
+         {{"in.tvx", good8}},
+         {"in.tvx"},
+         "in.tvx already ends in tvx, so its output would replace it.\n",
+         "",
+         -1},
+        {"24-bit as Index16",
+         {{"in.bmp", Picture24(8, 8)}},
+         {"-c4", "in.bmp"},
+         "in.bmp is in 24-bit color and cannot be written as Index16.\n",
+         "",
+         -1},
+        {"24-bit as Index256",
+         {{"in.bmp", Picture24(8, 8)}},
+         {"-c8", "in.bmp"},
+         "in.bmp is in 24-bit color and cannot be written as Index256.\n",
+         "",
+         -1},
+        {"Index16 with colour 16",
+         {{"in.bmp", Picture8(16, 16, 17)}},
+         {"-c4", "in.bmp"},
+         "in.bmp uses colours above 15 and cannot be written as Index16.\n",
+         "",
+         -1},
+        {"output path is a folder",
+         {{"in.bmp", good8}},
+         {"in.bmp"},
+         "Could not open in.tvx.\n",
+         "in.tvx [Index] (16,16) -> [Index256] (2c,2c)\n",
+         -1},
+        {"disk full, old output kept",
+         {{"in.bmp", good8}, {"in.tvx", oldOutput}},
+         {"in.bmp"},
+         "Could not write in.tvx.\n",
+         "in.tvx [Index] (16,16) -> [Index256] (2c,2c)\n",
+         300},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        for (const auto& [name, bytes] : c.files) {
+            WriteFile(dir / name, bytes);
+        }
+        if (std::string(c.name) == "output path is a folder") {
+            ASSERT_EQ(::mkdir((dir / "in.tvx").c_str(), 0755), 0);
+        }
+        const auto before = Snapshot(dir);
+        const RunResult r = RunTool(c.args, dir.path, c.fileSizeLimit);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(Snapshot(dir), before);
+    }
+}
+
+// The same picture stored in other ways gives the same file.
+TEST(Cli, StorageVariantsGiveIdenticalFiles) {
+    BmpSpec spec;
+    spec.width = 24;
+    spec.height = 16;
+    spec.table = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}};
+    for (int i = 0; i < 24 * 16; ++i) {
+        spec.pixels.push_back(static_cast<std::uint8_t>((i * 7 + i / 24) % 3));
+    }
+    const Bytes reference = ConvertInMemory(BuildBmp(spec));
+    ASSERT_EQ(reference.size(), 8u + 512 + 6 * 64);
+    BmpSpec topDown = spec;
+    topDown.topDown = true;
+    BmpSpec v5 = spec;
+    v5.infoSize = 124;
+    v5.gap = 3;  // less than one entry: not counted as colours
+    EXPECT_EQ(ConvertInMemory(BuildBmp(topDown)), reference);
+    EXPECT_EQ(ConvertInMemory(BuildBmp(v5)), reference);
+}
+
+}  // namespace
+}  // namespace bmp2tvx::test

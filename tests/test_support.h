@@ -1,0 +1,63 @@
+// Helpers shared by the tests: bitmaps built in memory, scratch folders, and running the tool.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/source_image.h"
+
+namespace bmp2tvx::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A BMP to build. Pixels are given top row first, one byte per pixel (8-bit) or blue, green, red
+// (24-bit); the builder stores them bottom-up, or top-down with a negative height.
+struct BmpSpec {
+    std::int32_t width = 8;
+    std::int32_t height = 8;
+    std::uint16_t bitCount = 8;
+    std::uint32_t infoSize = 40;
+    std::uint32_t compression = 0;
+    bool topDown = false;
+    std::vector<ColorEntry> table;  // written as 4-byte entries
+    std::uint32_t gap = 0;          // bytes between the colour table and the pixels
+    Bytes pixels;                   // empty: all zero
+};
+
+Bytes BuildBmp(const BmpSpec& spec);
+
+// Overwrites a little-endian field of a built file.
+void Poke32(Bytes& file, std::size_t offset, std::uint32_t value);
+void Poke16(Bytes& file, std::size_t offset, std::uint16_t value);
+
+// A fresh folder, removed with everything in it when the object goes.
+struct TempDir {
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string path;
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+};
+
+Bytes ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const Bytes& bytes);
+bool FileExists(const std::string& path);
+std::vector<std::string> ListDir(const std::string& path);
+
+struct RunResult {
+    int status = -1;  // exit status, or -1 if the process did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Runs the built bmp2tvx with `args` (not counting the program name) in folder `cwd`. A
+// `fileSizeLimit` of 0 or more caps the size of any file the tool writes, as a full disk would.
+RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd,
+                  long fileSizeLimit = -1);
+
+// Converts one BMP held in memory in a scratch folder and returns the output file's bytes.
+Bytes ConvertInMemory(const Bytes& bmp, const std::vector<std::string>& flags = {});
+
+}  // namespace bmp2tvx::test

@@ -1,0 +1,72 @@
+// The tile image file: the bytes the handheld's display hardware takes directly.
+//
+// Every multi-byte field is an unsigned 16-bit word, little-endian; nothing is padded or aligned.
+//
+// Header, 8 bytes:
+//   offset 0  format code: 0 Index16, 1 Index256, 2 FullColor16
+//   offset 2  width in tiles  (pixel width / 8, modulo 65536)
+//   offset 4  height in tiles (pixel height / 8, modulo 65536)
+//   offset 6  tile count      ((width in tiles x height in tiles) modulo 65536)
+// The size fields are written for every format. They wrap for very large pictures, and files
+// already in use rely on exactly that; the body always holds every tile.
+//
+// Body, by format:
+//   Index16      16 palette words, then each tile in 4-bit form, 32 bytes a tile
+//   Index256     256 palette words, then each tile in 8-bit form, 64 bytes a tile
+//   FullColor16  one colour word per pixel, top row first, each row left to right
+//
+// Colour words (Color15): red in bits 0-4, green in bits 5-9, blue in bits 10-14, bit 15 clear.
+// Tiles are 8 x 8 pixels, taken in rows of tiles from the top of the picture, each row of tiles
+// left to right. Within a tile the eight pixel rows run top to bottom, each row left to right: one
+// palette index per byte in 8-bit form; in 4-bit form two pixels per byte, the left pixel in the
+// low nibble and the right pixel in the high nibble.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace bmp2tvx {
+
+enum class TargetFormat : std::uint16_t { Index16 = 0, Index256 = 1, FullColor16 = 2 };
+
+const char* TargetFormatName(TargetFormat format);
+
+using Color15 = std::uint16_t;
+
+// Drops the low three bits of each 8-bit component, with no rounding.
+constexpr Color15 ToColor15(std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+    return static_cast<Color15>((red >> 3) | ((green >> 3) << 5) | ((blue >> 3) << 10));
+}
+
+constexpr std::size_t kTileImageHeaderSize = 8;
+constexpr std::size_t kTileSide = 8;
+constexpr std::size_t kTile4Bytes = 32;
+constexpr std::size_t kTile8Bytes = 64;
+
+// Number of palette entries the format's palette block holds (0 for FullColor16).
+constexpr std::size_t PaletteEntries(TargetFormat format) {
+    return format == TargetFormat::Index16 ? 16 : format == TargetFormat::Index256 ? 256 : 0;
+}
+
+// Bytes one column of pixels adds to the body over a band of eight rows.
+constexpr std::size_t BodyBytesPerColumnBand(TargetFormat format) {
+    return format == TargetFormat::Index16 ? 4 : format == TargetFormat::Index256 ? 8 : 16;
+}
+
+// The whole file's length for a picture of the given size in pixels (multiples of 8).
+constexpr std::uint64_t TileImageFileSize(TargetFormat format, std::uint64_t width,
+                                          std::uint64_t height) {
+    return kTileImageHeaderSize + 2 * PaletteEntries(format) +
+           width * (height / kTileSide) * BodyBytesPerColumnBand(format);
+}
+
+inline void PutU16(std::uint8_t* out, std::uint16_t value) {
+    out[0] = static_cast<std::uint8_t>(value & 0xFF);
+    out[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+inline std::uint16_t GetU16(const std::uint8_t* in) {
+    return static_cast<std::uint16_t>(in[0] | (in[1] << 8));
+}
+
+}  // namespace bmp2tvx
