@@ -6,6 +6,7 @@
 
 #include "driver/settings.h"
 #include "image/bmp_reader.h"
+#include "palette/key_color.h"
 #include "tileimage/tile_encoder.h"
 #include "tileimage/tile_writer.h"
 
@@ -59,6 +60,13 @@ int RunConversion(int argc, const char* const* argv) {
     }
     if (*outputPath == inputPath) {
         return Refuse("%s already ends in tvx, so its output would replace it.\n", inputPath);
+    }
+
+    // The key colour goes to palette entry 0, which the hardware draws as transparent. A 4-bit
+    // palette block holds entries 0 to 15 only, so for Index16 the key is looked for there.
+    if (!image.isFullColor) {
+        MoveKeyColorToZero(image, settings.keyRed, settings.keyGreen, settings.keyBlue,
+                           settings.targetDepth == 4 ? 16 : 256);
     }
 
     const TargetFormat target = ChooseTarget(image, settings.targetDepth);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "driver/run.h"
 #include "driver/settings.h"
 
 namespace bmp2tvx {
@@ -85,6 +86,19 @@ TEST(OutputPath, LastThreeBytesBecomeTvx) {
     }
     EXPECT_FALSE(MakeOutputPath("ab").has_value());
     EXPECT_FALSE(MakeOutputPath("").has_value());
+}
+
+}  // namespace
+}  // namespace bmp2tvx
+
+namespace bmp2tvx {
+namespace {
+
+// Some launchers start a program with no arguments at all, not even its own name.
+TEST(Run, EmptyArgumentListPrintsUsage) {
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(RunConversion(0, nullptr), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Usage: (flags) [infile]\n");
 }
 
 }  // namespace
