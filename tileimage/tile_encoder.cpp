@@ -125,6 +125,10 @@ bool EmitTileImage(const SourceImage& image, TargetFormat format, std::span<std:
         }
     }
 
+    // A picture with no columns has no tiles and no pixels, however many rows it claims.
+    if (image.width == 0 || image.height == 0) {
+        return flush();
+    }
     if (format == TargetFormat::FullColor16) {
         const std::array<Color15, 256> words = PaletteWords(image);
         // Each row goes out in pieces as long as the buffer allows.
