@@ -225,7 +225,9 @@ TEST(Cli, Refusals) {
             ASSERT_EQ(::mkdir((dir / "in.tvx").c_str(), 0755), 0);
         }
         const auto before = Snapshot(dir);
-        const RunResult r = RunTool(c.args, dir.path, c.fileSizeLimit);
+        RunOptions options;
+        options.fileSizeLimit = c.fileSizeLimit;
+        const RunResult r = RunTool(c.args, dir.path, options);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(r.out, c.out);

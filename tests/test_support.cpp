@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -108,39 +109,48 @@ std::vector<std::string> ListDir(const std::string& path) {
 }
 
 RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd,
-                  long fileSizeLimit) {
+                  const RunOptions& options) {
     TempDir capture;
     const std::string outPath = capture / "stdout";
     const std::string errPath = capture / "stderr";
+    std::vector<std::string> words = options.prefix;
+    words.push_back(options.program);
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) {
+        argv.push_back(w.data());
+    }
+    argv.push_back(nullptr);
+
     const pid_t child = ::fork();
     if (child == 0) {
         const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
-            ::chdir(cwd.c_str()) != 0) {
+        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
             ::_exit(127);
         }
-        if (fileSizeLimit >= 0) {
-            const struct rlimit limit = {static_cast<rlim_t>(fileSizeLimit),
-                                         static_cast<rlim_t>(fileSizeLimit)};
+        if (options.asOtherUser && ::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(127);
+        }
+        if (::chdir(cwd.c_str()) != 0) {
+            ::_exit(127);
+        }
+        if (options.fileSizeLimit >= 0) {
+            const struct rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
+                                         static_cast<rlim_t>(options.fileSizeLimit)};
             ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
-        std::vector<char*> argv;
-        std::string program = BMP2TVX_PATH;
-        argv.push_back(program.data());
-        std::vector<std::string> copies = args;
-        for (std::string& a : copies) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
+        ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
     int status = 0;
-    ::waitpid(child, &status, 0);
+    struct rusage usage {};
+    ::wait4(child, &status, 0, &usage);
     RunResult result;
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.peakMemoryKiB = usage.ru_maxrss;
     const Bytes out = ReadFile(outPath);
     const Bytes err = ReadFile(errPath);
     result.out.assign(out.begin(), out.end());

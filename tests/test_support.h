@@ -11,6 +11,13 @@ namespace bmp2tvx::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Peak memory a run may reach on small inputs; sanitizers add their own shadow memory.
+#ifdef BMP2TVX_SANITIZED
+constexpr long kSmallRunMemoryKiB = 512 * 1024;
+#else
+constexpr long kSmallRunMemoryKiB = 16 * 1024;
+#endif
+
 // A BMP to build. Pixels are given top row first, one byte per pixel (8-bit) or blue, green, red
 // (24-bit); the builder stores them bottom-up, or top-down with a negative height.
 struct BmpSpec {
@@ -50,12 +57,19 @@ struct RunResult {
     int status = -1;  // exit status, or -1 if the process did not exit normally
     std::string out;
     std::string err;
+    long peakMemoryKiB = 0;  // the process's peak resident memory
 };
 
-// Runs the built bmp2tvx with `args` (not counting the program name) in folder `cwd`. A
-// `fileSizeLimit` of 0 or more caps the size of any file the tool writes, as a full disk would.
+struct RunOptions {
+    long fileSizeLimit = -1;   // 0 or more: caps the size of any file written, as a full disk
+    bool asOtherUser = false;  // run as "nobody" when we are root, so permissions apply
+    std::string program = BMP2TVX_PATH;
+    std::vector<std::string> prefix;  // arguments placed before the program (a checker, say)
+};
+
+// Runs bmp2tvx (or options.program) with `args` after the program name, in folder `cwd`.
 RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd,
-                  long fileSizeLimit = -1);
+                  const RunOptions& options = {});
 
 // Converts one BMP held in memory in a scratch folder and returns the output file's bytes.
 Bytes ConvertInMemory(const Bytes& bmp, const std::vector<std::string>& flags = {});

@@ -1,0 +1,218 @@
+// Hostile input and failing output, through the real executable: one line and exit status 1, or
+// a clean conversion; never a crash, a hang, a stray file or a changed file.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <map>
+
+#include <gtest/gtest.h>
+
+#include "tests/test_support.h"
+
+namespace bmp2tvx::test {
+namespace {
+
+// Every entry of the folder with its bytes (folders and devices as empty), to prove that nothing
+// was added, removed or changed.
+std::map<std::string, Bytes> Snapshot(const std::string& dir) {
+    std::map<std::string, Bytes> files;
+    for (const std::string& name : ListDir(dir)) {
+        struct stat info {};
+        ::lstat((dir + "/" + name).c_str(), &info);
+        files[name] = S_ISREG(info.st_mode) ? ReadFile(dir + "/" + name) : Bytes{};
+    }
+    return files;
+}
+
+Bytes Good() {
+    BmpSpec spec;
+    spec.width = 16;
+    spec.height = 8;
+    spec.table = {{0, 0, 0}, {255, 255, 255}};
+    spec.pixels.assign(128, 1);
+    return BuildBmp(spec);
+}
+
+Bytes With(std::function<void(Bytes&)> change) {
+    Bytes file = Good();
+    change(file);
+    return file;
+}
+
+auto Field32(std::size_t offset, std::uint32_t value) {
+    return [=](Bytes& f) { Poke32(f, offset, value); };
+}
+
+struct Case {
+    const char* name;
+    Bytes input;
+    const char* err;  // nullptr: the file converts
+    std::vector<std::string> flags = {};
+    std::function<void(const TempDir&)> setup = nullptr;
+    RunOptions options = {};
+    std::string inputName = "in.bmp";
+};
+
+void Check(const Case& c) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    ::chmod(dir.path.c_str(), 0777);
+    WriteFile(dir / c.inputName, c.input);
+    if (c.setup) {
+        c.setup(dir);
+    }
+    const auto before = Snapshot(dir.path);
+    std::vector<std::string> args = c.flags;
+    args.push_back(c.inputName);
+    const RunResult r = RunTool(args, dir.path, c.options);
+    EXPECT_LT(r.peakMemoryKiB, kSmallRunMemoryKiB);
+    if (c.err == nullptr) {
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(ListDir(dir.path).size(), before.size() + 1);
+        return;
+    }
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(Snapshot(dir.path), before);
+}
+
+TEST(Hostile, HeaderFieldsAtTheirExtremes) {
+    const std::uint32_t kMostNegative = 0x80000000u;
+    const Case cases[] = {
+        {"empty file", {}, "in.bmp is not a valid bitmap file.\n"},
+        {"only BM", {'B', 'M'}, "in.bmp is truncated.\n"},
+        {"width 0", With(Field32(18, 0)), nullptr},
+        {"height 0", With(Field32(22, 0)), nullptr},
+        {"width -8", With(Field32(18, static_cast<std::uint32_t>(-8))), nullptr},
+        {"height -8", With(Field32(22, static_cast<std::uint32_t>(-8))), nullptr},
+        {"width most negative", With(Field32(18, kMostNegative)),
+         "in.bmp is too large to convert.\n"},
+        {"height most negative", With(Field32(22, kMostNegative)),
+         "in.bmp is too large to convert.\n"},
+        {"width 2^30", With(Field32(18, 1u << 30)), "in.bmp is truncated.\n"},
+        {"height 2^30", With(Field32(22, 1u << 30)), "in.bmp is truncated.\n"},
+        {"65536 x 65536 in 100 bytes",
+         [] {
+             Bytes f = With([](Bytes& b) {
+                 Poke32(b, 18, 65536);
+                 Poke32(b, 22, 65536);
+             });
+             f.resize(100);
+             return f;
+         }(),
+         "in.bmp is truncated.\n"},
+        {"biSize 0", With(Field32(14, 0)), "in.bmp is not a valid bitmap file.\n"},
+        {"biSize 12", With(Field32(14, 12)), "in.bmp is not a valid bitmap file.\n"},
+        {"biSize 39", With(Field32(14, 39)), "in.bmp is not a valid bitmap file.\n"},
+        {"biSize 2^31", With(Field32(14, kMostNegative)), "in.bmp is not a valid bitmap file.\n"},
+        {"bfOffBits 0", With(Field32(10, 0)), "in.bmp is not a valid bitmap file.\n"},
+        {"bfOffBits inside the headers", With(Field32(10, 30)),
+         "in.bmp is not a valid bitmap file.\n"},
+        {"N below 0", With(Field32(10, 50)), "in.bmp is not a valid bitmap file.\n"},
+        {"bfOffBits past the end", With(Field32(10, 1u << 31)), "in.bmp is truncated.\n"},
+        {"N above 256", With([](Bytes& f) {
+             f.insert(f.begin() + 62, 300 * 4, 0x11);
+             Poke32(f, 10, 54 + 302 * 4);
+         }),
+         nullptr},
+        {"flags beyond 32 bits",
+         Good(),
+         nullptr,
+         {"-c99999999999", "-r-99999999999", "-g4294967296"}},
+    };
+    for (const Case& c : cases) {
+        Check(c);
+    }
+}
+
+TEST(Hostile, FilesystemTroubles) {
+    RunOptions asOther;
+    asOther.asOtherUser = true;
+    RunOptions fullDisk;
+    fullDisk.fileSizeLimit = 100;
+    const Case cases[] = {
+        {"input is a directory",
+         {},
+         "Could not open dir.bmp.\n",
+         {},
+         [](const TempDir& d) { ::mkdir((d / "dir.bmp").c_str(), 0755); },
+         {},
+         "dir.bmp"},
+        {"unreadable input",
+         Good(),
+         "Could not open in.bmp.\n",
+         {},
+         [](const TempDir& d) { ::chmod((d / "in.bmp").c_str(), 0); },
+         asOther},
+        {"output folder not writable",
+         Good(),
+         "Could not open out/in.tvx.\n",
+         {},
+         [](const TempDir& d) {
+             ::mkdir((d / "out").c_str(), 0555);
+             WriteFile(d / "out/in.bmp", Good());
+         },
+         asOther,
+         "out/in.bmp"},
+        {"output path is a directory",
+         Good(),
+         "Could not open in.tvx.\n",
+         {},
+         [](const TempDir& d) { ::mkdir((d / "in.tvx").c_str(), 0755); }},
+        {"output on /dev/full",
+         Good(),
+         "Could not write in.tvx.\n",
+         {},
+         [](const TempDir& d) { ASSERT_EQ(::symlink("/dev/full", (d / "in.tvx").c_str()), 0); }},
+        {"disk full keeps the old output",
+         Good(),
+         "Could not write in.tvx.\n",
+         {},
+         [](const TempDir& d) {
+             WriteFile(d / "in.tvx", {'o', 'l', 'd'});
+         },
+         fullDisk},
+        {"input ends in tvx",
+         Good(),
+         "in.tvx already ends in tvx, so its output would replace it.\n",
+         {},
+         nullptr,
+         {},
+         "in.tvx"},
+        {"input path of one byte",
+         Good(),
+         "Cannot name an output file after a: the path is shorter than 3 bytes.\n",
+         {},
+         nullptr,
+         {},
+         "a"},
+        {"input path of two bytes",
+         Good(),
+         "Cannot name an output file after ab: the path is shorter than 3 bytes.\n",
+         {},
+         nullptr,
+         {},
+         "ab"},
+    };
+    for (const Case& c : cases) {
+        if (c.inputName == "dir.bmp") {
+            // The folder itself is the input; there is no file to write first.
+            TempDir dir;
+            c.setup(dir);
+            const RunResult r = RunTool({"dir.bmp"}, dir.path);
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err, c.err);
+            EXPECT_EQ(ListDir(dir.path), std::vector<std::string>{"dir.bmp"});
+            continue;
+        }
+        Check(c);
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat("/dev/full", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+}
+
+}  // namespace
+}  // namespace bmp2tvx::test
