@@ -140,8 +140,8 @@ bool CheckHeaders(const char* path, const std::uint8_t* head, std::uint64_t file
     return true;
 }
 
-std::unique_ptr<std::uint8_t[]> Allocate(const char* path, std::uint64_t size) {
-    std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[size]);
+Storage Allocate(const char* path, std::uint64_t size) {
+    Storage buffer = AllocateStorage(size);
     if (!buffer) {
         Report("Not enough memory to load %s.\n", path);
     }
@@ -149,8 +149,7 @@ std::unique_ptr<std::uint8_t[]> Allocate(const char* path, std::uint64_t size) {
 }
 
 // Fills `image` from `storage`, which holds the file's first layout.end bytes.
-void FinishImage(const BitmapLayout& layout, std::unique_ptr<std::uint8_t[]> storage,
-                 SourceImage& image) {
+void FinishImage(const BitmapLayout& layout, Storage storage, SourceImage& image) {
     image = SourceImage{};
     image.width = layout.width;
     image.height = layout.height;
@@ -221,7 +220,7 @@ bool LoadFromDescriptor(const char* path, int fd, SourceImage& image) {
     if (!CheckHeaders(path, head, knownSize, layout)) {
         return false;
     }
-    std::unique_ptr<std::uint8_t[]> storage = Allocate(path, layout.end);
+    Storage storage = Allocate(path, layout.end);
     if (!storage) {
         return false;
     }
@@ -263,7 +262,7 @@ bool LoadBitmapFromMemory(const char* name, const std::uint8_t* data, std::size_
     if (!CheckHeaders(name, head, size, layout)) {
         return false;
     }
-    std::unique_ptr<std::uint8_t[]> storage = Allocate(name, layout.end);
+    Storage storage = Allocate(name, layout.end);
     if (!storage) {
         return false;
     }

@@ -1,7 +1,6 @@
 #include "palette/key_color.h"
 
 #include <algorithm>
-#include <array>
 #include <utility>
 
 namespace bmp2tvx {
@@ -21,17 +20,14 @@ void MoveKeyColorToZero(SourceImage& image, std::int32_t keyRed, std::int32_t ke
     }
     std::swap(image.colorTable[0], image.colorTable[static_cast<std::size_t>(keyIndex)]);
 
-    // Exchange the two numbers in every pixel through a lookup table.
-    std::array<std::uint8_t, 256> renumber{};
-    for (std::size_t i = 0; i < renumber.size(); ++i) {
-        renumber[i] = static_cast<std::uint8_t>(i);
-    }
-    renumber[0] = static_cast<std::uint8_t>(keyIndex);
-    renumber[static_cast<std::size_t>(keyIndex)] = 0;
+    // Exchange the two numbers in every pixel; written as selects so that the compiler can work
+    // on many pixels per instruction.
+    const std::uint8_t key = static_cast<std::uint8_t>(keyIndex);
     std::uint8_t* pixels = image.indexPixels;
     const std::uint64_t total = PixelCount(image);
     for (std::uint64_t i = 0; i < total; ++i) {
-        pixels[i] = renumber[pixels[i]];
+        const std::uint8_t p = pixels[i];
+        pixels[i] = p == key ? 0 : p == 0 ? key : p;
     }
 }
 

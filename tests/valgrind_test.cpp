@@ -32,6 +32,7 @@ TEST(Valgrind, EachLayoutRunsWithoutErrorsOrLeaks) {
     } cases[] = {
         {"-c4", BuildBmp(indexed)}, {"-c8", BuildBmp(indexed)}, {"-c16", BuildBmp(direct)}};
     RunOptions options;
+    options.program = BMP2TVX_DYNAMIC_PATH;
     options.prefix = {"valgrind", "-q", "--error-exitcode=99", "--leak-check=full",
                       "--errors-for-leak-kinds=definite,indirect,possible"};
     for (const auto& c : cases) {
