@@ -38,7 +38,9 @@ Storage AllocateStorage(std::uint64_t size) {
     const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(mapping);
     const std::uintptr_t aligned =
         (start + kHugePage - 1) & ~static_cast<std::uintptr_t>(kHugePage - 1);
-    ::madvise(reinterpret_cast<void*>(aligned), rounded, MADV_HUGEPAGE);
+    // Only whole huge pages are worth it: a partly used one would hold up to 2 MiB for nothing.
+    ::madvise(reinterpret_cast<void*>(aligned), static_cast<std::size_t>(size & ~(kHugePage - 1)),
+              MADV_HUGEPAGE);
     return Storage(reinterpret_cast<std::uint8_t*>(aligned), StorageRelease{mapped, mapping});
 }
 
