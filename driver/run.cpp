@@ -6,6 +6,7 @@
 
 #include "driver/settings.h"
 #include "image/bmp_reader.h"
+#include "palette/color_table.h"
 #include "palette/key_color.h"
 #include "tileimage/tile_encoder.h"
 #include "tileimage/tile_writer.h"
@@ -62,26 +63,26 @@ int RunConversion(int argc, const char* const* argv) {
         return Refuse("%s already ends in tvx, so its output would replace it.\n", inputPath);
     }
 
+    // A 24-bit picture asked for as tiles gets an exact colour table of its own colours first.
+    const SourceKind sourceKind = KindOf(image);
+    const TargetFormat target = ChooseTarget(image, settings.targetDepth);
+    if (image.isFullColor && target != TargetFormat::FullColor16 &&
+        !BuildColorTable(image, PaletteEntries(target), inputPath.c_str())) {
+        return kFailure;
+    }
+
     // The key colour goes to palette entry 0, which the hardware draws as transparent. A 4-bit
     // palette block holds entries 0 to 15 only, so for Index16 the key is looked for there.
     if (!image.isFullColor) {
         MoveKeyColorToZero(image, settings.keyRed, settings.keyGreen, settings.keyBlue,
                            settings.targetDepth == 4 ? 16 : 256);
     }
-
-    const TargetFormat target = ChooseTarget(image, settings.targetDepth);
-    if (image.isFullColor && target != TargetFormat::FullColor16) {
-        return Refuse(target == TargetFormat::Index16
-                          ? "%s is in 24-bit color and cannot be written as Index16.\n"
-                          : "%s is in 24-bit color and cannot be written as Index256.\n",
-                      inputPath);
-    }
     if (target == TargetFormat::Index16 && !FitsIndex16(image)) {
         return Refuse("%s uses colours above 15 and cannot be written as Index16.\n", inputPath);
     }
 
     std::printf("%s [%s] (%d,%d) -> [%s] (%dc,%dc)\n", outputPath->c_str(),
-                SourceKindName(KindOf(image)), image.width, image.height, TargetFormatName(target),
+                SourceKindName(sourceKind), image.width, image.height, TargetFormatName(target),
                 image.width / 8, image.height / 8);
     std::fflush(stdout);
 

@@ -24,12 +24,13 @@
 // can make the reader ask for more memory than the file itself fills.
 #include "image/bmp_reader.h"
 
+#include "image/file_read.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -176,27 +177,6 @@ void FinishImage(const BitmapLayout& layout, Storage storage, SourceImage& image
         }
     }
     image.storage = std::move(storage);
-}
-
-// Reads exactly `size` bytes unless the file ends or fails first; returns the count read, or -1.
-std::int64_t ReadFully(int fd, std::uint8_t* buffer, std::uint64_t size) {
-    std::uint64_t done = 0;
-    while (done < size) {
-        const std::size_t chunk =
-            static_cast<std::size_t>(std::min<std::uint64_t>(size - done, 1u << 30));
-        const ssize_t got = ::read(fd, buffer + done, chunk);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return -1;
-        }
-        if (got == 0) {
-            break;
-        }
-        done += static_cast<std::uint64_t>(got);
-    }
-    return static_cast<std::int64_t>(done);
 }
 
 bool LoadFromDescriptor(const char* path, int fd, SourceImage& image) {

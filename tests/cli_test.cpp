@@ -45,6 +45,19 @@ Bytes Picture24(std::int32_t width, std::int32_t height) {
     return BuildBmp(spec);
 }
 
+// Every pixel a colour of its own.
+Bytes Distinct24(std::int32_t width, std::int32_t height) {
+    BmpSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.bitCount = 24;
+    for (std::int32_t i = 0; i < width * height; ++i) {
+        spec.pixels.insert(spec.pixels.end(),
+                           {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8), 7});
+    }
+    return BuildBmp(spec);
+}
+
 TEST(Cli, UsageWithNoArguments) {
     TempDir dir;
     const RunResult r = RunTool({}, dir.path);
@@ -184,16 +197,16 @@ TEST(Cli, Refusals) {
          "in.tvx already ends in tvx, so its output would replace it.\n",
          "",
          -1},
-        {"24-bit as Index16",
+        {"24-bit with 64 colours as Index16",
          {{"in.bmp", Picture24(8, 8)}},
          {"-c4", "in.bmp"},
-         "in.bmp is in 24-bit color and cannot be written as Index16.\n",
+         "in.bmp uses 64 colours; Index16 holds at most 16.\n",
          "",
          -1},
-        {"24-bit as Index256",
-         {{"in.bmp", Picture24(8, 8)}},
+        {"24-bit with 384 colours as Index256",
+         {{"in.bmp", Distinct24(16, 24)}},
          {"-c8", "in.bmp"},
-         "in.bmp is in 24-bit color and cannot be written as Index256.\n",
+         "in.bmp uses 384 colours; Index256 holds at most 256.\n",
          "",
          -1},
         {"Index16 with colour 16",

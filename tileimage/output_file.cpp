@@ -16,13 +16,6 @@ void ReportOpen(const OutputFile& file) {
     std::fprintf(stderr, "Could not open %s.\n", file.path.c_str());
 }
 
-void ReportWrite(OutputFile& file) {
-    if (!file.failed) {
-        std::fprintf(stderr, "Could not write %s.\n", file.path.c_str());
-    }
-    file.failed = true;
-}
-
 // Puts the finished temporary file at `target`. Renaming over an existing file makes ext4 flush
 // the new file's data to disk first (to protect programs that rewrite files in place from
 // crashes), which costs more than the whole conversion. Exchanging the two names and then
@@ -38,6 +31,13 @@ bool MoveIntoPlace(const std::string& temp, const std::string& target) {
 }
 
 }  // namespace
+
+void FailOutputFile(OutputFile& file) {
+    if (!file.failed) {
+        std::fprintf(stderr, "Could not write %s.\n", file.path.c_str());
+    }
+    file.failed = true;
+}
 
 bool OpenOutputFile(const std::string& path, OutputFile& file) {
     file = OutputFile{};
@@ -92,7 +92,7 @@ bool WriteOutputFile(OutputFile& file, std::span<const std::uint8_t> bytes) {
             continue;
         }
         if (wrote <= 0) {
-            ReportWrite(file);
+            FailOutputFile(file);
             return false;
         }
         bytes = bytes.subspan(static_cast<std::size_t>(wrote));
@@ -102,14 +102,14 @@ bool WriteOutputFile(OutputFile& file, std::span<const std::uint8_t> bytes) {
 
 bool CloseOutputFile(OutputFile& file) {
     if (file.fd >= 0 && ::close(file.fd) != 0) {
-        ReportWrite(file);
+        FailOutputFile(file);
     }
     file.fd = -1;
     if (file.tempPath.empty()) {
         return !file.failed;
     }
     if (!file.failed && !MoveIntoPlace(file.tempPath, file.finalPath)) {
-        ReportWrite(file);
+        FailOutputFile(file);
     }
     if (file.failed) {
         ::unlink(file.tempPath.c_str());

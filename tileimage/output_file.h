@@ -24,6 +24,9 @@ bool OpenOutputFile(const std::string& path, OutputFile& file);
 // Appends bytes; a failure prints "Could not write %s." once and is remembered.
 bool WriteOutputFile(OutputFile& file, std::span<const std::uint8_t> bytes);
 
+// Marks the output as failed, printing "Could not write %s." unless a failure already was.
+void FailOutputFile(OutputFile& file);
+
 // Closes the file and, when every write succeeded, moves it into place. Otherwise removes the
 // temporary file. Returns whether the output is complete at its path.
 bool CloseOutputFile(OutputFile& file);

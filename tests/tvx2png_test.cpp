@@ -1,0 +1,203 @@
+// tvx2png as a user runs it, and the round trip through both tools.
+#include <png.h>
+
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "tests/test_support.h"
+
+namespace bmp2tvx::test {
+namespace {
+
+struct Picture {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    Bytes rgba;
+};
+
+Picture ReadPng(const std::string& path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    Picture picture;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) {
+        return picture;
+    }
+    image.format = PNG_FORMAT_RGBA;
+    picture.rgba.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, picture.rgba.data(), 0, nullptr)) {
+        return {};
+    }
+    picture.width = image.width;
+    picture.height = image.height;
+    return picture;
+}
+
+RunResult RunTvx2Png(const std::vector<std::string>& args, const std::string& cwd) {
+    RunOptions options;
+    options.program = TVX2PNG_PATH;
+    return RunTool(args, cwd, options);
+}
+
+std::uint8_t Widen(std::uint8_t c) {
+    return static_cast<std::uint8_t>(((c >> 3) << 3) | (c >> 5));
+}
+
+// Small files written by hand, one of each layout, and the pixels they must show.
+TEST(Tvx2Png, HandWorkedPixels) {
+    Bytes index16 = {0, 0, 1, 0, 1, 0, 1, 0, 0x1F, 0x00, 0xE0, 0x03};  // red, green
+    index16.resize(8 + 32, 0);
+    index16.push_back(0x10);  // top row: 0 then 1, then all 0
+    index16.resize(8 + 32 + 32, 0);
+    Bytes index256 = {1, 0, 1, 0, 1, 0, 1, 0};
+    index256.resize(8 + 512, 0);
+    index256[8 + 2 * 200] = 0x00;
+    index256[8 + 2 * 200 + 1] = 0x7C;  // entry 200: blue
+    index256.resize(8 + 512 + 64, 0);
+    index256[8 + 512 + 63] = 200;  // bottom-right pixel
+    Bytes full = {2, 0, 1, 0, 1, 0, 1, 0};
+    for (int i = 0; i < 64; ++i) {
+        full.insert(full.end(), {0x21, 0x04});  // red 1, green 1, blue 1
+    }
+    const struct {
+        const char* name;
+        Bytes file;
+        std::size_t pixel;
+        std::array<std::uint8_t, 4> rgba;
+        std::array<std::uint8_t, 4> elsewhere;
+    } cases[] = {
+        {"Index16", index16, 1, {0, 255, 0, 255}, {255, 0, 0, 0}},
+        {"Index256", index256, 63, {0, 0, 255, 255}, {0, 0, 0, 0}},
+        {"FullColor16", full, 5, {8, 8, 8, 255}, {8, 8, 8, 255}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        WriteFile(dir / "t.tvx", c.file);
+        const RunResult r = RunTvx2Png({"t.tvx"}, dir.path);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, std::string("t.tvx.png [") + c.name + "] (8,8) (1c,1c)\n");
+        const Picture p = ReadPng(dir / "t.tvx.png");
+        ASSERT_EQ(p.width, 8u);
+        ASSERT_EQ(p.height, 8u);
+        for (std::size_t i = 0; i < 64; ++i) {
+            const auto& want = i == c.pixel ? c.rgba : c.elsewhere;
+            EXPECT_EQ((std::array<std::uint8_t, 4>{p.rgba[4 * i], p.rgba[4 * i + 1],
+                                                   p.rgba[4 * i + 2], p.rgba[4 * i + 3]}),
+                      want)
+                << "pixel " << i;
+        }
+    }
+}
+
+TEST(Tvx2Png, Refusals) {
+    Bytes good = {1, 0, 1, 0, 1, 0, 1, 0};
+    good.resize(8 + 512 + 64, 0);
+    auto edit = [&](auto change) {
+        Bytes f = good;
+        change(f);
+        return f;
+    };
+    const struct {
+        const char* name;
+        Bytes file;
+        const char* err;
+    } cases[] = {
+        {"shorter than the header", {1, 0, 1, 0}, "t.tvx is too short to be a tile image file.\n"},
+        {"unknown format code", edit([](Bytes& f) { f[0] = 3; }),
+         "t.tvx is not a tile image file: its format code is unknown.\n"},
+        {"one byte short", edit([](Bytes& f) { f.pop_back(); }),
+         "t.tvx does not have the length its tile image header announces.\n"},
+        {"one byte long", edit([](Bytes& f) { f.push_back(0); }),
+         "t.tvx does not have the length its tile image header announces.\n"},
+        {"wrong tile count", edit([](Bytes& f) { f[6] = 2; }),
+         "t.tvx does not have the length its tile image header announces.\n"},
+        {"no tiles", edit([](Bytes& f) {
+             f = {1, 0, 0, 0, 2, 0, 0, 0};
+             f.resize(8 + 512, 0);
+         }),
+         "t.tvx has no pixels to draw.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        WriteFile(dir / "t.tvx", c.file);
+        WriteFile(dir / "t.tvx.png", {'o', 'l', 'd'});
+        const RunResult r = RunTvx2Png({"t.tvx"}, dir.path);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(ReadFile(dir / "t.tvx.png"), (Bytes{'o', 'l', 'd'}));
+        EXPECT_EQ(ListDir(dir.path).size(), 2u);
+    }
+    TempDir dir;
+    const RunResult missing = RunTvx2Png({"none.tvx", "out.png"}, dir.path);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "Could not open none.tvx.\n");
+    EXPECT_TRUE(ListDir(dir.path).empty());
+}
+
+// Random pictures through bmp2tvx and tvx2png: every pixel shows its source colour cut to five
+// bits per channel and widened again, and in the paletted layouts exactly the key colour is
+// transparent.
+TEST(RoundTrip, EveryPixelKeepsItsColour) {
+    std::mt19937 random(2024);
+    for (int round = 0; round < 24; ++round) {
+        SCOPED_TRACE(round);
+        const int depth = std::array{16, 4, 8}[static_cast<std::size_t>(round % 3)];
+        const bool direct = (round / 3) % 2 == 1;
+        const std::size_t colours = depth == 4 ? 1 + random() % 16 : 1 + random() % 256;
+        BmpSpec spec;
+        spec.width = 8 * static_cast<std::int32_t>(1 + random() % 5);
+        spec.height = 8 * static_cast<std::int32_t>(1 + random() % 4);
+        spec.topDown = random() % 2;
+        spec.bitCount = direct ? 24 : 8;
+        // Distinct colours, so that the key colour sits at one entry only.
+        std::vector<ColorEntry> palette;
+        for (std::size_t i = 0; i < colours; ++i) {
+            palette.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(random()),
+                               static_cast<std::uint8_t>(random())});
+        }
+        const std::size_t pixelCount = static_cast<std::size_t>(spec.width * spec.height);
+        std::vector<std::size_t> chosen(pixelCount);
+        for (std::size_t& c : chosen) {
+            c = random() % colours;
+        }
+        const ColorEntry key = palette[chosen[random() % pixelCount]];
+        for (std::size_t c : chosen) {
+            const ColorEntry& e = palette[c];
+            if (direct) {
+                spec.pixels.insert(spec.pixels.end(), {e.blue, e.green, e.red});
+            } else {
+                spec.pixels.push_back(static_cast<std::uint8_t>(c));
+            }
+        }
+        if (!direct) {
+            spec.table = palette;
+        }
+        TempDir dir;
+        WriteFile(dir / "r.bmp", BuildBmp(spec));
+        const RunResult convert =
+            RunTool({"-c" + std::to_string(depth), "-r" + std::to_string(key.red),
+                     "-g" + std::to_string(key.green), "-b" + std::to_string(key.blue), "r.bmp"},
+                    dir.path);
+        ASSERT_EQ(convert.status, 0) << convert.err;
+        ASSERT_EQ(RunTvx2Png({"r.tvx", "r.png"}, dir.path).status, 0);
+        const Picture p = ReadPng(dir / "r.png");
+        ASSERT_EQ(p.width, static_cast<std::uint32_t>(spec.width));
+        ASSERT_EQ(p.height, static_cast<std::uint32_t>(spec.height));
+        for (std::size_t i = 0; i < pixelCount; ++i) {
+            const ColorEntry& e = palette[chosen[i]];
+            const bool isKey = e.red == key.red && e.green == key.green && e.blue == key.blue;
+            const std::uint8_t alpha = depth != 16 && isKey ? 0 : 255;
+            ASSERT_EQ(
+                (std::array<std::uint8_t, 4>{p.rgba[4 * i], p.rgba[4 * i + 1], p.rgba[4 * i + 2],
+                                             p.rgba[4 * i + 3]}),
+                (std::array<std::uint8_t, 4>{Widen(e.red), Widen(e.green), Widen(e.blue), alpha}))
+                << "pixel " << i;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace bmp2tvx::test

@@ -1,0 +1,32 @@
+// Reading tile image files back, and drawing them as the handheld's display shows them.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "tileimage/tile_image.h"
+
+namespace bmp2tvx {
+
+// A tile image file checked against its own header; the spans point into the file's bytes.
+struct TileImageView {
+    TargetFormat format = TargetFormat::Index256;
+    std::uint32_t tilesAcross = 0;
+    std::uint32_t tilesDown = 0;
+    std::span<const std::uint8_t> palette;  // PaletteEntries(format) little-endian words
+    std::span<const std::uint8_t> body;
+};
+
+// Checks the header and that the length is exactly what it announces. Prints one line naming
+// `path` and returns false otherwise.
+bool ParseTileImage(const char* path, std::span<const std::uint8_t> bytes, TileImageView& view);
+
+// Reads a whole file; prints "Could not open %s." or "Could not read %s." and returns false.
+bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& bytes);
+
+// The picture as 8-bit RGBA, top row first: each 5-bit component widened by repeating its top
+// bits, and in the paletted layouts every pixel of index 0 fully transparent.
+std::vector<std::uint8_t> RenderRgba(const TileImageView& view);
+
+}  // namespace bmp2tvx

@@ -1,0 +1,37 @@
+// tvx2png: draws a tile image file as the handheld shows it, as a PNG.
+//
+//   tvx2png IN.tvx [OUT.png]      OUT defaults to IN with ".png" appended
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "png/png_writer.h"
+#include "tileimage/tile_encoder.h"
+#include "tileimage/tile_reader.h"
+
+int main(int argc, char** argv) {
+    using namespace bmp2tvx;
+    if (argc < 2 || argc > 3) {
+        std::printf("Usage: tvx2png IN.tvx [OUT.png]\n");
+        return argc < 2 ? 0 : 1;
+    }
+    const char* inputPath = argv[1];
+    const std::string outputPath = argc == 3 ? argv[2] : std::string(inputPath) + ".png";
+
+    std::vector<std::uint8_t> bytes;
+    TileImageView view;
+    if (!ReadWholeFile(inputPath, bytes) || !ParseTileImage(inputPath, bytes, view)) {
+        return 1;
+    }
+    if (view.tilesAcross == 0 || view.tilesDown == 0) {
+        std::fprintf(stderr, "%s has no pixels to draw.\n", inputPath);
+        return 1;
+    }
+    const std::uint32_t width = view.tilesAcross * 8;
+    const std::uint32_t height = view.tilesDown * 8;
+    std::printf("%s [%s] (%u,%u) (%uc,%uc)\n", outputPath.c_str(), TargetFormatName(view.format),
+                width, height, view.tilesAcross, view.tilesDown);
+    std::fflush(stdout);
+    const std::vector<std::uint8_t> rgba = RenderRgba(view);
+    return WritePng(outputPath, width, height, rgba.data()) ? 0 : 1;
+}
