@@ -13,18 +13,6 @@
 namespace bmp2tvx::test {
 namespace {
 
-// Every entry of the folder with its bytes (folders and devices as empty), to prove that nothing
-// was added, removed or changed.
-std::map<std::string, Bytes> Snapshot(const std::string& dir) {
-    std::map<std::string, Bytes> files;
-    for (const std::string& name : ListDir(dir)) {
-        struct stat info {};
-        ::lstat((dir + "/" + name).c_str(), &info);
-        files[name] = S_ISREG(info.st_mode) ? ReadFile(dir + "/" + name) : Bytes{};
-    }
-    return files;
-}
-
 Bytes Good() {
     BmpSpec spec;
     spec.width = 16;

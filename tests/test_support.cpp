@@ -108,6 +108,16 @@ std::vector<std::string> ListDir(const std::string& path) {
     return names;
 }
 
+std::map<std::string, Bytes> Snapshot(const std::string& dir) {
+    std::map<std::string, Bytes> files;
+    for (const std::string& name : ListDir(dir)) {
+        struct stat info {};
+        ::lstat((dir + "/" + name).c_str(), &info);
+        files[name] = S_ISREG(info.st_mode) ? ReadFile(dir + "/" + name) : Bytes{};
+    }
+    return files;
+}
+
 RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd,
                   const RunOptions& options) {
     TempDir capture;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,10 @@ Bytes ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const Bytes& bytes);
 bool FileExists(const std::string& path);
 std::vector<std::string> ListDir(const std::string& path);
+
+// Every entry of a folder with its bytes (folders, links and devices as empty), to prove that a
+// run added, removed and changed nothing.
+std::map<std::string, Bytes> Snapshot(const std::string& dir);
 
 struct RunResult {
     int status = -1;  // exit status, or -1 if the process did not exit normally
