@@ -204,3 +204,20 @@ TEST(Hostile, FilesystemTroubles) {
 
 }  // namespace
 }  // namespace bmp2tvx::test
+
+namespace bmp2tvx::test {
+namespace {
+
+// The temporary file must fit wherever the output's own name fits.
+TEST(Hostile, LongestFileName) {
+    TempDir dir;
+    const std::string name(251, 'n');
+    WriteFile(dir / (name + ".bmp"), Good());
+    const RunResult r = RunTool({name + ".bmp"}, dir.path);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(dir / (name + ".tvx")).size(), 8u + 512 + 2 * 64);
+    EXPECT_EQ(ListDir(dir.path).size(), 2u);
+}
+
+}  // namespace
+}  // namespace bmp2tvx::test

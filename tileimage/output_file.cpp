@@ -66,7 +66,12 @@ bool OpenOutputFile(const std::string& path, OutputFile& file) {
         }
     }
 
-    const std::string stem = file.finalPath + ".tmp" + std::to_string(::getpid());
+    // A short hidden name in the same folder: the rename that follows must not cross file
+    // systems, and a long output name must not make the temporary one too long.
+    const std::size_t slash = file.finalPath.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "" : file.finalPath.substr(0, slash + 1);
+    const std::string stem = folder + ".bmp2tvx-" + std::to_string(::getpid()) + ".tmp";
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string candidate = attempt == 0 ? stem : stem + "." + std::to_string(attempt);
         file.fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
