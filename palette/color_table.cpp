@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace bmp2tvx {
@@ -18,8 +20,17 @@ std::uint32_t ColorKey(const std::uint8_t* bgr) {
 bool BuildColorTable(SourceImage& image, std::size_t limit, const char* path) {
     const std::size_t width = static_cast<std::size_t>(image.width);
     const std::size_t height = static_cast<std::size_t>(image.height);
-    // One bit for each of the 2^24 colours counts them all, however many there are.
-    std::vector<std::uint64_t> seen(std::size_t{1} << 18, 0);
+    // One bit for each of the 2^24 colours counts them all, however many there are. calloc hands
+    // back fresh zero pages for a block this large, so only the pages a picture's colours touch
+    // cost anything.
+    const std::unique_ptr<std::uint64_t, decltype(&std::free)> bits(
+        static_cast<std::uint64_t*>(std::calloc(std::size_t{1} << 18, sizeof(std::uint64_t))),
+        &std::free);
+    if (!bits) {
+        std::fprintf(stderr, "Not enough memory to convert %s.\n", path);
+        return false;
+    }
+    std::uint64_t* const seen = bits.get();
     std::vector<std::uint32_t> order;
     std::size_t distinct = 0;
     for (std::size_t y0 = 0; y0 < height; y0 += 8) {
