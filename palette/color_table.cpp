@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace bmp2tvx {
@@ -67,13 +68,12 @@ bool BuildColorTable(SourceImage& image, std::size_t limit, const char* path) {
 
     // Pixel i's index goes to byte i of the same buffer: that byte is never read again, as the
     // pixels still to come start at byte 3 (i + 1) and beyond.
-    std::vector<std::uint32_t> sorted = order;
-    std::sort(sorted.begin(), sorted.end());
-    std::vector<std::uint8_t> indexOf(sorted.size());
+    // Colours sorted with their indices, for a binary search per change of colour.
+    std::vector<std::pair<std::uint32_t, std::uint8_t>> lookup;
     for (std::size_t i = 0; i < order.size(); ++i) {
-        const auto at = std::lower_bound(sorted.begin(), sorted.end(), order[i]) - sorted.begin();
-        indexOf[static_cast<std::size_t>(at)] = static_cast<std::uint8_t>(i);
+        lookup.emplace_back(order[i], static_cast<std::uint8_t>(i));
     }
+    std::sort(lookup.begin(), lookup.end());
     std::uint8_t* pixels = image.colorPixels;
     std::uint32_t lastKey = UINT32_MAX;
     std::uint8_t lastIndex = 0;
@@ -81,8 +81,9 @@ bool BuildColorTable(SourceImage& image, std::size_t limit, const char* path) {
         const std::uint32_t key = ColorKey(pixels + 3 * i);
         if (key != lastKey) {
             lastKey = key;
-            lastIndex = indexOf[static_cast<std::size_t>(
-                std::lower_bound(sorted.begin(), sorted.end(), key) - sorted.begin())];
+            lastIndex =
+                std::lower_bound(lookup.begin(), lookup.end(), std::pair{key, std::uint8_t{0}})
+                    ->second;
         }
         pixels[i] = lastIndex;
     }
