@@ -66,14 +66,14 @@ bool BuildColorTable(SourceImage& image, std::size_t limit, const char* path) {
     }
     image.suppliedColors = static_cast<std::int32_t>(order.size());
 
-    // Pixel i's index goes to byte i of the same buffer: that byte is never read again, as the
-    // pixels still to come start at byte 3 (i + 1) and beyond.
     // Colours sorted with their indices, for a binary search per change of colour.
     std::vector<std::pair<std::uint32_t, std::uint8_t>> lookup;
     for (std::size_t i = 0; i < order.size(); ++i) {
         lookup.emplace_back(order[i], static_cast<std::uint8_t>(i));
     }
     std::sort(lookup.begin(), lookup.end());
+    // Pixel i's index goes to byte i of the same buffer: that byte is never read again, as the
+    // pixels still to come start at byte 3 (i + 1) and beyond.
     std::uint8_t* pixels = image.colorPixels;
     std::uint32_t lastKey = UINT32_MAX;
     std::uint8_t lastIndex = 0;
