@@ -77,6 +77,33 @@ void BM_MoveKeyColorToZero(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * PixelCount(image)));
 }
 
+// A table padded with unused copies of the key colour, as many writers leave it: finding the copy
+// that pixels use takes a whole pass over the picture.
+void BM_ChooseKeyEntryPadded(benchmark::State& state) {
+    SourceImage image = MakePicture(false, 16);
+    for (std::size_t i = 0; i < 256; ++i) {
+        image.colorTable[i] =
+            i < 2 ? ColorEntry{9, 9, static_cast<std::uint8_t>(i)} : ColorEntry{0, 0, 0};
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ChooseKeyEntry(image, 0, 0, 0));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * PixelCount(image)));
+}
+
+// Copies scattered over the table, none used: the slowest shape the search has to test for.
+void BM_ChooseKeyEntryScatteredUnused(benchmark::State& state) {
+    SourceImage image = MakePicture(false, 16);
+    for (std::size_t i = 0; i < 256; ++i) {
+        image.colorTable[i] =
+            i % 37 == 20 ? ColorEntry{0, 0, 0} : ColorEntry{9, 9, static_cast<std::uint8_t>(i)};
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ChooseKeyEntry(image, 0, 0, 0));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * PixelCount(image)));
+}
+
 void BM_ToColor15(benchmark::State& state) {
     std::array<std::uint8_t, 3 * 4096> row;
     for (std::size_t i = 0; i < row.size(); ++i) {
@@ -98,6 +125,8 @@ BENCHMARK(BM_FullColor16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullColor16FromIndex)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FitsIndex16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MoveKeyColorToZero)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChooseKeyEntryPadded)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChooseKeyEntryScatteredUnused)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ToColor15);
 
 }  // namespace

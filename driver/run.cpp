@@ -63,17 +63,19 @@ int RunConversion(int argc, const char* const* argv) {
         return Refuse("%s already ends in tvx, so its output would replace it.\n", inputPath);
     }
 
-    // A 24-bit picture asked for as tiles gets an exact colour table of its own colours first.
+    // The handheld draws palette entry 0 as transparent, so the key colour goes there. A 24-bit
+    // picture asked for as tiles gets an exact colour table of its own colours with the key at
+    // entry 0; an 8-bit picture has its key entry moved to 0. A 4-bit palette block holds entries
+    // 0 to 15 only, so for Index16 the key is looked for there.
     const SourceKind sourceKind = KindOf(image);
     const TargetFormat target = ChooseTarget(image, settings.targetDepth);
-    if (image.isFullColor && target != TargetFormat::FullColor16 &&
-        !BuildColorTable(image, PaletteEntries(target), inputPath.c_str())) {
-        return kFailure;
-    }
-
-    // The key colour goes to palette entry 0, which the hardware draws as transparent. A 4-bit
-    // palette block holds entries 0 to 15 only, so for Index16 the key is looked for there.
-    if (!image.isFullColor) {
+    if (image.isFullColor) {
+        if (target != TargetFormat::FullColor16 &&
+            !BuildColorTable(image, PaletteEntries(target), settings.keyRed, settings.keyGreen,
+                             settings.keyBlue, inputPath.c_str())) {
+            return kFailure;
+        }
+    } else {
         MoveKeyColorToZero(image, settings.keyRed, settings.keyGreen, settings.keyBlue,
                            settings.targetDepth == 4 ? 16 : 256);
     }

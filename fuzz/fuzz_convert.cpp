@@ -25,12 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (image.isFullColor) {
         EncodeTileImage(image, TargetFormat::FullColor16);
         // Then as tiles, through a colour table of the picture's own colours.
-        if (!BuildColorTable(image, index16 ? 16 : 256, "fuzz.bmp")) {
+        if (!BuildColorTable(image, index16 ? 16 : 256, key(settings[1]), key(settings[2]),
+                             key(settings[3]), "fuzz.bmp")) {
             return 0;
         }
+    } else {
+        MoveKeyColorToZero(image, key(settings[1]), key(settings[2]), key(settings[3]),
+                           index16 ? 16 : 256);
     }
-    MoveKeyColorToZero(image, key(settings[1]), key(settings[2]), key(settings[3]),
-                       index16 ? 16 : 256);
     if (FitsIndex16(image)) {
         EncodeTileImage(image, TargetFormat::Index16);
     }

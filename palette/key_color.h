@@ -8,10 +8,16 @@
 
 namespace bmp2tvx {
 
-// Moves the key colour to entry 0 of an Index image's colour table and renumbers the pixels so
-// that every pixel keeps its colour. Only entries the file supplied, and only the first
-// `searchEntries` of them, are searched; the highest-numbered match wins. A component outside
-// 0..255 matches nothing, and then nothing changes.
+// The colour-table entry that becomes entry 0. Among the entries equal to the key colour (only
+// those the file supplied, and only the first `searchEntries` of them), the highest one that some
+// pixel uses; when no pixel uses any of them, the highest of them. 0 means nothing moves: no entry
+// matches, or entry 0 is the only match that pixels use. A component outside 0..255 matches
+// nothing.
+std::int32_t ChooseKeyEntry(const SourceImage& image, std::int32_t keyRed, std::int32_t keyGreen,
+                            std::int32_t keyBlue, std::int32_t searchEntries = 256);
+
+// Moves the chosen key entry to entry 0 of an Index image's colour table and renumbers the pixels
+// so that every pixel keeps its colour.
 void MoveKeyColorToZero(SourceImage& image, std::int32_t keyRed, std::int32_t keyGreen,
                         std::int32_t keyBlue, std::int32_t searchEntries = 256);
 

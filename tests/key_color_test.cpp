@@ -5,6 +5,7 @@
 #include "image/bmp_reader.h"
 #include "palette/key_color.h"
 #include "tests/test_support.h"
+#include "tileimage/tile_image.h"
 
 namespace bmp2tvx::test {
 namespace {
@@ -32,6 +33,15 @@ std::vector<ColorEntry> Distinct(std::size_t count) {
     return table;
 }
 
+// Pixels using entries 0 to count - 1, each at least once.
+Bytes UsingFirst(std::size_t count) {
+    Bytes pixels(256);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<std::uint8_t>(i % count);
+    }
+    return pixels;
+}
+
 // Which entry ends up exchanged with entry 0; the pixels of those two entries swap numbers and
 // every other pixel keeps its own.
 TEST(KeyColor, ChosenEntryAndRenumbering) {
@@ -40,6 +50,7 @@ TEST(KeyColor, ChosenEntryAndRenumbering) {
         std::vector<ColorEntry> table;
         std::int32_t red, green, blue, searchEntries;
         std::size_t expectedKey;
+        Bytes pixels = {};  // empty: every entry used once
     };
     std::vector<Case> cases;
     cases.push_back({"no black anywhere", Distinct(256), 0, 0, 0, 256, 0});
@@ -79,12 +90,47 @@ TEST(KeyColor, ChosenEntryAndRenumbering) {
         cases.push_back({"key already at entry 0", t, 255, 0, 255, 256, 0});
     }
 
-    Bytes pixels(256);
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        pixels[i] = static_cast<std::uint8_t>(i * 11);  // every index once
+    // Copies of the key colour that no pixel uses, as writers that pad their colour table with
+    // black leave them: the highest copy that pixels use wins, and only when none is used, the
+    // highest copy.
+    {
+        auto t = Distinct(256);
+        for (std::size_t i = 2; i < 256; ++i) {
+            t[i] = kBlack;
+        }
+        cases.push_back({"used at 2, unused 3 to 255", t, 0, 0, 0, 256, 2, UsingFirst(3)});
+        cases.push_back({"the same, nothing used", t, 0, 0, 0, 256, 255, Bytes(256, 1)});
+    }
+    {
+        auto t = Distinct(256);
+        t[2] = kBlack;
+        for (std::size_t i = 9; i < 256; ++i) {
+            t[i] = kBlack;
+        }
+        cases.push_back({"Index16: used at 2, unused 9 to 15", t, 0, 0, 0, 16, 2, UsingFirst(9)});
+    }
+    {
+        auto t = Distinct(256);
+        t[4] = t[7] = t[200] = kMagenta;
+        cases.push_back({"used at 4 and 7, unused 200", t, 255, 0, 255, 256, 7, UsingFirst(8)});
+        cases.push_back({"4, 7 and 200 unused", t, 255, 0, 255, 256, 200, UsingFirst(4)});
+    }
+    {
+        auto t = Distinct(256);
+        t[0] = t[9] = kBlack;
+        cases.push_back(
+            {"entry 0 used, 9 unused: nothing moves", t, 0, 0, 0, 256, 0, UsingFirst(6)});
+        cases.push_back({"entry 0 and 9 unused: 9", t, 0, 0, 0, 256, 9, Bytes(256, 3)});
+        cases.push_back({"entry 0 and 9 used: 9", t, 0, 0, 0, 256, 9, UsingFirst(12)});
+    }
+
+    Bytes everyEntry(256);
+    for (std::size_t i = 0; i < everyEntry.size(); ++i) {
+        everyEntry[i] = static_cast<std::uint8_t>(i * 11);  // every index once
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        const Bytes& pixels = c.pixels.empty() ? everyEntry : c.pixels;
         SourceImage image = Load(c.table, pixels);
         const auto before = image.colorTable;
         const Bytes stored(image.indexPixels, image.indexPixels + 256);
@@ -98,6 +144,34 @@ TEST(KeyColor, ChosenEntryAndRenumbering) {
             const std::uint8_t p = stored[i];
             const std::uint8_t expected = p == k ? 0 : p == 0 ? static_cast<std::uint8_t>(k) : p;
             EXPECT_EQ(image.indexPixels[i], expected) << "pixel " << i;
+        }
+    }
+}
+
+// The search for a used copy covers every pixel of a picture larger than its blocks, whether it
+// looks for two copies or many.
+TEST(KeyColor, UsedCopyFoundAnywhere) {
+    constexpr std::int32_t kSide = 256;  // 64 KiB of pixels
+    const std::size_t positions[] = {0, 16383, 16384, 40000, kSide * kSide - 1};
+    const std::vector<std::vector<std::size_t>> copySets = {{3, 200}, {0, 3, 200}, {3, 9, 17, 200}};
+    for (const auto& copies : copySets) {
+        for (const std::size_t at : positions) {
+            SCOPED_TRACE(testing::Message() << copies.size() << " copies, used at pixel " << at);
+            BmpSpec spec;
+            spec.width = kSide;
+            spec.height = kSide;
+            spec.table = Distinct(256);
+            for (const std::size_t e : copies) {
+                spec.table[e] = kBlack;
+            }
+            spec.pixels.assign(kSide * kSide, 1);
+            spec.pixels[at] = 3;
+            const Bytes file = BuildBmp(spec);
+            SourceImage image;
+            ASSERT_TRUE(LoadBitmapFromMemory("k.bmp", file.data(), file.size(), image));
+            EXPECT_EQ(ChooseKeyEntry(image, 0, 0, 0), 3);
+            std::fill_n(image.indexPixels, kSide * kSide, 1);
+            EXPECT_EQ(ChooseKeyEntry(image, 0, 0, 0), 200) << "no copy used";
         }
     }
 }
@@ -150,6 +224,82 @@ TEST(KeyColor, EndToEndWithKeyFlags) {
         expected.insert(expected.end(), {0x12, 0x30});
     }
     EXPECT_EQ(file, expected);
+}
+
+// A 24-bit picture written as tiles: a red left tile and a black right tile. Entry 0 is the key
+// colour's whether or not the picture has it, so a missing key makes nothing transparent.
+TEST(KeyColor, EndToEndTwentyFourBitAsTiles) {
+    BmpSpec spec;
+    spec.width = 16;
+    spec.bitCount = 24;
+    for (int i = 0; i < 128; ++i) {
+        const bool left = i % 16 < 8;
+        spec.pixels.insert(spec.pixels.end(), {0, 0, static_cast<std::uint8_t>(left ? 255 : 0)});
+    }
+    const Bytes bmp = BuildBmp(spec);
+    const struct {
+        const char* name;
+        std::vector<std::string> flags;
+        Bytes palette;  // the first words, the rest black
+        std::uint8_t left, right;
+    } cases[] = {
+        {"black key", {"-c4"}, {0x00, 0x00, 0x1F, 0x00}, 0x11, 0x00},
+        {"red key", {"-c4", "-r255"}, {0x1F, 0x00, 0x00, 0x00}, 0x00, 0x11},
+        {"key absent", {"-c4", "-g255"}, {0xE0, 0x03, 0x1F, 0x00, 0x00, 0x00}, 0x11, 0x22},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes expected(8 + 32 + 64, 0);
+        const Bytes header = {0, 0, 2, 0, 1, 0, 2, 0};
+        std::copy(header.begin(), header.end(), expected.begin());
+        std::copy(c.palette.begin(), c.palette.end(), expected.begin() + 8);
+        std::fill(expected.begin() + 40, expected.begin() + 72, c.left);
+        std::fill(expected.begin() + 72, expected.end(), c.right);
+        EXPECT_EQ(ConvertInMemory(bmp, c.flags), expected);
+    }
+}
+
+// A picture saved by Pillow, which pads a 16-colour palette to 256 entries with black: its black
+// background must become transparent, not an unused copy of black.
+TEST(KeyColor, PillowPaddedPaletteBackgroundIsTransparent) {
+    TempDir dir;
+    const char* script =
+        "from PIL import Image, ImageDraw\n"
+        "im = Image.new('RGB', (16, 16), (0, 0, 0))\n"
+        "ImageDraw.Draw(im).rectangle((4, 4, 11, 11), fill=(255, 200, 0))\n"
+        "im.convert('P', palette=Image.ADAPTIVE, colors=16).save('pillow.bmp')\n";
+    std::string python;
+    for (const char* candidate : {"python3", "/usr/bin/python3"}) {
+        RunOptions options;
+        options.program = candidate;
+        if (RunTool({"-c", script}, dir.path, options).status == 0) {
+            python = candidate;
+            break;
+        }
+    }
+    if (python.empty()) {
+        GTEST_SKIP() << "no Python with Pillow (Debian: python3-pil) to write the picture";
+    }
+    const Bytes bmp = ReadFile(dir / "pillow.bmp");
+    ASSERT_GE(bmp.size(), 54u + 1024);
+    // The shape that defeated the plain highest-match rule: black used at a low entry and repeated,
+    // unused, up to entry 255.
+    const auto entryIsBlack = [&](std::size_t i) {
+        return bmp[54 + 4 * i] == 0 && bmp[55 + 4 * i] == 0 && bmp[56 + 4 * i] == 0;
+    };
+    EXPECT_TRUE(entryIsBlack(255));
+
+    const RunResult r = RunTool({"pillow.bmp"}, dir.path);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bytes tvx = ReadFile(dir / "pillow.tvx");
+    ASSERT_EQ(tvx.size(), 8u + 512 + 4 * 64);
+    EXPECT_EQ(GetU16(&tvx[8]), 0) << "entry 0 is black";
+    const std::uint8_t* tiles = &tvx[8 + 512];
+    EXPECT_EQ(tiles[0], 0) << "top-left background pixel";
+    EXPECT_EQ(tiles[3 * 64 + 63], 0) << "bottom-right background pixel";
+    const std::uint8_t orange = tiles[4 * 8 + 4];  // row 4, column 4 of the first tile
+    EXPECT_NE(orange, 0);
+    EXPECT_EQ(GetU16(&tvx[8 + 2 * orange]), ToColor15(0, 200, 255));
 }
 
 }  // namespace
