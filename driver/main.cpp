@@ -1,5 +1,6 @@
 #include "driver/run.h"
+#include "system/system.h"
 
 int main(int argc, char** argv) {
-    return bmp2tvx::RunConversion(argc, argv);
+    return bmp2tvx::RunProgram(argc, argv, bmp2tvx::RunConversion);
 }

@@ -8,6 +8,7 @@
 #include "image/bmp_reader.h"
 #include "palette/color_table.h"
 #include "palette/key_color.h"
+#include "system/system.h"
 #include "tileimage/tile_encoder.h"
 #include "tileimage/tile_writer.h"
 
@@ -18,7 +19,7 @@ constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 
 int Refuse(const char* format, const std::string& path) {
-    std::fprintf(stderr, format, path.c_str());
+    PrintError(format, path.c_str());
     return kFailure;
 }
 
@@ -39,7 +40,7 @@ TargetFormat ChooseTarget(const SourceImage& image, std::int32_t targetDepth) {
 
 int RunConversion(int argc, const char* const* argv) {
     if (argc <= 1) {
-        std::printf("Usage: (flags) [infile]\n");
+        PrintOut("Usage: (flags) [infile]\n");
         return kSuccess;
     }
     // Every argument, the program's name and the input path included, is offered as a flag.
@@ -83,9 +84,9 @@ int RunConversion(int argc, const char* const* argv) {
         return Refuse("%s uses colours above 15 and cannot be written as Index16.\n", inputPath);
     }
 
-    std::printf("%s [%s] (%d,%d) -> [%s] (%dc,%dc)\n", outputPath->c_str(),
-                SourceKindName(sourceKind), image.width, image.height, TargetFormatName(target),
-                image.width / 8, image.height / 8);
+    PrintOut("%s [%s] (%d,%d) -> [%s] (%dc,%dc)\n", outputPath->c_str(), SourceKindName(sourceKind),
+             image.width, image.height, TargetFormatName(target), image.width / 8,
+             image.height / 8);
     std::fflush(stdout);
 
     return WriteTileImage(*outputPath, image, target) ? kSuccess : kFailure;

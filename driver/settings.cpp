@@ -1,7 +1,8 @@
 #include "driver/settings.h"
 
 #include <cctype>
-#include <cstdio>
+
+#include "system/system.h"
 
 namespace bmp2tvx {
 
@@ -39,7 +40,7 @@ void ParseFlag(ConversionSettings& settings, const char* argument) {
             if (depth == 4 || depth == 8 || depth == 16) {
                 settings.targetDepth = depth;
             } else {
-                std::printf("ERROR: Invalid target color bit depth: %d.\n", depth);
+                PrintOut("ERROR: Invalid target color bit depth: %d.\n", depth);
                 settings.targetDepth = -1;
             }
             break;

@@ -24,14 +24,7 @@
 // can make the reader ask for more memory than the file itself fills.
 #include "image/bmp_reader.h"
 
-#include "image/file_read.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -57,7 +50,7 @@ std::uint16_t ReadU16(const std::uint8_t* p) {
 }
 
 void Report(const char* format, const char* path) {
-    std::fprintf(stderr, format, path);
+    PrintError(format, path);
 }
 
 // Where everything lies in a file that has passed every check.
@@ -179,24 +172,16 @@ void FinishImage(const BitmapLayout& layout, Storage storage, SourceImage& image
     image.storage = std::move(storage);
 }
 
-bool LoadFromDescriptor(const char* path, int fd, SourceImage& image) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        Report("Could not open %s.\n", path);
-        return false;
-    }
-    const std::uint64_t fileSize = static_cast<std::uint64_t>(info.st_size);
+bool LoadFromFile(InputFile& file, SourceImage& image) {
+    const char* path = file.path.c_str();
     std::uint8_t head[kHeadersSize] = {};
-    const std::int64_t headRead = ReadFully(fd, head, kHeadersSize);
-    if (headRead < 0) {
-        Report("Could not read %s.\n", path);
+    std::uint64_t headRead = 0;
+    if (!ReadInputFile(file, head, kHeadersSize, headRead)) {
         return false;
     }
     BitmapLayout layout;
     // A file that ends inside the headers is judged by what could be read of it.
-    const std::uint64_t knownSize = headRead < static_cast<std::int64_t>(kHeadersSize)
-                                        ? static_cast<std::uint64_t>(headRead)
-                                        : fileSize;
+    const std::uint64_t knownSize = headRead < kHeadersSize ? headRead : file.size;
     if (!CheckHeaders(path, head, knownSize, layout)) {
         return false;
     }
@@ -206,12 +191,11 @@ bool LoadFromDescriptor(const char* path, int fd, SourceImage& image) {
     }
     std::memcpy(storage.get(), head, kHeadersSize);
     const std::uint64_t rest = layout.end - kHeadersSize;
-    const std::int64_t got = ReadFully(fd, storage.get() + kHeadersSize, rest);
-    if (got < 0) {
-        Report("Could not read %s.\n", path);
+    std::uint64_t got = 0;
+    if (!ReadInputFile(file, storage.get() + kHeadersSize, rest, got)) {
         return false;
     }
-    if (static_cast<std::uint64_t>(got) != rest) {  // the file shrank while we read it
+    if (got != rest) {  // the file shrank while we read it
         Report("%s is truncated.\n", path);
         return false;
     }
@@ -222,13 +206,12 @@ bool LoadFromDescriptor(const char* path, int fd, SourceImage& image) {
 }  // namespace
 
 bool LoadBitmap(const char* path, SourceImage& image) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        Report("Could not open %s.\n", path);
+    InputFile file;
+    if (!OpenInputFile(path, file)) {
         return false;
     }
-    const bool loaded = LoadFromDescriptor(path, fd, image);
-    ::close(fd);
+    const bool loaded = LoadFromFile(file, image);
+    CloseInputFile(file);
     return loaded;
 }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "system/system.h"
+
 namespace bmp2tvx {
 
 // One colour-table entry, in the byte order a BMP colour table stores it.
@@ -19,19 +21,6 @@ struct ColorEntry {
 enum class SourceKind { Index, FullColor };
 
 const char* SourceKindName(SourceKind kind);
-
-// Memory for a picture's bytes. Large blocks are placed on 2 MiB boundaries and offered to the
-// kernel as huge pages: touching a fresh 4 KiB page costs microseconds, and a 16 MiB picture has
-// four thousand of them.
-struct StorageRelease {
-    std::size_t mappedBytes = 0;
-    void* mapping = nullptr;
-    void operator()(std::uint8_t* bytes) const;
-};
-using Storage = std::unique_ptr<std::uint8_t[], StorageRelease>;
-
-// Null if the system has no memory to give.
-Storage AllocateStorage(std::uint64_t size);
 
 // Rows are kept bottom-up, as a usual BMP stores them: stored row 0 is the bottom of the picture,
 // so the pixel at column x and row y counted from the top lives in stored row height - 1 - y.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <utility>
@@ -36,7 +35,7 @@ bool BuildColorTable(SourceImage& image, std::size_t entries, std::int32_t keyRe
         static_cast<std::uint64_t*>(std::calloc(std::size_t{1} << 18, sizeof(std::uint64_t))),
         &std::free);
     if (!bits) {
-        std::fprintf(stderr, "Not enough memory to convert %s.\n", path);
+        PrintError("Not enough memory to convert %s.\n", path);
         return false;
     }
     std::uint64_t* const seen = bits.get();
@@ -67,8 +66,8 @@ bool BuildColorTable(SourceImage& image, std::size_t entries, std::int32_t keyRe
         }
     }
     if (others > room) {
-        std::fprintf(stderr, "%s uses %zu colours besides the key colour; %s has room for %zu.\n",
-                     path, others, entries == 16 ? "Index16" : "Index256", room);
+        PrintError("%s uses %zu colours besides the key colour; %s has room for %zu.\n", path,
+                   others, entries == 16 ? "Index16" : "Index256", room);
         return false;
     }
 

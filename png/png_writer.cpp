@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "tileimage/output_file.h"
+#include "system/system.h"
 
 namespace bmp2tvx {
 namespace {

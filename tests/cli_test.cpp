@@ -218,7 +218,11 @@ TEST(Cli, Refusals) {
             WriteFile(dir / name, bytes);
         }
         if (std::string(c.name) == "output path is a folder") {
-            ASSERT_EQ(::mkdir((dir / "in.tvx").c_str(), 0755), 0);
+            ASSERT_TRUE(std::filesystem::create_directory(PathOf(dir / "in.tvx")));
+        }
+        if (c.fileSizeLimit >= 0 && !WhyNoFileSizeLimit().empty()) {
+            SkipCase(c.name, WhyNoFileSizeLimit());
+            continue;
         }
         const auto before = Snapshot(dir.path);
         RunOptions options;

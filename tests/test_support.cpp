@@ -1,19 +1,10 @@
 #include "tests/test_support.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <grp.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <csignal>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
+#include <random>
 
 namespace bmp2tvx::test {
 
@@ -71,38 +62,65 @@ Bytes BuildBmp(const BmpSpec& spec) {
     return file;
 }
 
+std::filesystem::path PathOf(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+namespace {
+
+std::string Utf8Of(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+}  // namespace
+
 TempDir::TempDir() {
-    char pattern[] = "/tmp/bmp2tvx-test-XXXXXX";
-    path = ::mkdtemp(pattern);
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (;;) {
+        const std::filesystem::path candidate = base / ("bmp2tvx-test-" + std::to_string(random()));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) {
+            path = Utf8Of(candidate);
+            return;
+        }
+        if (error) {
+            std::cerr << "cannot make a scratch folder in " << Utf8Of(base) << "\n";
+            std::abort();
+        }
+    }
 }
 
 TempDir::~TempDir() {
     std::error_code ignored;
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+    std::filesystem::permissions(PathOf(path), std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path, ignored);
+    std::filesystem::remove_all(PathOf(path), ignored);
 }
 
 Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathOf(path), std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
 }
 
 bool FileExists(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
+    std::error_code error;
+    return std::filesystem::symlink_status(PathOf(path), error).type() !=
+           std::filesystem::file_type::not_found;
 }
 
 std::vector<std::string> ListDir(const std::string& path) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path)) {
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(PathOf(path))) {
+        names.push_back(Utf8Of(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -111,61 +129,17 @@ std::vector<std::string> ListDir(const std::string& path) {
 std::map<std::string, Bytes> Snapshot(const std::string& dir) {
     std::map<std::string, Bytes> files;
     for (const std::string& name : ListDir(dir)) {
-        struct stat info {};
-        ::lstat((dir + "/" + name).c_str(), &info);
-        files[name] = S_ISREG(info.st_mode) ? ReadFile(dir + "/" + name) : Bytes{};
+        std::error_code error;
+        const bool regular =
+            std::filesystem::symlink_status(PathOf(dir + "/" + name), error).type() ==
+            std::filesystem::file_type::regular;
+        files[name] = regular ? ReadFile(dir + "/" + name) : Bytes{};
     }
     return files;
 }
 
-RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd,
-                  const RunOptions& options) {
-    TempDir capture;
-    const std::string outPath = capture / "stdout";
-    const std::string errPath = capture / "stderr";
-    std::vector<std::string> words = options.prefix;
-    words.push_back(options.program);
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& w : words) {
-        argv.push_back(w.data());
-    }
-    argv.push_back(nullptr);
-
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
-            ::_exit(127);
-        }
-        if (options.asOtherUser && ::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(127);
-        }
-        if (::chdir(cwd.c_str()) != 0) {
-            ::_exit(127);
-        }
-        if (options.fileSizeLimit >= 0) {
-            const struct rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
-                                         static_cast<rlim_t>(options.fileSizeLimit)};
-            ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    struct rusage usage {};
-    ::wait4(child, &status, 0, &usage);
-    RunResult result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.peakMemoryKiB = usage.ru_maxrss;
-    const Bytes out = ReadFile(outPath);
-    const Bytes err = ReadFile(errPath);
-    result.out.assign(out.begin(), out.end());
-    result.err.assign(err.begin(), err.end());
-    return result;
+void SkipCase(const std::string& name, const std::string& reason) {
+    std::cout << "[  SKIPPED ] case \"" << name << "\": " << reason << std::endl;
 }
 
 Bytes ConvertInMemory(const Bytes& bmp, const std::vector<std::string>& flags) {

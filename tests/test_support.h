@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -39,6 +40,9 @@ Bytes BuildBmp(const BmpSpec& spec);
 void Poke32(Bytes& file, std::size_t offset, std::uint32_t value);
 void Poke16(Bytes& file, std::size_t offset, std::uint16_t value);
 
+// A UTF-8 path as the standard library's path, on every system.
+std::filesystem::path PathOf(const std::string& utf8);
+
 // A fresh folder, removed with everything in it when the object goes.
 struct TempDir {
     TempDir();
@@ -75,6 +79,17 @@ struct RunOptions {
 // Runs bmp2tvx (or options.program) with `args` after the program name, in folder `cwd`.
 RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd,
                   const RunOptions& options = {});
+
+// What a test case may need from the system. Each function returns why the system lacks it, or
+// an empty string when it has it; a case that needs a missing facility is skipped with that
+// reason printed (SkipCase), never passed silently.
+std::string WhyNoFileSizeLimit();  // RunOptions::fileSizeLimit
+std::string WhyNoPermissions();    // a file the tool cannot read, a folder it cannot write to
+std::string WhyNoDevFull();        // /dev/full, a device on which every write fails
+std::string WhyNoSymlinks();
+
+// Prints that a case of a table was skipped, and why.
+void SkipCase(const std::string& name, const std::string& reason);
 
 // Converts one BMP held in memory in a scratch folder and returns the output file's bytes.
 Bytes ConvertInMemory(const Bytes& bmp, const std::vector<std::string>& flags = {});

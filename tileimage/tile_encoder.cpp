@@ -103,7 +103,7 @@ std::array<Color15, 256> PaletteWords(const SourceImage& image) {
 // Blue, green, red byte triples to little-endian Color15 words. The loop is written so that the
 // compiler can vectorise it; the AVX2 copy, picked at load time on processors that have it, does
 // the three-byte shuffles sixteen pixels at a time.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#ifdef BMP2TVX_TARGET_CLONES
 __attribute__((target_clones("avx2", "default")))
 #endif
 void BgrToColor15(const std::uint8_t* __restrict bgr, std::size_t count,

@@ -1,18 +1,12 @@
 #include "tileimage/tile_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdio>
-
-#include "image/file_read.h"
+#include "system/system.h"
 
 namespace bmp2tvx {
 namespace {
 
 void Report(const char* format, const char* path) {
-    std::fprintf(stderr, format, path);
+    PrintError(format, path);
 }
 
 // One colour word as red, green, blue, alpha bytes.
@@ -51,27 +45,6 @@ bool ParseTileImage(const char* path, std::span<const std::uint8_t> bytes, TileI
     const std::size_t paletteBytes = 2 * PaletteEntries(view.format);
     view.palette = bytes.subspan(kTileImageHeaderSize, paletteBytes);
     view.body = bytes.subspan(kTileImageHeaderSize + paletteBytes);
-    return true;
-}
-
-bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& bytes) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        Report("Could not open %s.\n", path);
-        return false;
-    }
-    bytes.resize(static_cast<std::size_t>(info.st_size));
-    const std::int64_t got = ReadFully(fd, bytes.data(), bytes.size());
-    ::close(fd);
-    if (got < 0) {
-        Report("Could not read %s.\n", path);
-        return false;
-    }
-    bytes.resize(static_cast<std::size_t>(got));
     return true;
 }
 

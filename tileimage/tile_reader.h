@@ -22,9 +22,6 @@ struct TileImageView {
 // `path` and returns false otherwise.
 bool ParseTileImage(const char* path, std::span<const std::uint8_t> bytes, TileImageView& view);
 
-// Reads a whole file; prints "Could not open %s." or "Could not read %s." and returns false.
-bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& bytes);
-
 // The picture as 8-bit RGBA, top row first: each 5-bit component widened by repeating its top
 // bits, and in the paletted layouts every pixel of index 0 fully transparent.
 std::vector<std::uint8_t> RenderRgba(const TileImageView& view);

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "tileimage/output_file.h"
+#include "system/system.h"
 #include "tileimage/tile_encoder.h"
 
 namespace bmp2tvx {

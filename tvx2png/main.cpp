@@ -6,13 +6,16 @@
 #include <vector>
 
 #include "png/png_writer.h"
+#include "system/system.h"
 #include "tileimage/tile_encoder.h"
 #include "tileimage/tile_reader.h"
 
-int main(int argc, char** argv) {
-    using namespace bmp2tvx;
+namespace bmp2tvx {
+namespace {
+
+int DrawTileImage(int argc, const char* const* argv) {
     if (argc < 2 || argc > 3) {
-        std::printf("Usage: tvx2png IN.tvx [OUT.png]\n");
+        PrintOut("Usage: tvx2png IN.tvx [OUT.png]\n");
         return argc < 2 ? 0 : 1;
     }
     const char* inputPath = argv[1];
@@ -24,14 +27,21 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (view.tilesAcross == 0 || view.tilesDown == 0) {
-        std::fprintf(stderr, "%s has no pixels to draw.\n", inputPath);
+        PrintError("%s has no pixels to draw.\n", inputPath);
         return 1;
     }
     const std::uint32_t width = view.tilesAcross * 8;
     const std::uint32_t height = view.tilesDown * 8;
-    std::printf("%s [%s] (%u,%u) (%uc,%uc)\n", outputPath.c_str(), TargetFormatName(view.format),
-                width, height, view.tilesAcross, view.tilesDown);
+    PrintOut("%s [%s] (%u,%u) (%uc,%uc)\n", outputPath.c_str(), TargetFormatName(view.format),
+             width, height, view.tilesAcross, view.tilesDown);
     std::fflush(stdout);
     const std::vector<std::uint8_t> rgba = RenderRgba(view);
     return WritePng(outputPath, width, height, rgba.data()) ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace bmp2tvx
+
+int main(int argc, char** argv) {
+    return bmp2tvx::RunProgram(argc, argv, bmp2tvx::DrawTileImage);
 }

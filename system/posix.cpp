@@ -1,0 +1,298 @@
+// The tools on POSIX systems: Linux, macOS, the BSDs. Linux gets a few fast paths of its own
+// (huge pages, exchanging names); every other system, and a Linux build with BMP2TVX_PORTABLE,
+// takes the generic path: ordinary memory and an atomic rename over the target.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#if defined(__linux__) && !defined(BMP2TVX_PORTABLE)
+#include <sys/mman.h>
+#define BMP2TVX_LINUX_FAST_PATHS 1
+#endif
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "system/system.h"
+
+namespace bmp2tvx {
+namespace {
+
+// ---- Interrupts ----
+
+// The temporary file being written, if any, for the signal handler to remove.
+std::atomic<const char*> pendingTemporary{nullptr};
+
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+extern "C" void RemoveTemporaryAndDie(int signal) {
+    if (const char* path = pendingTemporary.load()) {
+        ::unlink(path);
+    }
+    // Die of the same signal, so that whoever started us sees how the run ended.
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// Holds the interrupts back while a temporary file is made or moved, so that the handler never
+// sees a file that exists but is not yet recorded, or one that has already been moved into place.
+struct InterruptsHeld {
+    sigset_t previous;
+    InterruptsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int s : kInterrupts) {
+            sigaddset(&held, s);
+        }
+        ::sigprocmask(SIG_BLOCK, &held, &previous);
+    }
+    ~InterruptsHeld() { ::sigprocmask(SIG_SETMASK, &previous, nullptr); }
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+};
+
+void ReportOpen(const OutputFile& file) {
+    PrintError("Could not open %s.\n", file.path.c_str());
+}
+
+// Puts the finished temporary file at `target`. On Linux, renaming over an existing file makes
+// ext4 flush the new file's data to disk first (to protect programs that rewrite files in place
+// from crashes), which costs more than the whole conversion. Exchanging the two names and then
+// removing the old file avoids that flush; either way, the target always holds a complete file.
+bool MoveIntoPlace(const std::string& temp, const std::string& target) {
+#if defined(BMP2TVX_LINUX_FAST_PATHS) && defined(RENAME_EXCHANGE)
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+        ::unlink(temp.c_str());  // now the previous output
+        return true;
+    }
+#endif
+    return std::rename(temp.c_str(), target.c_str()) == 0;
+}
+
+}  // namespace
+
+// ---- The program ----
+
+int RunProgram(int argc, char** argv, int (*run)(int argc, const char* const* argv)) {
+    struct sigaction action {};
+    action.sa_handler = RemoveTemporaryAndDie;
+    sigemptyset(&action.sa_mask);
+    for (const int s : kInterrupts) {
+        struct sigaction previous {};
+        // A signal the shell told us to ignore (a background job's SIGINT, nohup's SIGHUP) stays
+        // ignored.
+        if (::sigaction(s, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN) {
+            ::sigaction(s, &action, nullptr);
+        }
+    }
+    return run(argc, argv);
+}
+
+void PrintOut(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(stdout, format, arguments);
+    va_end(arguments);
+}
+
+void PrintError(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(stderr, format, arguments);
+    va_end(arguments);
+}
+
+// ---- Memory ----
+
+void StorageRelease::operator()(std::uint8_t* bytes) const {
+#ifdef BMP2TVX_LINUX_FAST_PATHS
+    if (mapping != nullptr) {
+        ::munmap(mapping, mappedBytes);
+        return;
+    }
+#endif
+    delete[] bytes;
+}
+
+Storage AllocateStorage(std::uint64_t size) {
+    if (size > SIZE_MAX / 2) {
+        return Storage(nullptr, StorageRelease{});
+    }
+#ifdef BMP2TVX_LINUX_FAST_PATHS
+    constexpr std::uint64_t kHugePage = 2u << 20;
+    if (size >= kHugePage) {
+        // Map a little more than asked, so that the block can start on a huge-page boundary.
+        const std::size_t rounded =
+            static_cast<std::size_t>((size + kHugePage - 1) & ~(kHugePage - 1));
+        const std::size_t mapped = rounded + kHugePage;
+        void* mapping =
+            ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapping == MAP_FAILED) {
+            return Storage(nullptr, StorageRelease{});
+        }
+        const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(mapping);
+        const std::uintptr_t aligned =
+            (start + kHugePage - 1) & ~static_cast<std::uintptr_t>(kHugePage - 1);
+        // Only whole huge pages are worth it: a partly used one would hold up to 2 MiB for
+        // nothing.
+        ::madvise(reinterpret_cast<void*>(aligned),
+                  static_cast<std::size_t>(size & ~(kHugePage - 1)), MADV_HUGEPAGE);
+        return Storage(reinterpret_cast<std::uint8_t*>(aligned), StorageRelease{mapped, mapping});
+    }
+#endif
+    return Storage(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)],
+                   StorageRelease{});
+}
+
+// ---- Reading files ----
+
+bool OpenInputFile(const std::string& path, InputFile& file) {
+    file = InputFile{};
+    file.path = path;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        PrintError("Could not open %s.\n", path.c_str());
+        return false;
+    }
+    file.handle = fd;
+    file.size = static_cast<std::uint64_t>(info.st_size);
+    return true;
+}
+
+bool ReadInputFile(InputFile& file, std::uint8_t* buffer, std::uint64_t size, std::uint64_t& got) {
+    got = 0;
+    while (got < size) {
+        const std::size_t chunk =
+            static_cast<std::size_t>(std::min<std::uint64_t>(size - got, 1u << 30));
+        const ssize_t n = ::read(static_cast<int>(file.handle), buffer + got, chunk);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            PrintError("Could not read %s.\n", file.path.c_str());
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        got += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+void CloseInputFile(InputFile& file) {
+    if (file.handle >= 0) {
+        ::close(static_cast<int>(file.handle));
+    }
+    file.handle = -1;
+}
+
+// ---- Writing files ----
+
+bool OpenOutputFile(const std::string& path, OutputFile& file) {
+    file = OutputFile{};
+    file.path = path;
+    file.finalPath = path;
+
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            ReportOpen(file);
+            return false;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            // A device or a pipe cannot be replaced; write to it as it is.
+            const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+            if (fd < 0) {
+                ReportOpen(file);
+                return false;
+            }
+            file.handle = fd;
+            return true;
+        }
+        // Through a symbolic link, replace the file it names and keep the link.
+        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+            file.finalPath = resolved;
+            std::free(resolved);
+        }
+    }
+
+    // A short hidden name in the same folder: the rename that follows must not cross file
+    // systems, and a long output name must not make the temporary one too long.
+    const std::string stem =
+        FolderOf(file.finalPath) + ".bmp2tvx-" + std::to_string(::getpid()) + ".tmp";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string candidate = attempt == 0 ? stem : stem + "." + std::to_string(attempt);
+        const InterruptsHeld held;
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            file.handle = fd;
+            file.tempPath = std::move(candidate);
+            pendingTemporary.store(file.tempPath.c_str());
+            return true;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    ReportOpen(file);
+    return false;
+}
+
+bool WriteOutputFile(OutputFile& file, std::span<const std::uint8_t> bytes) {
+    if (file.failed) {
+        return false;
+    }
+    while (!bytes.empty()) {
+        const std::size_t chunk = std::min<std::size_t>(bytes.size(), 1u << 30);
+        const ssize_t wrote = ::write(static_cast<int>(file.handle), bytes.data(), chunk);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            FailOutputFile(file);
+            return false;
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(wrote));
+    }
+    return true;
+}
+
+void FailOutputFile(OutputFile& file) {
+    if (!file.failed) {
+        PrintError("Could not write %s.\n", file.path.c_str());
+    }
+    file.failed = true;
+}
+
+bool CloseOutputFile(OutputFile& file) {
+    if (file.handle >= 0 && ::close(static_cast<int>(file.handle)) != 0) {
+        FailOutputFile(file);
+    }
+    file.handle = -1;
+    if (file.tempPath.empty()) {
+        return !file.failed;
+    }
+    const InterruptsHeld held;
+    if (!file.failed && !MoveIntoPlace(file.tempPath, file.finalPath)) {
+        FailOutputFile(file);
+    }
+    if (file.failed) {
+        ::unlink(file.tempPath.c_str());
+    }
+    pendingTemporary.store(nullptr);
+    return !file.failed;
+}
+
+}  // namespace bmp2tvx

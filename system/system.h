@@ -1,0 +1,104 @@
+// Everything the tools ask of the operating system: the command line, standard output and error,
+// memory for pictures, reading whole files, and writing a file beside its target and moving it
+// into place. Nothing outside this folder includes a system header.
+//
+// Paths are UTF-8 everywhere inside the tools. On Windows the command line is read as UTF-16 from
+// the system and files are opened through the wide-character API, so every name that Windows
+// allows works whatever the console's code page; on POSIX systems paths are bytes, passed through.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace bmp2tvx {
+
+// ---- The program ---------------------------------------------------------------------------
+
+// Runs `run` with the command line's arguments in UTF-8, the program's name first, and returns
+// its result as the exit status. Before that, standard output and error are put in binary mode
+// (a line ends in "\n" on every system), and interrupts (Ctrl-C, a termination request) are set
+// to remove the temporary file of an output being written before the process ends.
+int RunProgram(int argc, char** argv, int (*run)(int argc, const char* const* argv));
+
+// printf-style lines on standard output and standard error. On a Windows console the text is
+// shown as the UTF-8 it is; everywhere else its bytes go out as they are.
+#if defined(__GNUC__)
+#define BMP2TVX_PRINTF_LIKE __attribute__((format(printf, 1, 2)))
+#else
+#define BMP2TVX_PRINTF_LIKE
+#endif
+void PrintOut(const char* format, ...) BMP2TVX_PRINTF_LIKE;
+void PrintError(const char* format, ...) BMP2TVX_PRINTF_LIKE;
+
+// ---- Memory for pictures -------------------------------------------------------------------
+
+// A block of bytes. On Linux large blocks are placed on 2 MiB boundaries and offered to the kernel
+// as huge pages: touching a fresh 4 KiB page costs microseconds, and a 16 MiB picture has four
+// thousand of them. Elsewhere it is ordinary memory.
+struct StorageRelease {
+    std::size_t mappedBytes = 0;
+    void* mapping = nullptr;
+    void operator()(std::uint8_t* bytes) const;
+};
+using Storage = std::unique_ptr<std::uint8_t[], StorageRelease>;
+
+// Null if the system has no memory to give.
+Storage AllocateStorage(std::uint64_t size);
+
+// ---- Reading files -------------------------------------------------------------------------
+
+struct InputFile {
+    std::intptr_t handle = -1;
+    std::uint64_t size = 0;  // the file's length when it was opened
+    std::string path;        // as the user named it, for messages
+};
+
+// Opens a regular file for reading. Anything else (a missing file, a folder, a device, a pipe:
+// reading /dev/zero would never end) prints "Could not open %s." and returns false.
+bool OpenInputFile(const std::string& path, InputFile& file);
+
+// Reads up to `size` bytes in as few calls as the system allows; `got` is less than `size` only
+// where the file ends. A failing read prints "Could not read %s." and returns false.
+bool ReadInputFile(InputFile& file, std::uint8_t* buffer, std::uint64_t size, std::uint64_t& got);
+
+void CloseInputFile(InputFile& file);
+
+// The whole of a regular file, with the messages above.
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes);
+
+// ---- Writing files -------------------------------------------------------------------------
+
+// An output written so that a failed or interrupted run never leaves a partial file at the
+// output path, and a good file from an earlier run survives until the new one is complete: the
+// bytes go to a temporary file beside the target, moved into place only once all are written.
+struct OutputFile {
+    std::intptr_t handle = -1;
+    std::string path;       // the path as the user named it, for messages
+    std::string finalPath;  // where the file ends up (a symbolic link's target)
+    std::string tempPath;   // empty when writing straight to a device or pipe
+    bool failed = false;
+};
+
+// Opens a temporary file beside the output path (or, for an existing device or pipe, the path
+// itself). Prints "Could not open %s." and returns false on failure.
+bool OpenOutputFile(const std::string& path, OutputFile& file);
+
+// Appends bytes; a failure prints "Could not write %s." once and is remembered.
+bool WriteOutputFile(OutputFile& file, std::span<const std::uint8_t> bytes);
+
+// Marks the output as failed, printing "Could not write %s." unless a failure already was.
+void FailOutputFile(OutputFile& file);
+
+// Closes the file and, when every write succeeded, moves it into place. Otherwise removes the
+// temporary file. Returns whether the output is complete at its path.
+bool CloseOutputFile(OutputFile& file);
+
+// The folder part of a path, with its trailing separator ("" for a bare name). On Windows "\",
+// "/" and a drive's "C:" all end a folder part.
+std::string FolderOf(const std::string& path);
+
+}  // namespace bmp2tvx

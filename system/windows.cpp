@@ -1,0 +1,323 @@
+// The tools on Windows. Paths arrive as UTF-16 from the system and are kept as UTF-8 inside;
+// every file is opened through the wide-character API, in binary, so no byte is translated.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+// After windows.h, which they need.
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <new>
+
+#include "system/system.h"
+#include "system/text.h"
+
+namespace bmp2tvx {
+namespace {
+
+std::wstring Wide(const std::string& utf8) {
+    const std::u16string text = Utf8ToUtf16(utf8);
+    return std::wstring(text.begin(), text.end());
+}
+
+std::string Narrow(const wchar_t* wide) {
+    std::u16string text;
+    for (; *wide != L'\0'; ++wide) {
+        text += static_cast<char16_t>(*wide);
+    }
+    return Utf16ToUtf8(text);
+}
+
+HANDLE AsHandle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+std::intptr_t FromHandle(HANDLE handle) {
+    return reinterpret_cast<std::intptr_t>(handle);
+}
+
+// ---- Interrupts ----
+
+// The temporary file being written, if any. The console's control handler runs on a thread of
+// its own, so it and the writer take turns through this lock.
+CRITICAL_SECTION temporaryLock;
+std::wstring pendingTemporary;
+
+BOOL WINAPI RemoveTemporaryAndDie(DWORD event) {
+    switch (event) {
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT:
+        case CTRL_CLOSE_EVENT:
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            break;
+        default:
+            return FALSE;
+    }
+    // Never released: the process ends here, and the writer must not move the file meanwhile.
+    EnterCriticalSection(&temporaryLock);
+    if (!pendingTemporary.empty()) {
+        // The writer opened it allowing deletion; it goes when the process closes it.
+        DeleteFileW(pendingTemporary.c_str());
+    }
+    ExitProcess(STATUS_CONTROL_C_EXIT);
+}
+
+struct TemporaryLockHeld {
+    TemporaryLockHeld() { EnterCriticalSection(&temporaryLock); }
+    ~TemporaryLockHeld() { LeaveCriticalSection(&temporaryLock); }
+    TemporaryLockHeld(const TemporaryLockHeld&) = delete;
+    TemporaryLockHeld& operator=(const TemporaryLockHeld&) = delete;
+};
+
+void ReportOpen(const OutputFile& file) {
+    PrintError("Could not open %s.\n", file.path.c_str());
+}
+
+// On a console, text is shown through the console's own UTF-16 interface, so that a path in any
+// script reads right whatever the code page; redirected, its UTF-8 bytes go out as they are.
+void Print(FILE* stream, DWORD console, const char* format, va_list arguments) {
+    va_list copy;
+    va_copy(copy, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (length < 0) {
+        return;
+    }
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, arguments);
+    text.resize(static_cast<std::size_t>(length));
+    const HANDLE handle = GetStdHandle(console);
+    DWORD mode = 0;
+    if (handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode)) {
+        std::fflush(stream);
+        const std::wstring wide = Wide(text);
+        DWORD written = 0;
+        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+}  // namespace
+
+// ---- The program ----
+
+int RunProgram(int, char**, int (*run)(int argc, const char* const* argv)) {
+    InitializeCriticalSection(&temporaryLock);
+    SetConsoleCtrlHandler(RemoveTemporaryAndDie, TRUE);
+    // Binary standard streams: "\n" stays "\n", as on every other system.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+
+    // The arguments as the system holds them, in UTF-16; the C runtime's narrow copies would have
+    // passed through the code page and lost every character it lacks.
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        PrintError("Could not read the command line.\n");
+        return 1;
+    }
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i) {
+        arguments.push_back(Narrow(wide[i]));
+    }
+    LocalFree(wide);
+    std::vector<const char*> pointers;
+    for (const std::string& a : arguments) {
+        pointers.push_back(a.c_str());
+    }
+    pointers.push_back(nullptr);
+    const int status = run(count, pointers.data());
+    std::fflush(stdout);
+    std::fflush(stderr);
+    return status;
+}
+
+void PrintOut(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    Print(stdout, STD_OUTPUT_HANDLE, format, arguments);
+    va_end(arguments);
+}
+
+void PrintError(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    Print(stderr, STD_ERROR_HANDLE, format, arguments);
+    va_end(arguments);
+}
+
+// ---- Memory ----
+
+void StorageRelease::operator()(std::uint8_t* bytes) const {
+    delete[] bytes;
+}
+
+Storage AllocateStorage(std::uint64_t size) {
+    if (size > SIZE_MAX / 2) {
+        return Storage(nullptr, StorageRelease{});
+    }
+    return Storage(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)],
+                   StorageRelease{});
+}
+
+// ---- Reading files ----
+
+bool OpenInputFile(const std::string& path, InputFile& file) {
+    file = InputFile{};
+    file.path = path;
+    const HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    LARGE_INTEGER size{};
+    // A folder cannot be opened this way; a device or a pipe is not a disk file.
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
+        !GetFileSizeEx(handle, &size)) {
+        if (handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+        }
+        PrintError("Could not open %s.\n", path.c_str());
+        return false;
+    }
+    file.handle = FromHandle(handle);
+    file.size = static_cast<std::uint64_t>(size.QuadPart);
+    return true;
+}
+
+bool ReadInputFile(InputFile& file, std::uint8_t* buffer, std::uint64_t size, std::uint64_t& got) {
+    got = 0;
+    while (got < size) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::uint64_t>(size - got, 1u << 30));
+        DWORD n = 0;
+        if (!ReadFile(AsHandle(file.handle), buffer + got, chunk, &n, nullptr)) {
+            PrintError("Could not read %s.\n", file.path.c_str());
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        got += n;
+    }
+    return true;
+}
+
+void CloseInputFile(InputFile& file) {
+    if (file.handle != -1) {
+        CloseHandle(AsHandle(file.handle));
+    }
+    file.handle = -1;
+}
+
+// ---- Writing files ----
+
+bool OpenOutputFile(const std::string& path, OutputFile& file) {
+    file = OutputFile{};
+    file.path = path;
+    file.finalPath = path;
+
+    const std::wstring widePath = Wide(path);
+    const DWORD attributes = GetFileAttributesW(widePath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            ReportOpen(file);
+            return false;
+        }
+        // Through a symbolic link, replace the file it names and keep the link.
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            const HANDLE target = CreateFileW(
+                widePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                nullptr, OPEN_EXISTING, 0, nullptr);
+            if (target != INVALID_HANDLE_VALUE) {
+                std::wstring resolved(32768, L'\0');
+                const DWORD length = GetFinalPathNameByHandleW(
+                    target, resolved.data(), static_cast<DWORD>(resolved.size()), 0);
+                CloseHandle(target);
+                if (length > 0 && length < resolved.size()) {
+                    resolved.resize(length);
+                    file.finalPath = Narrow(resolved.c_str());
+                }
+            }
+        }
+    }
+
+    // A short name in the same folder: moving it into place must not cross drives, and a long
+    // output name must not make the temporary one too long.
+    const std::string stem =
+        FolderOf(file.finalPath) + ".bmp2tvx-" + std::to_string(GetCurrentProcessId()) + ".tmp";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string candidate = attempt == 0 ? stem : stem + "." + std::to_string(attempt);
+        const std::wstring wide = Wide(candidate);
+        const TemporaryLockHeld held;
+        // Sharing deletion lets the control handler remove the file while it is still open.
+        const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            file.handle = FromHandle(handle);
+            file.tempPath = std::move(candidate);
+            pendingTemporary = wide;
+            return true;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS) {
+            break;
+        }
+    }
+    ReportOpen(file);
+    return false;
+}
+
+bool WriteOutputFile(OutputFile& file, std::span<const std::uint8_t> bytes) {
+    if (file.failed) {
+        return false;
+    }
+    while (!bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        DWORD wrote = 0;
+        if (!WriteFile(AsHandle(file.handle), bytes.data(), chunk, &wrote, nullptr) || wrote == 0) {
+            FailOutputFile(file);
+            return false;
+        }
+        bytes = bytes.subspan(wrote);
+    }
+    return true;
+}
+
+void FailOutputFile(OutputFile& file) {
+    if (!file.failed) {
+        PrintError("Could not write %s.\n", file.path.c_str());
+    }
+    file.failed = true;
+}
+
+bool CloseOutputFile(OutputFile& file) {
+    if (file.handle != -1 && !CloseHandle(AsHandle(file.handle))) {
+        FailOutputFile(file);
+    }
+    file.handle = -1;
+    if (file.tempPath.empty()) {
+        return !file.failed;
+    }
+    const TemporaryLockHeld held;
+    const std::wstring temp = Wide(file.tempPath);
+    // Replacing an existing file in one step: the target holds the old file or the new one,
+    // never a mixture and never nothing.
+    if (!file.failed &&
+        !MoveFileExW(temp.c_str(), Wide(file.finalPath).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        FailOutputFile(file);
+    }
+    if (file.failed) {
+        DeleteFileW(temp.c_str());
+    }
+    pendingTemporary.clear();
+    return !file.failed;
+}
+
+}  // namespace bmp2tvx
