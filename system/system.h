@@ -26,7 +26,9 @@ int RunProgram(int argc, char** argv, int (*run)(int argc, const char* const* ar
 
 // printf-style lines on standard output and standard error. On a Windows console the text is
 // shown as the UTF-8 it is; everywhere else its bytes go out as they are.
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+#define BMP2TVX_PRINTF_LIKE __attribute__((format(gnu_printf, 1, 2)))
+#elif defined(__GNUC__)
 #define BMP2TVX_PRINTF_LIKE __attribute__((format(printf, 1, 2)))
 #else
 #define BMP2TVX_PRINTF_LIKE
