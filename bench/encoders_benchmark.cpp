@@ -30,7 +30,7 @@ SourceImage MakePicture(bool fullColor, std::uint8_t colours) {
     return image;
 }
 
-void Encode(benchmark::State& state, bool fullColor, std::uint8_t colours, TargetFormat format) {
+void Encode(benchmark::State& state, bool fullColor, std::uint8_t colours, TileImageFormat format) {
     const SourceImage image = MakePicture(fullColor, colours);
     std::array<std::uint8_t, 256 * 1024> scratch;
     for (auto _ : state) {
@@ -44,16 +44,16 @@ void Encode(benchmark::State& state, bool fullColor, std::uint8_t colours, Targe
 }
 
 void BM_Index256(benchmark::State& state) {
-    Encode(state, false, 255, TargetFormat::Index256);
+    Encode(state, false, 255, TileImageFormat::Index256);
 }
 void BM_Index16(benchmark::State& state) {
-    Encode(state, false, 16, TargetFormat::Index16);
+    Encode(state, false, 16, TileImageFormat::Index16);
 }
 void BM_FullColor16(benchmark::State& state) {
-    Encode(state, true, 255, TargetFormat::FullColor16);
+    Encode(state, true, 255, TileImageFormat::FullColor16);
 }
 void BM_FullColor16FromIndex(benchmark::State& state) {
-    Encode(state, false, 255, TargetFormat::FullColor16);
+    Encode(state, false, 255, TileImageFormat::FullColor16);
 }
 
 void BM_FitsIndex16(benchmark::State& state) {

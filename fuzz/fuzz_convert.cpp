@@ -1,19 +1,19 @@
-// Feeds arbitrary bytes through a whole conversion in memory: load, colour table for 24-bit
-// pictures, key colour, every layout.
+// Feeds arbitrary bytes through the tool's own conversion, in memory: load, then everything the
+// tool does to a loaded picture, encoding included.
 // The last four bytes also choose the settings, so any valid BMP is a useful seed as it is.
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
+#include "driver/convert.h"
 #include "image/bmp_reader.h"
-#include "palette/color_table.h"
-#include "palette/key_color.h"
 #include "tileimage/tile_encoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace bmp2tvx;
-    std::uint8_t settings[4] = {0, 0, 0, 0};
+    std::uint8_t choice[4] = {0, 0, 0, 0};
     for (std::size_t i = 0; i < 4 && i < size; ++i) {
-        settings[i] = data[size - 1 - i];
+        choice[i] = data[size - 1 - i];
     }
     SourceImage image;
     if (!LoadBitmapFromMemory("fuzz.bmp", data, size, image)) {
@@ -21,22 +21,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Keys reach outside 0..255 too: -128 to 383 in steps of 2.
     const auto key = [](std::uint8_t b) { return static_cast<std::int32_t>(b) * 2 - 128; };
-    const bool index16 = settings[0] & 1;
-    if (image.isFullColor) {
-        EncodeTileImage(image, TargetFormat::FullColor16);
-        // Then as tiles, through a colour table of the picture's own colours.
-        if (!BuildColorTable(image, index16 ? 16 : 256, key(settings[1]), key(settings[2]),
-                             key(settings[3]), "fuzz.bmp")) {
-            return 0;
-        }
-    } else {
-        MoveKeyColorToZero(image, key(settings[1]), key(settings[2]), key(settings[3]),
-                           index16 ? 16 : 256);
-    }
-    if (FitsIndex16(image)) {
-        EncodeTileImage(image, TargetFormat::Index16);
-    }
-    EncodeTileImage(image, TargetFormat::Index256);
-    EncodeTileImage(image, TargetFormat::FullColor16);
+    constexpr std::int32_t kDepths[] = {-1, 4, 8, 16};
+    ConversionSettings settings;
+    settings.targetDepth = kDepths[choice[0] & 3];
+    settings.keyRed = key(choice[1]);
+    settings.keyGreen = key(choice[2]);
+    settings.keyBlue = key(choice[3]);
+    ConvertPicture(std::move(image), settings, "fuzz.bmp",
+                   [](const SourceImage& picture, const ConversionPlan& plan) {
+                       return !EncodeTileImage(picture, plan.target).empty();
+                   });
     return 0;
 }

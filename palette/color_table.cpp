@@ -17,8 +17,10 @@ std::uint32_t ColorKey(const std::uint8_t* bgr) {
 
 }  // namespace
 
-bool BuildColorTable(SourceImage& image, std::size_t entries, std::int32_t keyRed,
-                     std::int32_t keyGreen, std::int32_t keyBlue, const char* path) {
+std::optional<SourceImage> IndexFullColorPicture(SourceImage&& picture, std::size_t entries,
+                                                 std::int32_t keyRed, std::int32_t keyGreen,
+                                                 std::int32_t keyBlue, const char* path) {
+    const SourceImage& image = picture;
     const std::size_t width = static_cast<std::size_t>(image.width);
     const std::size_t height = static_cast<std::size_t>(image.height);
     const auto inRange = [](std::int32_t c) { return c >= 0 && c <= 255; };
@@ -36,7 +38,7 @@ bool BuildColorTable(SourceImage& image, std::size_t entries, std::int32_t keyRe
         &std::free);
     if (!bits) {
         PrintError("Not enough memory to convert %s.\n", path);
-        return false;
+        return std::nullopt;
     }
     std::uint64_t* const seen = bits.get();
     // Entry 0 is the key colour's, whether or not the picture uses it, so that no other colour
@@ -68,19 +70,22 @@ bool BuildColorTable(SourceImage& image, std::size_t entries, std::int32_t keyRe
     if (others > room) {
         PrintError("%s uses %zu colours besides the key colour; %s has room for %zu.\n", path,
                    others, entries == 16 ? "Index16" : "Index256", room);
-        return false;
+        return std::nullopt;
     }
 
     const auto entryOf = [](std::uint32_t colour) {
         return ColorEntry{static_cast<std::uint8_t>(colour), static_cast<std::uint8_t>(colour >> 8),
                           static_cast<std::uint8_t>(colour >> 16)};
     };
-    image.colorTable.fill(ColorEntry{});
-    image.colorTable[0] = entryOf(key);
+    SourceImage indexed;
+    indexed.width = picture.width;
+    indexed.height = picture.height;
+    indexed.isFullColor = 0;
+    indexed.colorTable[0] = entryOf(key);
     for (std::size_t i = 0; i < order.size(); ++i) {
-        image.colorTable[i + 1] = entryOf(order[i]);
+        indexed.colorTable[i + 1] = entryOf(order[i]);
     }
-    image.suppliedColors = static_cast<std::int32_t>(order.size() + 1);
+    indexed.suppliedColors = static_cast<std::int32_t>(order.size() + 1);
 
     // Colours sorted with their indices, for a binary search per change of colour. Only pixels of
     // exactly the key colour take entry 0.
@@ -94,7 +99,7 @@ bool BuildColorTable(SourceImage& image, std::size_t entries, std::int32_t keyRe
     std::sort(lookup.begin(), lookup.end());
     // Pixel i's index goes to byte i of the same buffer: that byte is never read again, as the
     // pixels still to come start at byte 3 (i + 1) and beyond.
-    std::uint8_t* pixels = image.colorPixels;
+    std::uint8_t* pixels = picture.colorPixels;
     std::uint32_t lastColour = UINT32_MAX;
     std::uint8_t lastIndex = 0;
     for (std::size_t i = 0; i < width * height; ++i) {
@@ -107,10 +112,10 @@ bool BuildColorTable(SourceImage& image, std::size_t entries, std::int32_t keyRe
         }
         pixels[i] = lastIndex;
     }
-    image.indexPixels = pixels;
-    image.colorPixels = nullptr;
-    image.isFullColor = 0;
-    return true;
+    indexed.indexPixels = pixels;
+    indexed.storage = std::move(picture.storage);
+    picture = SourceImage{};
+    return indexed;
 }
 
 }  // namespace bmp2tvx

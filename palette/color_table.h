@@ -3,21 +3,23 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "image/source_image.h"
 
 namespace bmp2tvx {
 
-// Gives a FullColor image an exact colour table of `entries` entries (16 or 256). Entry 0, the one
-// the handheld draws as transparent, holds the key colour, and exactly the pixels of that colour
-// use it; when no pixel has the key colour, no pixel uses entry 0 (a key component outside 0..255
+// Gives a FullColor picture an exact colour table of `entries` entries (16 or 256) and returns it
+// as an Index picture, built in the same memory: `picture` is left empty. Entry 0, the one the
+// handheld draws as transparent, holds the key colour, and exactly the pixels of that colour use
+// it; when no pixel has the key colour, no pixel uses entry 0 (a key component outside 0..255
 // leaves entry 0 black). The picture's other colours follow from entry 1 in the order they first
 // appear in tile order (rows of tiles from the top, each left to right, each tile's rows top to
-// bottom); the rest of the table is black and not counted as supplied. The pixels become indices,
-// in place, and the image becomes an Index image. A picture with more than `entries` - 1 colours
-// besides the key colour is refused with one line naming `path`, and false; the image is then
-// unchanged.
-bool BuildColorTable(SourceImage& image, std::size_t entries, std::int32_t keyRed,
-                     std::int32_t keyGreen, std::int32_t keyBlue, const char* path);
+// bottom); the rest of the table is black and not counted as supplied. A picture with more than
+// `entries` - 1 colours besides the key colour is refused with one line naming `path`, and
+// nothing is returned.
+std::optional<SourceImage> IndexFullColorPicture(SourceImage&& picture, std::size_t entries,
+                                                 std::int32_t keyRed, std::int32_t keyGreen,
+                                                 std::int32_t keyBlue, const char* path);
 
 }  // namespace bmp2tvx

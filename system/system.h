@@ -69,9 +69,6 @@ bool ReadInputFile(InputFile& file, std::uint8_t* buffer, std::uint64_t size, st
 
 void CloseInputFile(InputFile& file);
 
-// The whole of a regular file, with the messages above.
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes);
-
 // ---- Writing files -------------------------------------------------------------------------
 
 // An output written so that a failed or interrupted run never leaves a partial file at the

@@ -137,6 +137,56 @@ TEST(Cli, Conversions) {
     }
 }
 
+// A rebuild: an output already there is replaced by the new one, whole, and nothing else is left
+// behind. Through a symbolic link, the file it names is replaced and the link kept.
+TEST(Cli, ExistingOutputIsReplaced) {
+    const Bytes bmp = Picture8(16, 8);
+    const Bytes expected = ConvertInMemory(bmp);
+    ASSERT_EQ(expected.size(), 8u + 512 + 2 * 64);
+    const struct {
+        const char* name;
+        bool throughLink;
+        std::string missing;
+    } cases[] = {
+        {"a regular file", false, ""},
+        {"a link to a regular file in another folder", true, WhyNoSymlinks()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.missing.empty()) {
+            SkipCase(c.name, c.missing);
+            continue;
+        }
+        TempDir dir;
+        WriteFile(dir / "in.bmp", bmp);
+        std::string target = dir / "in.tvx";
+        if (c.throughLink) {
+            std::filesystem::create_directory(PathOf(dir / "elsewhere"));
+            target = dir / "elsewhere/real.tvx";
+            std::error_code error;
+            std::filesystem::create_symlink(PathOf("elsewhere/real.tvx"), PathOf(dir / "in.tvx"),
+                                            error);
+            ASSERT_FALSE(error) << error.message();
+        }
+        WriteFile(target, {'o', 'l', 'd'});
+        for (int run = 0; run < 2; ++run) {  // replacing the old file, then its own output
+            const RunResult r = RunTool({"in.bmp"}, dir.path);
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(r.err, "");
+            EXPECT_EQ(ReadFile(target), expected);
+            EXPECT_EQ(ReadFile(dir / "in.tvx"), expected);
+        }
+        if (c.throughLink) {
+            EXPECT_TRUE(std::filesystem::is_symlink(PathOf(dir / "in.tvx")));
+            EXPECT_EQ(ListDir(dir / "elsewhere"), std::vector<std::string>{"real.tvx"});
+            EXPECT_EQ(ListDir(dir.path),
+                      (std::vector<std::string>{"elsewhere", "in.bmp", "in.tvx"}));
+        } else {
+            EXPECT_EQ(ListDir(dir.path), (std::vector<std::string>{"in.bmp", "in.tvx"}));
+        }
+    }
+}
+
 // Every refusal: one line on standard error, exit status 1, nothing written, nothing changed.
 TEST(Cli, Refusals) {
     const Bytes good8 = Picture8(16, 16);

@@ -16,10 +16,7 @@ SourceImage Load24(std::int32_t width, std::int32_t height, const Bytes& bgrTopF
     spec.height = height;
     spec.bitCount = 24;
     spec.pixels = bgrTopFirst;
-    const Bytes file = BuildBmp(spec);
-    SourceImage image;
-    EXPECT_TRUE(LoadBitmapFromMemory("c.bmp", file.data(), file.size(), image));
-    return image;
+    return LoadBmp(spec);
 }
 
 ColorEntry Colour(std::size_t i) {  // never black, never magenta
@@ -38,10 +35,12 @@ TEST(ColorTable, FirstAppearanceInTileOrder) {
             pixels.insert(pixels.end(), {e.blue, e.green, e.red});
         }
     }
-    SourceImage image = Load24(16, 8, pixels);
     testing::internal::CaptureStderr();
-    ASSERT_TRUE(BuildColorTable(image, 256, 0, 0, 0, "c.bmp"));
+    std::optional<SourceImage> indexed =
+        IndexFullColorPicture(Load24(16, 8, pixels), 256, 0, 0, 0, "c.bmp");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    ASSERT_TRUE(indexed);
+    const SourceImage& image = *indexed;
     EXPECT_EQ(image.isFullColor, 0);
     EXPECT_EQ(image.suppliedColors, 4);
     EXPECT_EQ(image.colorTable[0].red, 0);
@@ -50,7 +49,7 @@ TEST(ColorTable, FirstAppearanceInTileOrder) {
     EXPECT_EQ(image.colorTable[3].red, 60);
     EXPECT_EQ(image.colorTable[4].red, 0);
 
-    const Bytes file = EncodeTileImage(image, TargetFormat::Index256);
+    const Bytes file = EncodeTileImage(image, TileImageFormat::Index256);
     Bytes left(64, 1), right(64, 1);
     left[56] = 2;  // bottom-left pixel: C
     right[0] = 3;  // top-left pixel: B
@@ -137,15 +136,16 @@ TEST(ColorTable, KeyColourTakesEntryZero) {
             const ColorEntry& e = c.colours[i % c.colours.size()];
             pixels.insert(pixels.end(), {e.blue, e.green, e.red});
         }
-        SourceImage image = Load24(16, 8, pixels);
         testing::internal::CaptureStderr();
-        const bool built = BuildColorTable(image, c.entries, c.red, c.green, c.blue, "c.bmp");
+        const std::optional<SourceImage> indexed = IndexFullColorPicture(
+            Load24(16, 8, pixels), c.entries, c.red, c.green, c.blue, "c.bmp");
         EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
-        ASSERT_EQ(built, *c.err == '\0');
-        if (!built) {
-            EXPECT_EQ(image.isFullColor, 1);
+        ASSERT_EQ(indexed.has_value(), *c.err == '\0');
+        if (!indexed) {
             continue;
         }
+        const SourceImage& image = *indexed;
+        EXPECT_EQ(image.isFullColor, 0);
         EXPECT_EQ(image.suppliedColors, static_cast<std::int32_t>(c.table.size()));
         for (std::size_t i = 0; i < 256; ++i) {
             const ColorEntry want = i < c.table.size() ? c.table[i] : kBlack;
@@ -188,12 +188,11 @@ TEST(ColorTable, RefusalGivesCountAndRoom) {
             const ColorEntry e = Colour(i % c.colours);
             pixels.insert(pixels.end(), {e.blue, e.green, e.red});
         }
-        SourceImage image = Load24(32, 16, pixels);
         testing::internal::CaptureStderr();
-        const bool built = BuildColorTable(image, c.entries, 0, 0, 0, "c.bmp");
+        const std::optional<SourceImage> indexed =
+            IndexFullColorPicture(Load24(32, 16, pixels), c.entries, 0, 0, 0, "c.bmp");
         EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err) << c.colours;
-        EXPECT_EQ(built, *c.err == '\0') << c.colours;
-        EXPECT_EQ(image.isFullColor, built ? 0 : 1) << c.colours;
+        EXPECT_EQ(indexed.has_value(), *c.err == '\0') << c.colours;
     }
 }
 

@@ -1,3 +1,5 @@
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 #include "image/bmp_reader.h"
@@ -6,13 +8,6 @@
 
 namespace bmp2tvx::test {
 namespace {
-
-SourceImage LoadSpec(const BmpSpec& spec) {
-    const Bytes file = BuildBmp(spec);
-    SourceImage image;
-    EXPECT_TRUE(LoadBitmapFromMemory("t.bmp", file.data(), file.size(), image));
-    return image;
-}
 
 TEST(Color15, DropsLowBitsOfEachComponent) {
     const struct {
@@ -35,23 +30,26 @@ TEST(Color15, DropsLowBitsOfEachComponent) {
 TEST(TileImageHeader, SizeFieldsWrap) {
     const struct {
         std::int32_t width, height;
-        TargetFormat format;
+        TileImageFormat format;
         Bytes expected;
     } cases[] = {
-        {16, 8, TargetFormat::Index16, {0, 0, 2, 0, 1, 0, 2, 0}},
-        {240, 160, TargetFormat::FullColor16, {2, 0, 30, 0, 20, 0, 0x58, 0x02}},
-        {2048, 2048, TargetFormat::Index256, {1, 0, 0, 1, 0, 1, 0, 0}},
-        {524288, 8, TargetFormat::Index256, {1, 0, 0, 0, 1, 0, 0, 0}},
-        {524296, 16, TargetFormat::Index256, {1, 0, 1, 0, 2, 0, 2, 0}},
-        {0, 16, TargetFormat::Index16, {0, 0, 0, 0, 2, 0, 0, 0}},
+        {16, 8, TileImageFormat::Index16, {0, 0, 2, 0, 1, 0, 2, 0}},
+        {240, 160, TileImageFormat::FullColor16, {2, 0, 30, 0, 20, 0, 0x58, 0x02}},
+        {2048, 2048, TileImageFormat::Index256, {1, 0, 0, 1, 0, 1, 0, 0}},
+        {524288, 8, TileImageFormat::Index256, {1, 0, 0, 0, 1, 0, 0, 0}},
+        {524296, 16, TileImageFormat::Index256, {1, 0, 1, 0, 2, 0, 2, 0}},
+        {0, 16, TileImageFormat::Index16, {0, 0, 0, 0, 2, 0, 0, 0}},
     };
     for (const auto& c : cases) {
-        SourceImage image;
-        image.width = c.width;
-        image.height = c.height;
         Bytes header(8);
-        WriteHeader(image, c.format, header.data());
+        const TileImageHeader fields = MakeTileImageHeader(
+            c.format, static_cast<std::uint32_t>(c.width), static_cast<std::uint32_t>(c.height));
+        PutTileImageHeader(fields, header.data());
         EXPECT_EQ(header, c.expected) << c.width << " x " << c.height;
+        const TileImageHeader back = GetTileImageHeader(header.data());
+        EXPECT_EQ(
+            std::tie(back.formatCode, back.tilesAcross, back.tilesDown, back.tileCount),
+            std::tie(fields.formatCode, fields.tilesAcross, fields.tilesDown, fields.tileCount));
     }
 }
 
@@ -68,8 +66,9 @@ TEST(Tiles, FourBitPackingBySum) {
         pixels[63 - 7] = c.left;  // top-left pixel: stored row 7 is the top
         pixels[63 - 6] = c.right;
         image.indexPixels = pixels.data();
-        Bytes tile(32);
-        WriteTile4(image, 0, 0, tile.data());
+        const Bytes file = EncodeTileImage(image, TileImageFormat::Index16);
+        ASSERT_EQ(file.size(), 8u + 32 + 32);
+        const Bytes tile(file.begin() + 40, file.end());
         EXPECT_EQ(tile[0], c.expected);
         EXPECT_EQ(std::count(tile.begin(), tile.end(), 0), 31);
     }
@@ -89,7 +88,7 @@ TEST(Tiles, OrderAndRowsFromTheTop) {
     }
     for (bool topDown : {false, true}) {
         spec.topDown = topDown;
-        const Bytes file = EncodeTileImage(LoadSpec(spec), TargetFormat::Index256);
+        const Bytes file = EncodeTileImage(LoadBmp(spec), TileImageFormat::Index256);
         ASSERT_EQ(file.size(), 8u + 512 + 4 * 64);
         for (std::size_t tile = 0; tile < 4; ++tile) {
             for (std::size_t i = 0; i < 64; ++i) {
@@ -110,7 +109,7 @@ TEST(TileImage, Index16WorkedExample) {
     for (int i = 0; i < 128; ++i) {
         spec.pixels.push_back(static_cast<std::uint8_t>((i % 16) < 8 ? 1 : (i % 2)));
     }
-    const Bytes file = EncodeTileImage(LoadSpec(spec), TargetFormat::Index16);
+    const Bytes file = EncodeTileImage(LoadBmp(spec), TileImageFormat::Index16);
     Bytes expected = {0, 0, 2, 0, 1, 0, 2, 0, 0x1F, 0x00, 0xFF, 0x7F};
     expected.resize(8 + 32, 0);
     expected.resize(8 + 32 + 32, 0x11);  // left tile: every pixel 1
@@ -126,7 +125,7 @@ TEST(TileImage, FullColorFromBothSourceKinds) {
     rgb.pixels[1] = 0x80;
     rgb.pixels[2] = 0xFF;
     rgb.pixels[8 * 8 * 3 - 1] = 0xFF;  // bottom-right pixel: red
-    const Bytes direct = EncodeTileImage(LoadSpec(rgb), TargetFormat::FullColor16);
+    const Bytes direct = EncodeTileImage(LoadBmp(rgb), TileImageFormat::FullColor16);
     ASSERT_EQ(direct.size(), 8u + 128);
     EXPECT_EQ(direct[8], 0x1F);
     EXPECT_EQ(direct[9], 0x0A);
@@ -139,7 +138,7 @@ TEST(TileImage, FullColorFromBothSourceKinds) {
     indexed.pixels.assign(64, 0);
     indexed.pixels[0] = 1;
     indexed.pixels[63] = 2;
-    EXPECT_EQ(EncodeTileImage(LoadSpec(indexed), TargetFormat::FullColor16), direct);
+    EXPECT_EQ(EncodeTileImage(LoadBmp(indexed), TileImageFormat::FullColor16), direct);
 }
 
 // The bytes do not depend on how small the blocks are that they pass through.
@@ -151,9 +150,9 @@ TEST(TileImage, BlockSizeDoesNotChangeTheBytes) {
     for (int i = 0; i < 40 * 24; ++i) {
         spec.pixels.push_back(static_cast<std::uint8_t>((i * 37) & 15));
     }
-    const SourceImage image = LoadSpec(spec);
-    for (TargetFormat format :
-         {TargetFormat::Index16, TargetFormat::Index256, TargetFormat::FullColor16}) {
+    const SourceImage image = LoadBmp(spec);
+    for (TileImageFormat format :
+         {TileImageFormat::Index16, TileImageFormat::Index256, TileImageFormat::FullColor16}) {
         const Bytes whole = EncodeTileImage(image, format);
         EXPECT_EQ(whole.size(), TileImageFileSize(format, 40, 24));
         for (std::size_t block : {64u, 100u, 4096u}) {
@@ -164,7 +163,7 @@ TEST(TileImage, BlockSizeDoesNotChangeTheBytes) {
                 pieces.insert(pieces.end(), b.begin(), b.end());
                 return true;
             }));
-            EXPECT_EQ(pieces, whole) << TargetFormatName(format) << " through " << block;
+            EXPECT_EQ(pieces, whole) << TileImageFormatName(format) << " through " << block;
         }
         int calls = 0;
         Bytes scratch(64);

@@ -19,10 +19,7 @@ SourceImage Load(const std::vector<ColorEntry>& table, const Bytes& pixels) {
     spec.height = 16;
     spec.table = table;
     spec.pixels = pixels;
-    const Bytes file = BuildBmp(spec);
-    SourceImage image;
-    EXPECT_TRUE(LoadBitmapFromMemory("k.bmp", file.data(), file.size(), image));
-    return image;
+    return LoadBmp(spec);
 }
 
 std::vector<ColorEntry> Distinct(std::size_t count) {
@@ -166,9 +163,7 @@ TEST(KeyColor, UsedCopyFoundAnywhere) {
             }
             spec.pixels.assign(kSide * kSide, 1);
             spec.pixels[at] = 3;
-            const Bytes file = BuildBmp(spec);
-            SourceImage image;
-            ASSERT_TRUE(LoadBitmapFromMemory("k.bmp", file.data(), file.size(), image));
+            SourceImage image = LoadBmp(spec);
             EXPECT_EQ(ChooseKeyEntry(image, 0, 0, 0), 3);
             std::fill_n(image.indexPixels, kSide * kSide, 1);
             EXPECT_EQ(ChooseKeyEntry(image, 0, 0, 0), 200) << "no copy used";

@@ -1,7 +1,13 @@
+#include <optional>
+#include <tuple>
+
 #include <gtest/gtest.h>
 
+#include "driver/convert.h"
 #include "driver/run.h"
 #include "driver/settings.h"
+#include "image/bmp_reader.h"
+#include "tests/test_support.h"
 
 namespace bmp2tvx {
 namespace {
@@ -103,3 +109,74 @@ TEST(Run, EmptyArgumentListPrintsUsage) {
 
 }  // namespace
 }  // namespace bmp2tvx
+
+namespace bmp2tvx::test {
+namespace {
+
+SourceImage LoadPicture(std::uint16_t bitCount, std::size_t colours) {
+    BmpSpec spec;
+    spec.width = 16;
+    spec.height = 8;
+    spec.bitCount = bitCount;
+    for (std::size_t i = 0; i < 16 * 8; ++i) {
+        const auto c = static_cast<std::uint8_t>(i % colours);
+        if (bitCount == 8) {
+            spec.pixels.push_back(c);
+        } else {
+            spec.pixels.insert(spec.pixels.end(), {c, 1, 2});
+        }
+    }
+    return LoadBmp(spec);
+}
+
+// The layout each pairing of source and -c gets, what the writer is handed, and the refusals.
+TEST(Convert, LayoutPlanAndRefusals) {
+    const struct {
+        const char* name;
+        std::uint16_t bitCount;
+        std::size_t colours;
+        std::int32_t depth;
+        bool writerSucceeds;
+        std::optional<TargetFormat> written;
+        SourceKind source;
+        const char* err;
+    } cases[] = {
+        {"8-bit, automatic", 8, 20, -1, true, TargetFormat::Index256, SourceKind::Index, ""},
+        {"8-bit as Index16", 8, 16, 4, true, TargetFormat::Index16, SourceKind::Index, ""},
+        {"8-bit using entry 16 as Index16", 8, 17, 4, true, std::nullopt, SourceKind::Index,
+         "p.bmp uses colours above 15 and cannot be written as Index16.\n"},
+        {"8-bit as FullColor16", 8, 20, 16, true, TargetFormat::FullColor16, SourceKind::Index, ""},
+        {"24-bit, automatic", 24, 200, -1, true, TargetFormat::FullColor16, SourceKind::FullColor,
+         ""},
+        {"24-bit as Index256", 24, 100, 8, true, TargetFormat::Index256, SourceKind::FullColor, ""},
+        {"24-bit with 16 colours as Index16", 24, 16, 4, true, std::nullopt, SourceKind::FullColor,
+         "p.bmp uses 16 colours besides the key colour; Index16 has room for 15.\n"},
+        {"the writer fails", 8, 20, -1, false, std::nullopt, SourceKind::Index, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConversionSettings settings;
+        settings.targetDepth = c.depth;
+        int calls = 0;
+        testing::internal::CaptureStderr();
+        const std::optional<TargetFormat> written = ConvertPicture(
+            LoadPicture(c.bitCount, c.colours), settings, "p.bmp",
+            [&](const SourceImage& picture, const ConversionPlan& plan) {
+                ++calls;
+                EXPECT_EQ(plan.source, c.source);
+                EXPECT_EQ(plan.target, c.written.value_or(plan.target));
+                EXPECT_EQ(std::tie(plan.width, plan.height),
+                          std::tie(picture.width, picture.height));
+                // What the writer gets carries what its layout reads.
+                EXPECT_EQ(picture.isFullColor != 0, plan.target == TargetFormat::FullColor16 &&
+                                                        plan.source == SourceKind::FullColor);
+                return c.writerSucceeds;
+            });
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
+        EXPECT_EQ(written, c.written);
+        EXPECT_EQ(calls, *c.err == '\0' ? 1 : 0);
+    }
+}
+
+}  // namespace
+}  // namespace bmp2tvx::test

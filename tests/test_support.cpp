@@ -6,6 +6,10 @@
 #include <iterator>
 #include <random>
 
+#include <gtest/gtest.h>
+
+#include "image/bmp_reader.h"
+
 namespace bmp2tvx::test {
 
 void Poke32(Bytes& file, std::size_t offset, std::uint32_t value) {
@@ -60,6 +64,13 @@ Bytes BuildBmp(const BmpSpec& spec) {
         }
     }
     return file;
+}
+
+SourceImage LoadBmp(const BmpSpec& spec) {
+    const Bytes file = BuildBmp(spec);
+    SourceImage image;
+    EXPECT_TRUE(LoadBitmapFromMemory("built.bmp", file.data(), file.size(), image));
+    return image;
 }
 
 std::filesystem::path PathOf(const std::string& utf8) {

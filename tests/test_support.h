@@ -36,6 +36,9 @@ struct BmpSpec {
 
 Bytes BuildBmp(const BmpSpec& spec);
 
+// The picture a built file loads to (a failed load fails the test).
+SourceImage LoadBmp(const BmpSpec& spec);
+
 // Overwrites a little-endian field of a built file.
 void Poke32(Bytes& file, std::size_t offset, std::uint32_t value);
 void Poke16(Bytes& file, std::size_t offset, std::uint16_t value);

@@ -91,8 +91,8 @@ TEST(Tvx2Png, HandWorkedPixels) {
 }
 
 TEST(Tvx2Png, Refusals) {
-    Bytes good = {1, 0, 1, 0, 1, 0, 1, 0};
-    good.resize(8 + 512 + 64, 0);
+    Bytes good(8 + 512 + 64, 0);
+    good[0] = good[2] = good[4] = good[6] = 1;  // Index256, 1 x 1 tiles, 1 tile
     auto edit = [&](auto change) {
         Bytes f = good;
         change(f);
@@ -129,6 +129,16 @@ TEST(Tvx2Png, Refusals) {
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(ReadFile(dir / "t.tvx.png"), (Bytes{'o', 'l', 'd'}));
         EXPECT_EQ(ListDir(dir.path).size(), 2u);
+    }
+    // A huge file is judged by its header before any of it is held in memory.
+    {
+        TempDir dir;
+        WriteFile(dir / "big.tvx", good);
+        std::filesystem::resize_file(PathOf(dir / "big.tvx"), std::uintmax_t{1} << 32);
+        const RunResult r = RunTvx2Png({"big.tvx"}, dir.path);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "big.tvx does not have the length its tile image header announces.\n");
+        EXPECT_LT(r.peakMemoryKiB, kSmallRunMemoryKiB);
     }
     TempDir dir;
     const RunResult missing = RunTvx2Png({"none.tvx", "out.png"}, dir.path);

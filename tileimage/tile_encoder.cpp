@@ -6,35 +6,15 @@
 
 namespace bmp2tvx {
 
-const char* TargetFormatName(TargetFormat format) {
-    switch (format) {
-        case TargetFormat::Index16:
-            return "Index16";
-        case TargetFormat::Index256:
-            return "Index256";
-        case TargetFormat::FullColor16:
-            return "FullColor16";
-    }
-    return "?";
-}
+namespace {
 
-void WriteHeader(const SourceImage& image, TargetFormat format, std::uint8_t* out) {
-    const std::uint32_t tilesAcross = static_cast<std::uint32_t>(image.width) / kTileSide;
-    const std::uint32_t tilesDown = static_cast<std::uint32_t>(image.height) / kTileSide;
-    PutU16(out, static_cast<std::uint16_t>(format));
-    PutU16(out + 2, static_cast<std::uint16_t>(tilesAcross & 0xFFFF));
-    PutU16(out + 4, static_cast<std::uint16_t>(tilesDown & 0xFFFF));
-    PutU16(out + 6, static_cast<std::uint16_t>((tilesAcross * tilesDown) & 0xFFFF));
-}
-
-void WritePaletteBlock(const SourceImage& image, std::size_t count, std::uint8_t* out) {
+// Colour-table entries 0 to count - 1 as Color15 words: 2 x count bytes.
+void FillPaletteBlock(const SourceImage& image, std::size_t count, std::uint8_t* out) {
     for (std::size_t i = 0; i < count; ++i) {
         const ColorEntry& c = image.colorTable[i];
         PutU16(out + 2 * i, ToColor15(c.blue, c.green, c.red));
     }
 }
-
-namespace {
 
 // Eight pixels as one 64-bit value, the leftmost in the low byte, whatever the host's byte order.
 inline std::uint64_t LoadPixels8(const std::uint8_t* p) {
@@ -79,18 +59,6 @@ void EncodeTiles4(const std::uint8_t* top, std::ptrdiff_t down, std::size_t tile
     }
 }
 
-}  // namespace
-
-void WriteTile8(const SourceImage& image, std::int32_t x0, std::int32_t y0, std::uint8_t* out) {
-    EncodeTiles8(RowFromTop(image, y0) + x0, -static_cast<std::ptrdiff_t>(image.width), 1, out);
-}
-
-void WriteTile4(const SourceImage& image, std::int32_t x0, std::int32_t y0, std::uint8_t* out) {
-    EncodeTiles4(RowFromTop(image, y0) + x0, -static_cast<std::ptrdiff_t>(image.width), 1, out);
-}
-
-namespace {
-
 std::array<Color15, 256> PaletteWords(const SourceImage& image) {
     std::array<Color15, 256> words{};
     for (std::size_t i = 0; i < words.size(); ++i) {
@@ -115,9 +83,8 @@ void BgrToColor15(const std::uint8_t* __restrict bgr, std::size_t count,
     }
 }
 
-void WriteFullColorRowWith(const SourceImage& image, const std::array<Color15, 256>& words,
-                           std::int32_t y, std::int32_t xBegin, std::int32_t xEnd,
-                           std::uint8_t* out) {
+void FillFullColorRow(const SourceImage& image, const std::array<Color15, 256>& words,
+                      std::int32_t y, std::int32_t xBegin, std::int32_t xEnd, std::uint8_t* out) {
     const std::uint8_t* row = RowFromTop(image, y);
     if (image.isFullColor) {
         BgrToColor15(row + 3 * static_cast<std::size_t>(xBegin),
@@ -131,11 +98,6 @@ void WriteFullColorRowWith(const SourceImage& image, const std::array<Color15, 2
 
 }  // namespace
 
-void WriteFullColorRow(const SourceImage& image, std::int32_t y, std::int32_t xBegin,
-                       std::int32_t xEnd, std::uint8_t* out) {
-    WriteFullColorRowWith(image, PaletteWords(image), y, xBegin, xEnd, out);
-}
-
 bool FitsIndex16(const SourceImage& image) {
     const std::uint8_t* pixels = image.indexPixels;
     const std::uint64_t total = PixelCount(image);
@@ -146,8 +108,8 @@ bool FitsIndex16(const SourceImage& image) {
     return high < 16;
 }
 
-bool EmitTileImage(const SourceImage& image, TargetFormat format, std::span<std::uint8_t> scratch,
-                   const ByteSink& sink) {
+bool EmitTileImage(const SourceImage& image, TileImageFormat format,
+                   std::span<std::uint8_t> scratch, const ByteSink& sink) {
     std::uint8_t* const buffer = scratch.data();
     const std::size_t capacity = scratch.size();
     std::size_t used = 0;
@@ -160,10 +122,12 @@ bool EmitTileImage(const SourceImage& image, TargetFormat format, std::span<std:
     auto reserve = [&](std::size_t bytes) { return used + bytes <= capacity || flush(); };
 
     std::uint8_t header[kTileImageHeaderSize];
-    WriteHeader(image, format, header);
+    PutTileImageHeader(MakeTileImageHeader(format, static_cast<std::uint32_t>(image.width),
+                                           static_cast<std::uint32_t>(image.height)),
+                       header);
     std::uint8_t palette[2 * 256];
     const std::size_t paletteBytes = 2 * PaletteEntries(format);
-    WritePaletteBlock(image, PaletteEntries(format), palette);
+    FillPaletteBlock(image, PaletteEntries(format), palette);
     for (std::span<const std::uint8_t> piece :
          {std::span<const std::uint8_t>(header, sizeof header),
           std::span<const std::uint8_t>(palette, paletteBytes)}) {
@@ -182,7 +146,7 @@ bool EmitTileImage(const SourceImage& image, TargetFormat format, std::span<std:
     if (image.width == 0 || image.height == 0) {
         return flush();
     }
-    if (format == TargetFormat::FullColor16) {
+    if (format == TileImageFormat::FullColor16) {
         const std::array<Color15, 256> words = PaletteWords(image);
         // Each row goes out in pieces as long as the buffer allows.
         const std::int32_t piecePixels =
@@ -194,7 +158,7 @@ bool EmitTileImage(const SourceImage& image, TargetFormat format, std::span<std:
                 if (!reserve(bytes)) {
                     return false;
                 }
-                WriteFullColorRowWith(image, words, y, x, end, buffer + used);
+                FillFullColorRow(image, words, y, x, end, buffer + used);
                 used += bytes;
             }
         }
@@ -202,7 +166,7 @@ bool EmitTileImage(const SourceImage& image, TargetFormat format, std::span<std:
     }
 
     // One band of eight pixel rows at a time, in runs of as many tiles as the buffer has room for.
-    const bool four = format == TargetFormat::Index16;
+    const bool four = format == TileImageFormat::Index16;
     const std::size_t tileBytes = four ? kTile4Bytes : kTile8Bytes;
     const std::size_t tilesAcross = static_cast<std::size_t>(image.width) / kTileSide;
     const std::ptrdiff_t down = -static_cast<std::ptrdiff_t>(image.width);
@@ -221,7 +185,7 @@ bool EmitTileImage(const SourceImage& image, TargetFormat format, std::span<std:
     return flush();
 }
 
-std::vector<std::uint8_t> EncodeTileImage(const SourceImage& image, TargetFormat format) {
+std::vector<std::uint8_t> EncodeTileImage(const SourceImage& image, TileImageFormat format) {
     std::vector<std::uint8_t> file;
     file.reserve(
         static_cast<std::size_t>(TileImageFileSize(format, static_cast<std::uint64_t>(image.width),

@@ -27,9 +27,12 @@
 
 namespace bmp2tvx {
 
-enum class TargetFormat : std::uint16_t { Index16 = 0, Index256 = 1, FullColor16 = 2 };
+// The three layouts, by the code the header's first field holds. A conversion chooses one to
+// write; a reader finds one in the file.
+enum class TileImageFormat : std::uint16_t { Index16 = 0, Index256 = 1, FullColor16 = 2 };
 
-const char* TargetFormatName(TargetFormat format);
+// "Index16", "Index256" or "FullColor16", as the tools print it.
+const char* TileImageFormatName(TileImageFormat format);
 
 using Color15 = std::uint16_t;
 
@@ -38,23 +41,45 @@ constexpr Color15 ToColor15(std::uint8_t blue, std::uint8_t green, std::uint8_t 
     return static_cast<Color15>((red >> 3) | ((green >> 3) << 5) | ((blue >> 3) << 10));
 }
 
-constexpr std::size_t kTileImageHeaderSize = 8;
 constexpr std::size_t kTileSide = 8;
 constexpr std::size_t kTile4Bytes = 32;
 constexpr std::size_t kTile8Bytes = 64;
 
+// The header's four fields, as the file holds them.
+struct TileImageHeader {
+    std::uint16_t formatCode = 0;
+    std::uint16_t tilesAcross = 0;  // modulo 65536
+    std::uint16_t tilesDown = 0;    // modulo 65536
+    std::uint16_t tileCount = 0;    // (tilesAcross x tilesDown) modulo 65536
+};
+
+constexpr std::size_t kTileImageHeaderSize = 8;
+
+// The header of a picture of `width` x `height` pixels (multiples of 8), its sizes wrapped.
+TileImageHeader MakeTileImageHeader(TileImageFormat format, std::uint32_t width,
+                                    std::uint32_t height);
+
+// The header's 8 bytes, little-endian, in field order.
+void PutTileImageHeader(const TileImageHeader& header, std::uint8_t* out);
+TileImageHeader GetTileImageHeader(const std::uint8_t* in);
+
+// Whether a header's format code names one of the three layouts.
+constexpr bool IsKnownFormat(std::uint16_t code) {
+    return code <= static_cast<std::uint16_t>(TileImageFormat::FullColor16);
+}
+
 // Number of palette entries the format's palette block holds (0 for FullColor16).
-constexpr std::size_t PaletteEntries(TargetFormat format) {
-    return format == TargetFormat::Index16 ? 16 : format == TargetFormat::Index256 ? 256 : 0;
+constexpr std::size_t PaletteEntries(TileImageFormat format) {
+    return format == TileImageFormat::Index16 ? 16 : format == TileImageFormat::Index256 ? 256 : 0;
 }
 
 // Bytes one column of pixels adds to the body over a band of eight rows.
-constexpr std::size_t BodyBytesPerColumnBand(TargetFormat format) {
-    return format == TargetFormat::Index16 ? 4 : format == TargetFormat::Index256 ? 8 : 16;
+constexpr std::size_t BodyBytesPerColumnBand(TileImageFormat format) {
+    return format == TileImageFormat::Index16 ? 4 : format == TileImageFormat::Index256 ? 8 : 16;
 }
 
 // The whole file's length for a picture of the given size in pixels (multiples of 8).
-constexpr std::uint64_t TileImageFileSize(TargetFormat format, std::uint64_t width,
+constexpr std::uint64_t TileImageFileSize(TileImageFormat format, std::uint64_t width,
                                           std::uint64_t height) {
     return kTileImageHeaderSize + 2 * PaletteEntries(format) +
            width * (height / kTileSide) * BodyBytesPerColumnBand(format);

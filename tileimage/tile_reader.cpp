@@ -1,5 +1,7 @@
 #include "tileimage/tile_reader.h"
 
+#include <algorithm>
+
 #include "system/system.h"
 
 namespace bmp2tvx {
@@ -20,32 +22,83 @@ void PutRgba(std::uint8_t* out, Color15 word, std::uint8_t alpha) {
 
 }  // namespace
 
-bool ParseTileImage(const char* path, std::span<const std::uint8_t> bytes, TileImageView& view) {
-    if (bytes.size() < kTileImageHeaderSize) {
-        Report("%s is too short to be a tile image file.\n", path);
-        return false;
+namespace {
+
+// The problem with a file of `size` bytes whose first bytes are `head`, or nullptr if none.
+const char* HeaderProblem(const std::uint8_t* head, std::uint64_t size, TileImageView& view) {
+    if (size < kTileImageHeaderSize) {
+        return "%s is too short to be a tile image file.\n";
     }
-    const std::uint16_t code = GetU16(bytes.data());
-    if (code > static_cast<std::uint16_t>(TargetFormat::FullColor16)) {
-        Report("%s is not a tile image file: its format code is unknown.\n", path);
-        return false;
+    const TileImageHeader header = GetTileImageHeader(head);
+    if (!IsKnownFormat(header.formatCode)) {
+        return "%s is not a tile image file: its format code is unknown.\n";
     }
-    view.format = static_cast<TargetFormat>(code);
-    view.tilesAcross = GetU16(bytes.data() + 2);
-    view.tilesDown = GetU16(bytes.data() + 4);
-    const std::uint16_t tileCount = GetU16(bytes.data() + 6);
-    const std::uint64_t expected =
-        TileImageFileSize(view.format, std::uint64_t{view.tilesAcross} * kTileSide,
-                          std::uint64_t{view.tilesDown} * kTileSide);
-    if (bytes.size() != expected ||
-        tileCount != static_cast<std::uint16_t>(view.tilesAcross * view.tilesDown)) {
-        Report("%s does not have the length its tile image header announces.\n", path);
-        return false;
+    view.format = static_cast<TileImageFormat>(header.formatCode);
+    view.tilesAcross = header.tilesAcross;
+    view.tilesDown = header.tilesDown;
+    const TileImageHeader expected =
+        MakeTileImageHeader(view.format, view.tilesAcross * kTileSide, view.tilesDown * kTileSide);
+    if (size != TileImageFileSize(view.format, std::uint64_t{view.tilesAcross} * kTileSide,
+                                  std::uint64_t{view.tilesDown} * kTileSide) ||
+        header.tileCount != expected.tileCount) {
+        return "%s does not have the length its tile image header announces.\n";
     }
+    return nullptr;
+}
+
+void PointInto(std::span<const std::uint8_t> bytes, TileImageView& view) {
     const std::size_t paletteBytes = 2 * PaletteEntries(view.format);
     view.palette = bytes.subspan(kTileImageHeaderSize, paletteBytes);
     view.body = bytes.subspan(kTileImageHeaderSize + paletteBytes);
+}
+
+}  // namespace
+
+bool ParseTileImage(const char* path, std::span<const std::uint8_t> bytes, TileImageView& view) {
+    if (const char* problem = HeaderProblem(bytes.data(), bytes.size(), view)) {
+        Report(problem, path);
+        return false;
+    }
+    PointInto(bytes, view);
     return true;
+}
+
+bool ReadTileImageFile(const char* path, Storage& bytes, TileImageView& view) {
+    InputFile file;
+    if (!OpenInputFile(path, file)) {
+        return false;
+    }
+    std::uint8_t head[kTileImageHeaderSize] = {};
+    std::uint64_t got = 0;
+    bool ok = ReadInputFile(file, head, sizeof head, got);
+    const char* problem =
+        ok ? HeaderProblem(head, got < sizeof head ? got : file.size, view) : nullptr;
+    if (problem != nullptr) {
+        Report(problem, path);
+        ok = false;
+    }
+    if (ok) {
+        bytes = AllocateStorage(file.size);
+        if (!bytes) {
+            Report("Not enough memory to load %s.\n", path);
+            ok = false;
+        }
+    }
+    if (ok) {
+        std::copy(head, head + sizeof head, bytes.get());
+        const std::uint64_t wanted = file.size - sizeof head;
+        std::uint64_t rest = 0;
+        ok = ReadInputFile(file, bytes.get() + sizeof head, wanted, rest);
+        if (ok && rest != wanted) {  // the file shrank while we read it
+            Report("%s does not have the length its tile image header announces.\n", path);
+            ok = false;
+        }
+    }
+    CloseInputFile(file);
+    if (ok) {
+        PointInto(std::span<const std::uint8_t>(bytes.get(), file.size), view);
+    }
+    return ok;
 }
 
 std::vector<std::uint8_t> RenderRgba(const TileImageView& view) {
@@ -53,13 +106,13 @@ std::vector<std::uint8_t> RenderRgba(const TileImageView& view) {
     const std::size_t height = std::size_t{view.tilesDown} * kTileSide;
     std::vector<std::uint8_t> rgba(width * height * 4);
     const std::uint8_t* body = view.body.data();
-    if (view.format == TargetFormat::FullColor16) {
+    if (view.format == TileImageFormat::FullColor16) {
         for (std::size_t i = 0; i < width * height; ++i) {
             PutRgba(&rgba[4 * i], GetU16(body + 2 * i), 255);
         }
         return rgba;
     }
-    const bool four = view.format == TargetFormat::Index16;
+    const bool four = view.format == TileImageFormat::Index16;
     const std::size_t tileBytes = four ? kTile4Bytes : kTile8Bytes;
     std::size_t tile = 0;
     for (std::size_t y0 = 0; y0 < height; y0 += kTileSide) {

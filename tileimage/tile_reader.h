@@ -5,13 +5,14 @@
 #include <span>
 #include <vector>
 
+#include "system/system.h"
 #include "tileimage/tile_image.h"
 
 namespace bmp2tvx {
 
 // A tile image file checked against its own header; the spans point into the file's bytes.
 struct TileImageView {
-    TargetFormat format = TargetFormat::Index256;
+    TileImageFormat format = TileImageFormat::Index256;
     std::uint32_t tilesAcross = 0;
     std::uint32_t tilesDown = 0;
     std::span<const std::uint8_t> palette;  // PaletteEntries(format) little-endian words
@@ -21,6 +22,11 @@ struct TileImageView {
 // Checks the header and that the length is exactly what it announces. Prints one line naming
 // `path` and returns false otherwise.
 bool ParseTileImage(const char* path, std::span<const std::uint8_t> bytes, TileImageView& view);
+
+// Reads and parses a tile image file. Its header is checked against the file's length before
+// the rest is read, so no file can make the reader hold more memory than a valid picture of its
+// size needs. Prints one line and returns false on any problem.
+bool ReadTileImageFile(const char* path, Storage& bytes, TileImageView& view);
 
 // The picture as 8-bit RGBA, top row first: each 5-bit component widened by repeating its top
 // bits, and in the paletted layouts every pixel of index 0 fully transparent.

@@ -7,7 +7,8 @@
 
 namespace bmp2tvx {
 
-bool WriteTileImage(const std::string& outputPath, const SourceImage& image, TargetFormat format) {
+bool WriteTileImage(const std::string& outputPath, const SourceImage& image,
+                    TileImageFormat format) {
     OutputFile file;
     if (!OpenOutputFile(outputPath, file)) {
         return false;

@@ -7,7 +7,6 @@
 
 #include "png/png_writer.h"
 #include "system/system.h"
-#include "tileimage/tile_encoder.h"
 #include "tileimage/tile_reader.h"
 
 namespace bmp2tvx {
@@ -21,9 +20,9 @@ int DrawTileImage(int argc, const char* const* argv) {
     const char* inputPath = argv[1];
     const std::string outputPath = argc == 3 ? argv[2] : std::string(inputPath) + ".png";
 
-    std::vector<std::uint8_t> bytes;
+    Storage bytes;
     TileImageView view;
-    if (!ReadWholeFile(inputPath, bytes) || !ParseTileImage(inputPath, bytes, view)) {
+    if (!ReadTileImageFile(inputPath, bytes, view)) {
         return 1;
     }
     if (view.tilesAcross == 0 || view.tilesDown == 0) {
@@ -32,7 +31,7 @@ int DrawTileImage(int argc, const char* const* argv) {
     }
     const std::uint32_t width = view.tilesAcross * 8;
     const std::uint32_t height = view.tilesDown * 8;
-    PrintOut("%s [%s] (%u,%u) (%uc,%uc)\n", outputPath.c_str(), TargetFormatName(view.format),
+    PrintOut("%s [%s] (%u,%u) (%uc,%uc)\n", outputPath.c_str(), TileImageFormatName(view.format),
              width, height, view.tilesAcross, view.tilesDown);
     std::fflush(stdout);
     const std::vector<std::uint8_t> rgba = RenderRgba(view);

@@ -1,0 +1,40 @@
+#include "tileimage/tile_image.h"
+
+namespace bmp2tvx {
+
+const char* TileImageFormatName(TileImageFormat format) {
+    switch (format) {
+        case TileImageFormat::Index16:
+            return "Index16";
+        case TileImageFormat::Index256:
+            return "Index256";
+        case TileImageFormat::FullColor16:
+            return "FullColor16";
+    }
+    return "?";
+}
+
+TileImageHeader MakeTileImageHeader(TileImageFormat format, std::uint32_t width,
+                                    std::uint32_t height) {
+    const std::uint32_t tilesAcross = width / kTileSide;
+    const std::uint32_t tilesDown = height / kTileSide;
+    TileImageHeader header;
+    header.formatCode = static_cast<std::uint16_t>(format);
+    header.tilesAcross = static_cast<std::uint16_t>(tilesAcross & 0xFFFF);
+    header.tilesDown = static_cast<std::uint16_t>(tilesDown & 0xFFFF);
+    header.tileCount = static_cast<std::uint16_t>((tilesAcross * tilesDown) & 0xFFFF);
+    return header;
+}
+
+void PutTileImageHeader(const TileImageHeader& header, std::uint8_t* out) {
+    PutU16(out, header.formatCode);
+    PutU16(out + 2, header.tilesAcross);
+    PutU16(out + 4, header.tilesDown);
+    PutU16(out + 6, header.tileCount);
+}
+
+TileImageHeader GetTileImageHeader(const std::uint8_t* in) {
+    return TileImageHeader{GetU16(in), GetU16(in + 2), GetU16(in + 4), GetU16(in + 6)};
+}
+
+}  // namespace bmp2tvx
