@@ -1,7 +1,90 @@
 // The parts of the system layer that are the same on every system, written on top of the rest.
+#include <algorithm>
+
+#include "system/family.h"
 #include "system/system.h"
 
 namespace bmp2tvx {
+namespace {
+
+void ReportOpen(const OutputFile& file) {
+    PrintError("Could not open %s.\n", file.path.c_str());
+}
+
+}  // namespace
+
+bool OpenOutputFile(const std::string& path, OutputFile& file) {
+    file = OutputFile{};
+    file.path = path;
+    file.finalPath = path;
+    switch (family::KindOfPath(path)) {
+        case family::PathKind::Missing:
+            break;
+        case family::PathKind::Directory:
+            ReportOpen(file);
+            return false;
+        case family::PathKind::Other:
+            // A device or a pipe cannot be replaced; write to it as it is.
+            if (!family::OpenExisting(path, file.handle)) {
+                ReportOpen(file);
+                return false;
+            }
+            return true;
+        case family::PathKind::Regular:
+            // Through a symbolic link, replace the file it names and keep the link.
+            file.finalPath = family::ResolvedPath(path);
+            break;
+    }
+
+    // A short hidden name in the same folder: moving it into place must not cross file systems
+    // or drives, and a long output name must not make the temporary one too long.
+    const std::string stem =
+        FolderOf(file.finalPath) + ".bmp2tvx-" + std::to_string(family::ProcessId()) + ".tmp";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string candidate = attempt == 0 ? stem : stem + "." + std::to_string(attempt);
+        bool taken = false;
+        if (family::CreateTemporary(candidate, file.handle, taken)) {
+            file.tempPath = std::move(candidate);
+            return true;
+        }
+        if (!taken) {
+            break;
+        }
+    }
+    ReportOpen(file);
+    return false;
+}
+
+bool WriteOutputFile(OutputFile& file, std::span<const std::uint8_t> bytes) {
+    while (!file.failed && !bytes.empty()) {
+        std::size_t wrote = 0;
+        if (!family::WriteSome(file.handle, bytes.data(),
+                               std::min<std::size_t>(bytes.size(), 1u << 30), wrote)) {
+            FailOutputFile(file);
+        }
+        bytes = bytes.subspan(std::min(wrote, bytes.size()));
+    }
+    return !file.failed;
+}
+
+void FailOutputFile(OutputFile& file) {
+    if (!file.failed) {
+        PrintError("Could not write %s.\n", file.path.c_str());
+    }
+    file.failed = true;
+}
+
+bool CloseOutputFile(OutputFile& file) {
+    if (file.handle != -1 && !family::CloseFile(file.handle)) {
+        FailOutputFile(file);
+    }
+    file.handle = -1;
+    if (!file.tempPath.empty() &&
+        !family::FinishTemporary(file.tempPath, file.finalPath, !file.failed) && !file.failed) {
+        FailOutputFile(file);
+    }
+    return !file.failed;
+}
 
 std::string FolderOf(const std::string& path) {
 #ifdef _WIN32

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "system/family.h"
 #include "system/system.h"
 
 namespace bmp2tvx {
@@ -27,7 +28,9 @@ namespace {
 
 // ---- Interrupts ----
 
-// The temporary file being written, if any, for the signal handler to remove.
+// The temporary file being written, if any, for the signal handler to remove. The name is only
+// changed while interrupts are held back.
+std::string pendingName;
 std::atomic<const char*> pendingTemporary{nullptr};
 
 constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
@@ -57,10 +60,6 @@ struct InterruptsHeld {
     InterruptsHeld(const InterruptsHeld&) = delete;
     InterruptsHeld& operator=(const InterruptsHeld&) = delete;
 };
-
-void ReportOpen(const OutputFile& file) {
-    PrintError("Could not open %s.\n", file.path.c_str());
-}
 
 // Puts the finished temporary file at `target`. On Linux, renaming over an existing file makes
 // ext4 flush the new file's data to disk first (to protect programs that rewrite files in place
@@ -200,99 +199,78 @@ void CloseInputFile(InputFile& file) {
 
 // ---- Writing files ----
 
-bool OpenOutputFile(const std::string& path, OutputFile& file) {
-    file = OutputFile{};
-    file.path = path;
-    file.finalPath = path;
+namespace family {
 
+PathKind KindOfPath(const std::string& path) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode)) {
-            ReportOpen(file);
-            return false;
-        }
-        if (!S_ISREG(info.st_mode)) {
-            // A device or a pipe cannot be replaced; write to it as it is.
-            const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-            if (fd < 0) {
-                ReportOpen(file);
-                return false;
-            }
-            file.handle = fd;
-            return true;
-        }
-        // Through a symbolic link, replace the file it names and keep the link.
-        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-            file.finalPath = resolved;
-            std::free(resolved);
-        }
+    if (::stat(path.c_str(), &info) != 0) {
+        return PathKind::Missing;
     }
-
-    // A short hidden name in the same folder: the rename that follows must not cross file
-    // systems, and a long output name must not make the temporary one too long.
-    const std::string stem =
-        FolderOf(file.finalPath) + ".bmp2tvx-" + std::to_string(::getpid()) + ".tmp";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string candidate = attempt == 0 ? stem : stem + "." + std::to_string(attempt);
-        const InterruptsHeld held;
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            file.handle = fd;
-            file.tempPath = std::move(candidate);
-            pendingTemporary.store(file.tempPath.c_str());
-            return true;
-        }
-        if (errno != EEXIST) {
-            break;
-        }
-    }
-    ReportOpen(file);
-    return false;
+    return S_ISDIR(info.st_mode)   ? PathKind::Directory
+           : S_ISREG(info.st_mode) ? PathKind::Regular
+                                   : PathKind::Other;
 }
 
-bool WriteOutputFile(OutputFile& file, std::span<const std::uint8_t> bytes) {
-    if (file.failed) {
+std::string ResolvedPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return path;
+    }
+    std::string result = resolved;
+    std::free(resolved);
+    return result;
+}
+
+bool OpenExisting(const std::string& path, std::intptr_t& handle) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    handle = fd;
+    return fd >= 0;
+}
+
+bool CreateTemporary(const std::string& path, std::intptr_t& handle, bool& taken) {
+    const InterruptsHeld held;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    taken = fd < 0 && errno == EEXIST;
+    handle = fd;
+    if (fd < 0) {
         return false;
     }
-    while (!bytes.empty()) {
-        const std::size_t chunk = std::min<std::size_t>(bytes.size(), 1u << 30);
-        const ssize_t wrote = ::write(static_cast<int>(file.handle), bytes.data(), chunk);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            FailOutputFile(file);
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(wrote));
-    }
+    pendingName = path;
+    pendingTemporary.store(pendingName.c_str());
     return true;
 }
 
-void FailOutputFile(OutputFile& file) {
-    if (!file.failed) {
-        PrintError("Could not write %s.\n", file.path.c_str());
+bool WriteSome(std::intptr_t handle, const std::uint8_t* bytes, std::size_t size,
+               std::size_t& wrote) {
+    for (;;) {
+        const ssize_t n = ::write(static_cast<int>(handle), bytes, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        wrote = n > 0 ? static_cast<std::size_t>(n) : 0;
+        return n > 0;
     }
-    file.failed = true;
 }
 
-bool CloseOutputFile(OutputFile& file) {
-    if (file.handle >= 0 && ::close(static_cast<int>(file.handle)) != 0) {
-        FailOutputFile(file);
-    }
-    file.handle = -1;
-    if (file.tempPath.empty()) {
-        return !file.failed;
-    }
+bool CloseFile(std::intptr_t handle) {
+    return ::close(static_cast<int>(handle)) == 0;
+}
+
+bool FinishTemporary(const std::string& temp, const std::string& target, bool keep) {
     const InterruptsHeld held;
-    if (!file.failed && !MoveIntoPlace(file.tempPath, file.finalPath)) {
-        FailOutputFile(file);
-    }
-    if (file.failed) {
-        ::unlink(file.tempPath.c_str());
+    const bool moved = keep && MoveIntoPlace(temp, target);
+    if (!moved) {
+        ::unlink(temp.c_str());
     }
     pendingTemporary.store(nullptr);
-    return !file.failed;
+    pendingName.clear();
+    return moved;
 }
+
+std::uint64_t ProcessId() {
+    return static_cast<std::uint64_t>(::getpid());
+}
+
+}  // namespace family
 
 }  // namespace bmp2tvx

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <new>
 
+#include "system/family.h"
 #include "system/system.h"
 #include "system/text.h"
 
@@ -77,10 +78,6 @@ struct TemporaryLockHeld {
     TemporaryLockHeld(const TemporaryLockHeld&) = delete;
     TemporaryLockHeld& operator=(const TemporaryLockHeld&) = delete;
 };
-
-void ReportOpen(const OutputFile& file) {
-    PrintError("Could not open %s.\n", file.path.c_str());
-}
 
 // On a console, text is shown through the console's own UTF-16 interface, so that a path in any
 // script reads right whatever the code page; redirected, its UTF-8 bytes go out as they are.
@@ -219,105 +216,90 @@ void CloseInputFile(InputFile& file) {
 
 // ---- Writing files ----
 
-bool OpenOutputFile(const std::string& path, OutputFile& file) {
-    file = OutputFile{};
-    file.path = path;
-    file.finalPath = path;
+namespace family {
 
-    const std::wstring widePath = Wide(path);
-    const DWORD attributes = GetFileAttributesW(widePath.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            ReportOpen(file);
-            return false;
-        }
-        // Through a symbolic link, replace the file it names and keep the link.
-        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-            const HANDLE target = CreateFileW(
-                widePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                nullptr, OPEN_EXISTING, 0, nullptr);
-            if (target != INVALID_HANDLE_VALUE) {
-                std::wstring resolved(32768, L'\0');
-                const DWORD length = GetFinalPathNameByHandleW(
-                    target, resolved.data(), static_cast<DWORD>(resolved.size()), 0);
-                CloseHandle(target);
-                if (length > 0 && length < resolved.size()) {
-                    resolved.resize(length);
-                    file.finalPath = Narrow(resolved.c_str());
-                }
-            }
-        }
+PathKind KindOfPath(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return PathKind::Missing;
     }
-
-    // A short name in the same folder: moving it into place must not cross drives, and a long
-    // output name must not make the temporary one too long.
-    const std::string stem =
-        FolderOf(file.finalPath) + ".bmp2tvx-" + std::to_string(GetCurrentProcessId()) + ".tmp";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string candidate = attempt == 0 ? stem : stem + "." + std::to_string(attempt);
-        const std::wstring wide = Wide(candidate);
-        const TemporaryLockHeld held;
-        // Sharing deletion lets the control handler remove the file while it is still open.
-        const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE) {
-            file.handle = FromHandle(handle);
-            file.tempPath = std::move(candidate);
-            pendingTemporary = wide;
-            return true;
-        }
-        if (GetLastError() != ERROR_FILE_EXISTS) {
-            break;
-        }
-    }
-    ReportOpen(file);
-    return false;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Directory : PathKind::Regular;
 }
 
-bool WriteOutputFile(OutputFile& file, std::span<const std::uint8_t> bytes) {
-    if (file.failed) {
+std::string ResolvedPath(const std::string& path) {
+    const std::wstring wide = Wide(path);
+    if ((GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return path;
+    }
+    const HANDLE target =
+        CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (target == INVALID_HANDLE_VALUE) {
+        return path;
+    }
+    std::wstring resolved(32768, L'\0');
+    const DWORD length =
+        GetFinalPathNameByHandleW(target, resolved.data(), static_cast<DWORD>(resolved.size()), 0);
+    CloseHandle(target);
+    if (length == 0 || length >= resolved.size()) {
+        return path;
+    }
+    resolved.resize(length);
+    return Narrow(resolved.c_str());
+}
+
+bool OpenExisting(const std::string& path, std::intptr_t& handle) {
+    const HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    handle = FromHandle(h);
+    return h != INVALID_HANDLE_VALUE;
+}
+
+bool CreateTemporary(const std::string& path, std::intptr_t& handle, bool& taken) {
+    const std::wstring wide = Wide(path);
+    const TemporaryLockHeld held;
+    // Sharing deletion lets the control handler remove the file while it is still open.
+    const HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    taken = h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
+    handle = FromHandle(h);
+    if (h == INVALID_HANDLE_VALUE) {
         return false;
     }
-    while (!bytes.empty()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
-        DWORD wrote = 0;
-        if (!WriteFile(AsHandle(file.handle), bytes.data(), chunk, &wrote, nullptr) || wrote == 0) {
-            FailOutputFile(file);
-            return false;
-        }
-        bytes = bytes.subspan(wrote);
-    }
+    pendingTemporary = wide;
     return true;
 }
 
-void FailOutputFile(OutputFile& file) {
-    if (!file.failed) {
-        PrintError("Could not write %s.\n", file.path.c_str());
-    }
-    file.failed = true;
+bool WriteSome(std::intptr_t handle, const std::uint8_t* bytes, std::size_t size,
+               std::size_t& wrote) {
+    DWORD n = 0;
+    const bool ok = WriteFile(AsHandle(handle), bytes, static_cast<DWORD>(size), &n, nullptr);
+    wrote = n;
+    return ok && n > 0;
 }
 
-bool CloseOutputFile(OutputFile& file) {
-    if (file.handle != -1 && !CloseHandle(AsHandle(file.handle))) {
-        FailOutputFile(file);
-    }
-    file.handle = -1;
-    if (file.tempPath.empty()) {
-        return !file.failed;
-    }
+bool CloseFile(std::intptr_t handle) {
+    return CloseHandle(AsHandle(handle)) != 0;
+}
+
+bool FinishTemporary(const std::string& temp, const std::string& target, bool keep) {
     const TemporaryLockHeld held;
-    const std::wstring temp = Wide(file.tempPath);
+    const std::wstring wide = Wide(temp);
     // Replacing an existing file in one step: the target holds the old file or the new one,
     // never a mixture and never nothing.
-    if (!file.failed &&
-        !MoveFileExW(temp.c_str(), Wide(file.finalPath).c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        FailOutputFile(file);
-    }
-    if (file.failed) {
-        DeleteFileW(temp.c_str());
+    const bool moved =
+        keep && MoveFileExW(wide.c_str(), Wide(target).c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (!moved) {
+        DeleteFileW(wide.c_str());
     }
     pendingTemporary.clear();
-    return !file.failed;
+    return moved;
 }
+
+std::uint64_t ProcessId() {
+    return GetCurrentProcessId();
+}
+
+}  // namespace family
 
 }  // namespace bmp2tvx
