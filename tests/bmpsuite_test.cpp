@@ -31,7 +31,7 @@ TEST(BmpSuite, EveryFileConvertsOrIsRefusedCleanly) {
         WriteFile(dir / "in.bmp", ReadFile(kSuite + name));
         const RunResult r = RunTool({"in.bmp"}, dir.path);
         EXPECT_EQ(r.status, status);
-        EXPECT_LT(r.peakMemoryKiB, kSmallRunMemoryKiB);
+        ExpectPeakMemoryBelow(r, kSmallRunMemoryKiB);
         if (status == 0) {
             std::string golden = name;
             std::replace(golden.begin(), golden.end(), '/', '-');

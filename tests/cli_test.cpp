@@ -1,4 +1,6 @@
 // The built executable, run as a user runs it.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "tests/test_support.h"
@@ -134,6 +136,43 @@ TEST(Cli, Conversions) {
                   c.header);
         EXPECT_EQ(ReadFile(dir / input), c.bmp);
         EXPECT_EQ(ListDir(dir.path).size(), 2u);
+    }
+}
+
+// Names in any script, and paths through folders, as the user typed them: the output lands
+// beside the input, and the summary line names it exactly so.
+TEST(Cli, NamesAndFolders) {
+    const Bytes bmp = Picture8(8, 8);
+    const Bytes expected = ConvertInMemory(bmp);
+    ASSERT_FALSE(expected.empty());
+    const struct {
+        const char* input;
+        const char* output;  // relative to the test's folder, with "/" between folders
+    } cases[] = {
+        {"\xE6\x97\xA5\xE6\x9C\xAC.bmp", "\xE6\x97\xA5\xE6\x9C\xAC.tvx"},  // Japanese
+        {"\xCE\xA9mega.bmp", "\xCE\xA9mega.tvx"},                          // Greek capital omega
+        {"sub/in.bmp", "sub/in.tvx"},
+#ifdef _WIN32
+        {"sub\\in.bmp", "sub/in.tvx"},
+#endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        TempDir dir;
+        std::filesystem::create_directory(PathOf(dir / "sub"));
+        std::string input = c.input;
+        std::replace(input.begin(), input.end(), '\\', '/');
+        WriteFile(dir / input, bmp);
+        // "Omega" without the Greek letter must not be taken for it.
+        WriteFile(dir / "Omega.bmp", Picture8(16, 8));
+        const RunResult r = RunTool({c.input}, dir.path);
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::string typedOutput = c.input;
+        typedOutput.replace(typedOutput.size() - 3, 3, "tvx");
+        EXPECT_EQ(r.out, typedOutput + " [Index] (8,8) -> [Index256] (1c,1c)\n");
+        EXPECT_EQ(ReadFile(dir / c.output), expected);
+        EXPECT_FALSE(FileExists(dir / "Omega.tvx"));
+        EXPECT_EQ(ListDir(dir / "sub").size(), input.rfind("sub/", 0) == 0 ? 2u : 0u);
     }
 }
 

@@ -59,7 +59,7 @@ void Check(const Case& c) {
     std::vector<std::string> args = c.flags;
     args.push_back(c.inputName);
     const RunResult r = RunTool(args, dir.path, c.options);
-    EXPECT_LT(r.peakMemoryKiB, kSmallRunMemoryKiB);
+    ExpectPeakMemoryBelow(r, kSmallRunMemoryKiB);
     if (c.err == nullptr) {
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, "");

@@ -257,6 +257,10 @@ TEST(KeyColor, EndToEndTwentyFourBitAsTiles) {
 // A picture saved by Pillow, which pads a 16-colour palette to 256 entries with black: its black
 // background must become transparent, not an unused copy of black.
 TEST(KeyColor, PillowPaddedPaletteBackgroundIsTransparent) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the picture is made by a Python with Pillow, which the Windows tests do not "
+                    "look for";
+#endif
     TempDir dir;
     const char* script =
         "from PIL import Image, ImageDraw\n"

@@ -149,8 +149,22 @@ std::map<std::string, Bytes> Snapshot(const std::string& dir) {
     return files;
 }
 
+void ExpectPeakMemoryBelow(const RunResult& run, long limitKiB) {
+    if (run.peakMemoryKiB < 0) {
+        static bool said = false;
+        if (!said) {
+            std::cout << "[ NOT CHECKED ] peak memory: this system gives no figure for a "
+                         "process that has ended"
+                      << std::endl;
+            said = true;
+        }
+        return;
+    }
+    EXPECT_LT(run.peakMemoryKiB, limitKiB);
+}
+
 void SkipCase(const std::string& name, const std::string& reason) {
-    std::cout << "[  SKIPPED ] case \"" << name << "\": " << reason << std::endl;
+    std::cout << "[ CASE SKIPPED ] \"" << name << "\": " << reason << std::endl;
 }
 
 Bytes ConvertInMemory(const Bytes& bmp, const std::vector<std::string>& flags) {

@@ -69,8 +69,12 @@ struct RunResult {
     int status = -1;  // exit status, or -1 if the process did not exit normally
     std::string out;
     std::string err;
-    long peakMemoryKiB = 0;  // the process's peak resident memory
+    long peakMemoryKiB = -1;  // the process's peak resident memory; -1 where none is known
 };
+
+// Checks a run's peak memory against a limit; where the system gave no figure (Wine, for a
+// process that has ended), says so instead of passing silently.
+void ExpectPeakMemoryBelow(const RunResult& run, long limitKiB);
 
 struct RunOptions {
     long fileSizeLimit = -1;   // 0 or more: caps the size of any file written, as a full disk

@@ -138,7 +138,7 @@ TEST(Tvx2Png, Refusals) {
         const RunResult r = RunTvx2Png({"big.tvx"}, dir.path);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "big.tvx does not have the length its tile image header announces.\n");
-        EXPECT_LT(r.peakMemoryKiB, kSmallRunMemoryKiB);
+        ExpectPeakMemoryBelow(r, kSmallRunMemoryKiB);
     }
     TempDir dir;
     const RunResult missing = RunTvx2Png({"none.tvx", "out.png"}, dir.path);

@@ -1,0 +1,45 @@
+// Starting the tools, and what the tests may ask of the system, on Windows.
+#include <filesystem>
+
+#include "tests/process.h"
+#include "tests/test_support.h"
+
+namespace bmp2tvx::test {
+
+RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd,
+                  const RunOptions& options) {
+    std::vector<std::string> command = options.prefix;
+    command.push_back(options.program);
+    command.insert(command.end(), args.begin(), args.end());
+    const ProcessResult process = RunProcess(command, cwd);
+    RunResult result;
+    result.status = process.status;
+    result.out = process.out;
+    result.err = process.err;
+    result.peakMemoryKiB = process.peakMemoryKiB;
+    return result;
+}
+
+std::string WhyNoFileSizeLimit() {
+    return "Windows cannot limit the size of the files one process writes";
+}
+
+std::string WhyNoPermissions() {
+    return "the tests cannot take a file's read or a folder's write permission away on Windows";
+}
+
+std::string WhyNoDevFull() {
+    return "Windows has no /dev/full";
+}
+
+std::string WhyNoSymlinks() {
+    // Making links needs a privilege or developer mode: try it.
+    TempDir dir;
+    std::error_code error;
+    std::filesystem::create_symlink(PathOf(dir / "target"), PathOf(dir / "link"), error);
+    return error
+               ? "this system does not let the tests make symbolic links (" + error.message() + ")"
+               : "";
+}
+
+}  // namespace bmp2tvx::test
