@@ -1,0 +1,135 @@
+# bmp2tvx_embed(<target> [FLAGS <flag>...] IMAGES <picture.bmp>...)
+#
+# Converts each picture to a tile image file at build time and links it into <target>, 4-byte
+# aligned, with a header that declares it. For a picture named logo.bmp:
+#
+#   ${CMAKE_CURRENT_BINARY_DIR}/bmp2tvx/<target>/logo.tvx    the file, as bmp2tvx FLAGS writes it
+#   ${CMAKE_CURRENT_BINARY_DIR}/bmp2tvx/<target>/logo_tvx.s  assembly that embeds it (.incbin)
+#   ${CMAKE_CURRENT_BINARY_DIR}/bmp2tvx/<target>/logo_tvx.h  #include "logo_tvx.h" in your code:
+#       extern const unsigned char logo_tvx[];       (4-byte aligned)
+#       extern const unsigned int logo_tvx_size;     (its length in bytes)
+#
+# The name is the picture's file name without its last extension, made into a C identifier. The
+# file is made again whenever the picture (or bmp2tvx) changes. The target gets the folder above
+# and the folder of tvx.h as include directories, so it can use tvx.h to show the picture. The
+# project must have the ASM language enabled (project(... C ASM)), and the assembly is for ELF
+# targets: the GBA's toolchains, Linux, the BSDs.
+#
+# Which bmp2tvx runs, first found: an executable target bmp2tvx::bmp2tvx (what an installed
+# package provides, or any imported executable you create with that name), the bmp2tvx target of
+# this source tree, the path in BMP2TVX_EXECUTABLE, bmp2tvx on the PATH.
+
+if(NOT DEFINED BMP2TVX_INCLUDE_DIR AND EXISTS "${CMAKE_CURRENT_LIST_DIR}/../include/tvx.h")
+    set(BMP2TVX_INCLUDE_DIR "${CMAKE_CURRENT_LIST_DIR}/../include")
+endif()
+
+function(bmp2tvx_embed target)
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "" "" "FLAGS;IMAGES")
+    if(ARG_UNPARSED_ARGUMENTS)
+        message(FATAL_ERROR "bmp2tvx_embed: unexpected arguments ${ARG_UNPARSED_ARGUMENTS}")
+    endif()
+    if(NOT ARG_IMAGES)
+        message(FATAL_ERROR "bmp2tvx_embed: no IMAGES given for ${target}")
+    endif()
+    if(NOT CMAKE_ASM_COMPILER_LOADED)
+        message(FATAL_ERROR "bmp2tvx_embed: enable the ASM language to embed pictures in ${target}")
+    endif()
+    if(NOT CMAKE_EXECUTABLE_FORMAT STREQUAL "ELF")
+        message(FATAL_ERROR "bmp2tvx_embed: the assembly it makes is for ELF targets, not "
+            "${CMAKE_EXECUTABLE_FORMAT} (${target})")
+    endif()
+
+    if(TARGET bmp2tvx::bmp2tvx)
+        set(tool bmp2tvx::bmp2tvx)
+    elseif(TARGET bmp2tvx)
+        set(tool bmp2tvx)
+    elseif(BMP2TVX_EXECUTABLE)
+        set(tool "${BMP2TVX_EXECUTABLE}")
+    else()
+        find_program(BMP2TVX_EXECUTABLE bmp2tvx REQUIRED)
+        set(tool "${BMP2TVX_EXECUTABLE}")
+    endif()
+    if(TARGET ${tool})
+        set(tool_file "$<TARGET_FILE:${tool}>")
+    else()
+        set(tool_file "${tool}")
+    endif()
+
+    # On an operating system, the note says the object needs no executable stack (bare-metal
+    # compilers write no such notes, and their linker warns about a mix).
+    set(stack_note "")
+    if(NOT CMAKE_SYSTEM_NAME STREQUAL "Generic")
+        set(stack_note "\n    .section .note.GNU-stack, \"\", %progbits\n")
+    endif()
+
+    set(dir "${CMAKE_CURRENT_BINARY_DIR}/bmp2tvx/${target}")
+    file(MAKE_DIRECTORY "${dir}")
+    set(names "")
+    foreach(image IN LISTS ARG_IMAGES)
+        get_filename_component(image "${image}" ABSOLUTE)
+        get_filename_component(name "${image}" NAME_WLE)
+        string(MAKE_C_IDENTIFIER "${name}" name)
+        if(name IN_LIST names)
+            message(FATAL_ERROR "bmp2tvx_embed: two pictures of ${target} are named ${name}")
+        endif()
+        list(APPEND names ${name})
+
+        # bmp2tvx writes its output beside its input, so it converts a copy in the output folder.
+        add_custom_command(
+            OUTPUT "${dir}/${name}.tvx"
+            BYPRODUCTS "${dir}/${name}.bmp"
+            COMMAND "${CMAKE_COMMAND}" -E copy "${image}" "${dir}/${name}.bmp"
+            COMMAND ${tool} ${ARG_FLAGS} "${name}.bmp"
+            WORKING_DIRECTORY "${dir}"
+            DEPENDS "${image}" "${tool_file}"
+            COMMENT "bmp2tvx ${ARG_FLAGS} ${image}"
+            VERBATIM)
+
+        file(CONFIGURE OUTPUT "${dir}/${name}_tvx.s" @ONLY CONTENT [[
+/* Made by bmp2tvx_embed() from @image@ with bmp2tvx @ARG_FLAGS@. */
+    .section .rodata.@name@_tvx, "a", %progbits
+    .balign 4
+    .global @name@_tvx
+    .type @name@_tvx, %object
+@name@_tvx:
+    .incbin "@dir@/@name@.tvx"
+@name@_tvx_end:
+    .size @name@_tvx, @name@_tvx_end - @name@_tvx
+
+    .balign 4
+    .global @name@_tvx_size
+    .type @name@_tvx_size, %object
+@name@_tvx_size:
+    .4byte @name@_tvx_end - @name@_tvx
+    .size @name@_tvx_size, 4
+@stack_note@]])
+        file(CONFIGURE OUTPUT "${dir}/${name}_tvx.h" @ONLY CONTENT [[
+/* Made by bmp2tvx_embed() from @image@ with bmp2tvx @ARG_FLAGS@. */
+#ifndef @name@_TVX_EMBEDDED_H
+#define @name@_TVX_EMBEDDED_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The tile image file, starting at a multiple of 4; check it with tvx_valid() from tvx.h. */
+extern const unsigned char @name@_tvx[];
+extern const unsigned int @name@_tvx_size;
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
+]])
+        # .incbin reads the file while assembling: the object depends on it.
+        set_source_files_properties("${dir}/${name}_tvx.s" PROPERTIES
+            LANGUAGE ASM
+            OBJECT_DEPENDS "${dir}/${name}.tvx")
+        target_sources(${target} PRIVATE "${dir}/${name}_tvx.s" "${dir}/${name}.tvx")
+    endforeach()
+    target_include_directories(${target} PRIVATE "${dir}")
+    if(BMP2TVX_INCLUDE_DIR)
+        target_include_directories(${target} PRIVATE "${BMP2TVX_INCLUDE_DIR}")
+    endif()
+endfunction()

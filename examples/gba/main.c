@@ -1,0 +1,164 @@
+/* The example game: shows the embedded tile image file (logo_tvx, see logo_tvx.h) at the top left
+ * of the screen, over a checkerboard of sprites that shows through the picture's transparent
+ * pixels. The same program takes every layout:
+ *   Index16, Index256  background 0 in mode 0: the palette in background palette memory (bank 0
+ *                      for Index16), the tiles in char block 0 from tile 1 on (tile 0 stays
+ *                      empty, that is transparent), and a map in screen block 31 that lays the
+ *                      tiles out in picture order;
+ *   FullColor16        background 2 in mode 3, the bitmap copied row by row into the frame
+ *                      buffer, and window 0 limiting it to the picture (a bitmap has no
+ *                      transparent pixels, so the rest of the screen would hide the sprites).
+ * On this hardware the backdrop (what shows where no layer draws) is background palette entry 0,
+ * the key colour itself, so the transparent pixels need a layer behind them to be seen at all.
+ * A file that tvx_valid refuses, or a picture larger than the screen, gives a red screen. */
+#include <stdint.h>
+
+#include "backdrop.h"
+#include "logo_tvx.h"
+#include "tvx.h"
+
+#define REG16(address) (*(volatile uint16_t*)(address))
+#define REG_DISPCNT REG16(0x04000000)
+#define REG_BG0CNT REG16(0x04000008)
+#define REG_WIN0H REG16(0x04000040)
+#define REG_WIN0V REG16(0x04000044)
+#define REG_WININ REG16(0x04000048)
+#define REG_WINOUT REG16(0x0400004A)
+
+#define DISPCNT_MODE0 0x0000
+#define DISPCNT_MODE3 0x0003
+#define DISPCNT_OBJ_1D 0x0040 /* sprite tiles follow one another in memory */
+#define DISPCNT_BG0 0x0100
+#define DISPCNT_BG2 0x0400
+#define DISPCNT_OBJ 0x1000
+#define DISPCNT_WIN0 0x2000
+
+#define BG_PALETTE ((volatile uint16_t*)0x05000000)
+#define OBJ_PALETTE ((volatile uint16_t*)0x05000200)
+#define VRAM ((volatile unsigned char*)0x06000000)
+#define SCREEN_BLOCK_31 ((volatile uint16_t*)0x0600F800)
+/* Sprite tiles from 512 on, at 0x06014000: the part of object video memory that mode 3's frame
+ * buffer leaves free. */
+#define OBJ_TILE_FIRST 512
+#define OBJ_TILES ((volatile uint32_t*)0x06014000)
+#define OAM ((volatile uint16_t*)0x07000000)
+
+#define SCREEN_WIDTH 240
+#define SCREEN_HEIGHT 160
+
+#ifdef UNEVEN_COPY
+/* A build that copies every block in pieces of 1 to 7 bytes, each first moved to an address 0 to
+ * 3 bytes past a multiple of 4: the pieces then start and end at every alignment, so every path
+ * of tvx_copy writes to video and palette memory. Every other piece goes first, then the rest: a
+ * byte written alone in the second round would be doubled into its neighbour, which the first
+ * round wrote and nothing writes again, so the damage would stay on screen. */
+static uint32_t staging[4];
+
+static void copy_block(volatile void* dst, const void* src, uint32_t size) {
+    volatile unsigned char* to = (volatile unsigned char*)dst;
+    const unsigned char* from = (const unsigned char*)src;
+    uint32_t round;
+    for (round = 0; round < 2; round++) {
+        uint32_t done = 0, piece = 1, shift = 0, index = 0;
+        while (done < size) {
+            uint32_t n = piece < size - done ? piece : size - done;
+            if (index % 2 == round) {
+                unsigned char* moved = (unsigned char*)staging + shift;
+                tvx_copy(moved, from + done, n);
+                tvx_copy(to + done, moved, n);
+            }
+            done += n;
+            piece = piece % 7 + 1;
+            shift = (shift + 1) % 4;
+            index++;
+        }
+    }
+}
+#else
+static void copy_block(volatile void* dst, const void* src, uint32_t size) {
+    tvx_copy(dst, src, size);
+}
+#endif
+
+/* Twelve 64 x 64 sprites of 4-bit tiles cover the screen with the checkerboard. All twelve use
+ * the same 64 tiles, each of one colour: 1 (light) or 2 (dark) of object palette bank 0. The
+ * sprites sit at multiples of 64, a whole number of square pairs, so the pattern runs on across
+ * them. Priority 3 puts them behind background 0 or 2 (priority 0). */
+static void show_backdrop(void) {
+    uint32_t tile, word, i;
+    OBJ_PALETTE[1] = BACKDROP_LIGHT;
+    OBJ_PALETTE[2] = BACKDROP_DARK;
+    for (tile = 0; tile < 64; tile++) {
+        uint32_t row = tile / 8, column = tile % 8;
+        uint32_t fill = (row + column) % 2 ? 0x22222222u : 0x11111111u;
+        for (word = 0; word < 8; word++) {
+            OBJ_TILES[tile * 8 + word] = fill;
+        }
+    }
+    for (i = 0; i < 128; i++) {
+        volatile uint16_t* sprite = OAM + 4 * i;
+        if (i < 12) {
+            uint32_t x = (i % 4) * 64, y = (i / 4) * 64;
+            sprite[0] = (uint16_t)y;                          /* square, 4-bit tiles */
+            sprite[1] = (uint16_t)(x | 0xC000);               /* 64 x 64 */
+            sprite[2] = (uint16_t)(OBJ_TILE_FIRST | 3 << 10); /* priority 3, bank 0 */
+        } else {
+            sprite[0] = 0x0200; /* hidden */
+        }
+    }
+}
+
+static void show_tiles(const void* file) {
+    uint32_t across = tvx_width(file) / 8, down = tvx_height(file) / 8;
+    uint32_t tile_bytes = tvx_format(file) == TVX_INDEX16 ? 32 : 64;
+    uint32_t i, x, y;
+    uint16_t tile = 1;
+    copy_block(BG_PALETTE, tvx_palette(file), tvx_palette_size(file));
+    for (i = 0; i < tile_bytes; i += 4) {
+        *(volatile uint32_t*)(VRAM + i) = 0; /* tile 0: empty */
+    }
+    copy_block(VRAM + tile_bytes, tvx_pixels(file), tvx_pixels_size(file));
+    for (i = 0; i < 32 * 32; i++) {
+        SCREEN_BLOCK_31[i] = 0;
+    }
+    for (y = 0; y < down; y++) {
+        for (x = 0; x < across; x++) {
+            SCREEN_BLOCK_31[y * 32 + x] = tile++;
+        }
+    }
+    /* Priority 0, char block 0, 8 bits per pixel for Index256, map in screen block 31. */
+    REG_BG0CNT = (uint16_t)(31 << 8 | (tvx_format(file) == TVX_INDEX256 ? 0x80 : 0));
+    REG_DISPCNT = DISPCNT_MODE0 | DISPCNT_OBJ_1D | DISPCNT_BG0 | DISPCNT_OBJ;
+}
+
+static void show_bitmap(const void* file) {
+    uint32_t width = tvx_width(file), height = tvx_height(file), y;
+    const unsigned char* pixels = (const unsigned char*)tvx_pixels(file);
+    for (y = 0; y < height; y++) {
+        copy_block(VRAM + y * SCREEN_WIDTH * 2, pixels + y * width * 2, width * 2);
+    }
+    REG_WIN0H = (uint16_t)width; /* left 0, right `width` */
+    REG_WIN0V = (uint16_t)height;
+    REG_WININ = 0x0014;  /* inside window 0: background 2 and sprites */
+    REG_WINOUT = 0x0010; /* outside: sprites only */
+    REG_DISPCNT = DISPCNT_MODE3 | DISPCNT_OBJ_1D | DISPCNT_BG2 | DISPCNT_OBJ | DISPCNT_WIN0;
+}
+
+int main(void) {
+    const void* file = logo_tvx;
+    if (!tvx_valid(file, logo_tvx_size) || tvx_width(file) > SCREEN_WIDTH ||
+        tvx_height(file) > SCREEN_HEIGHT) {
+        BG_PALETTE[0] = 0x001F;
+        REG_DISPCNT = DISPCNT_MODE0;
+        for (;;) {
+        }
+    }
+    show_backdrop();
+    if (tvx_format(file) == TVX_FULLCOLOR16) {
+        show_bitmap(file);
+    } else {
+        show_tiles(file);
+    }
+    for (;;) {
+    }
+}

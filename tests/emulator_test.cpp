@@ -1,0 +1,231 @@
+// The example game (examples/gba/) on the mGBA emulator core: each ROM runs headless for a few
+// frames, and every pixel of its 240 x 160 screen must be what tvx2png draws for the file the ROM
+// embeds, over the checkerboard of sprites behind it: a transparent pixel of the PNG shows the
+// checkerboard, any other pixel the PNG's colour. The comparison is in the hardware's 15-bit
+// colours: tvx2png widens each 5-bit component by repeating its top bits, mGBA by its own rule,
+// and both keep the 5 bits on top.
+#include <cstdint>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "examples/gba/backdrop.h"
+#include "tests/test_support.h"
+
+#if BMP2TVX_HAVE_EMULATOR
+#include <mgba/core/core.h>
+#include <mgba/core/log.h>
+#include <png.h>
+#endif
+
+namespace bmp2tvx::test {
+namespace {
+
+constexpr int kScreenWidth = 240;
+constexpr int kScreenHeight = 160;
+
+// Where the ROMs are, or why there are none.
+bool RomsBuilt(std::string& why) {
+    why = BMP2TVX_GBA_MISSING;
+    return why.empty();
+}
+
+struct Rom {
+    const char* name;    // logo_<name>.gba, converted with `flag`
+    const char* layout;  // as tvx2png names it
+};
+constexpr Rom kRoms[] = {
+    {"index16", "Index16"},
+    {"index256", "Index256"},
+    {"fullcolor16", "FullColor16"},
+    {"index16_uneven", "Index16"},
+};
+
+std::string RomPath(const Rom& rom) {
+    return std::string(BMP2TVX_GBA_ROMS) + "/logo_" + rom.name + ".gba";
+}
+
+// The cartridge header's fixed byte and complement check, which real hardware verifies.
+TEST(GbaExample, RomHeadersAreComplete) {
+    std::string why;
+    if (!RomsBuilt(why)) {
+        GTEST_SKIP() << why;
+    }
+    for (const Rom& rom : kRoms) {
+        SCOPED_TRACE(rom.name);
+        const Bytes bytes = ReadFile(RomPath(rom));
+        ASSERT_GE(bytes.size(), 0xC0u);
+        EXPECT_EQ(bytes[0xB2], 0x96);
+        unsigned sum = 0;
+        for (std::size_t i = 0xA0; i <= 0xBC; ++i) {
+            sum += bytes[i];
+        }
+        EXPECT_EQ(bytes[0xBD], static_cast<std::uint8_t>(0u - sum - 0x19));
+        // The entry point is a branch (ARM "b", condition always) over the header.
+        EXPECT_EQ(bytes[3], 0xEA);
+    }
+}
+
+#if BMP2TVX_HAVE_EMULATOR
+
+// The tile image file the ROM embeds, as bmp2tvx_embed() made it.
+std::string TvxPath(const Rom& rom) {
+    return std::string(BMP2TVX_GBA_ROMS) + "/bmp2tvx/logo_" + rom.name + "/logo.tvx";
+}
+
+struct Png {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    Bytes rgba;
+};
+
+// What tvx2png draws for `tvx`, run as a user runs it.
+Png DrawWithTvx2Png(const std::string& tvx) {
+    TempDir dir;
+    WriteFile(dir / "logo.tvx", ReadFile(tvx));
+    RunOptions options;
+    options.program = TVX2PNG_PATH;
+    const RunResult run = RunTool({"logo.tvx", "logo.png"}, dir.path, options);
+    EXPECT_EQ(run.status, 0) << run.err;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    Png png;
+    if (!png_image_begin_read_from_file(&image, (dir / "logo.png").c_str())) {
+        return png;
+    }
+    image.format = PNG_FORMAT_RGBA;
+    png.rgba.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, png.rgba.data(), 0, nullptr)) {
+        return {};
+    }
+    png.width = image.width;
+    png.height = image.height;
+    return png;
+}
+
+// A 15-bit colour as red, green, blue components of 5 bits.
+struct Color5 {
+    unsigned red, green, blue;
+    bool operator==(const Color5&) const = default;
+};
+
+Color5 From15(std::uint16_t word) {
+    return {word & 0x1Fu, (word >> 5) & 0x1Fu, (word >> 10) & 0x1Fu};
+}
+
+// What the screen must show at column x, row y.
+Color5 Expected(const Png& png, int x, int y) {
+    if (static_cast<std::uint32_t>(x) < png.width && static_cast<std::uint32_t>(y) < png.height) {
+        const std::uint8_t* p = &png.rgba[4 * (static_cast<std::size_t>(y) * png.width + x)];
+        if (p[3] == 255) {
+            return {p[0] / 8u, p[1] / 8u, p[2] / 8u};
+        }
+    }
+    const bool light = (x / BACKDROP_SQUARE + y / BACKDROP_SQUARE) % 2 == 0;
+    return From15(light ? BACKDROP_LIGHT : BACKDROP_DARK);
+}
+
+void Quiet(mLogger*, int, mLogLevel, const char*, va_list) {}
+
+// The screen after `frames` frames of the ROM, as mGBA's 32-bit pixels: red in the low byte,
+// then green, then blue, each 5-bit component shifted to the top of its byte.
+std::vector<color_t> RunRom(const std::string& path, int frames) {
+    static mLogger quiet = {Quiet, nullptr};
+    mLogSetDefaultLogger(&quiet);
+    mCore* core = mCoreFind(path.c_str());
+    if (core == nullptr) {
+        ADD_FAILURE() << "mGBA does not take " << path;
+        return {};
+    }
+    std::vector<color_t> screen;
+    if (core->init(core)) {
+        mCoreInitConfig(core, nullptr);
+        unsigned width = 0, height = 0;
+        core->desiredVideoDimensions(core, &width, &height);
+        EXPECT_EQ(width, unsigned{kScreenWidth});
+        EXPECT_EQ(height, unsigned{kScreenHeight});
+        screen.assign(std::size_t{width} * height, 0);
+        core->setVideoBuffer(core, screen.data(), width);
+        if (mCoreLoadFile(core, path.c_str())) {
+            core->reset(core);
+            for (int i = 0; i < frames; ++i) {
+                core->runFrame(core);
+            }
+        } else {
+            ADD_FAILURE() << "mGBA cannot load " << path;
+            screen.clear();
+        }
+        mCoreConfigDeinit(&core->config);
+    } else {
+        ADD_FAILURE() << "mGBA's core does not start";
+    }
+    core->deinit(core);
+    return screen;
+}
+
+Color5 FromScreen(color_t pixel) {
+    static_assert(sizeof(color_t) == 4, "mGBA built with 32-bit colour");
+    return {(pixel & 0xFFu) >> 3, ((pixel >> 8) & 0xFFu) >> 3, ((pixel >> 16) & 0xFFu) >> 3};
+}
+
+#endif
+
+TEST(GbaExample, EmulatorShowsWhatTvx2PngDraws) {
+    std::string why;
+    if (!RomsBuilt(why)) {
+        GTEST_SKIP() << why;
+    }
+#if !BMP2TVX_HAVE_EMULATOR
+    GTEST_SKIP() << BMP2TVX_EMULATOR_MISSING;
+#else
+    for (const Rom& rom : kRoms) {
+        SCOPED_TRACE(rom.name);
+        const Png png = DrawWithTvx2Png(TvxPath(rom));
+        ASSERT_EQ(png.width, 64u);
+        ASSERT_EQ(png.height, 32u);
+        // The picture must have pixels of both kinds in the paletted layouts, or the layer behind
+        // would not be tested.
+        std::size_t transparent = 0;
+        for (std::size_t i = 3; i < png.rgba.size(); i += 4) {
+            transparent += png.rgba[i] == 0;
+        }
+        if (std::string(rom.layout) == "FullColor16") {
+            EXPECT_EQ(transparent, 0u);
+        } else {
+            EXPECT_GT(transparent, 0u);
+            EXPECT_LT(transparent, std::size_t{64 * 32});
+        }
+
+        const std::vector<color_t> screen = RunRom(RomPath(rom), 10);
+        ASSERT_EQ(screen.size(), std::size_t{kScreenWidth * kScreenHeight});
+        int compared = 0;
+        int differing = 0;
+        std::string examples;
+        for (int y = 0; y < kScreenHeight; ++y) {
+            for (int x = 0; x < kScreenWidth; ++x) {
+                const Color5 want = Expected(png, x, y);
+                const Color5 got =
+                    FromScreen(screen[static_cast<std::size_t>(y) * kScreenWidth + x]);
+                ++compared;
+                if (!(want == got)) {
+                    if (++differing <= 5) {
+                        examples +=
+                            " (" + std::to_string(x) + "," + std::to_string(y) + "): want " +
+                            std::to_string(want.red) + "/" + std::to_string(want.green) + "/" +
+                            std::to_string(want.blue) + ", got " + std::to_string(got.red) + "/" +
+                            std::to_string(got.green) + "/" + std::to_string(got.blue) + ";";
+                    }
+                }
+            }
+        }
+        std::cout << "logo_" << rom.name << ".gba [" << rom.layout << "]: " << compared
+                  << " pixels compared, " << differing << " differ\n";
+        EXPECT_EQ(differing, 0) << examples;
+    }
+#endif
+}
+
+}  // namespace
+}  // namespace bmp2tvx::test
