@@ -16,6 +16,7 @@ import json
 import os
 import random
 import shutil
+import statistics
 import struct
 import subprocess
 import sys
@@ -49,13 +50,20 @@ def write_bmp(path, width, height, bits, colours=256, padded=False):
             f.write(row[shift:] + row[:shift])
 
 
-def hyperfine_medians(commands, folder, runs):
+def hyperfine_medians(commands, folder, runs, rounds=5):
+    """Medians of `runs` runs of each command. hyperfine runs all of one command's runs before the
+    next command's, so a machine whose speed drifts would favour one of them: the runs are made in
+    `rounds` rounds that take the commands in turn."""
     report = os.path.join(folder, "report.json")
-    subprocess.run(["hyperfine", "-N", "--style", "none", "--warmup", "3", "--runs", str(runs),
-                    "--export-json", report] + commands, cwd=folder, check=True,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    with open(report) as f:
-        return [r["median"] for r in json.load(f)["results"]]
+    times = [[] for _ in commands]
+    for r in range(rounds):
+        subprocess.run(["hyperfine", "-N", "--style", "none", "--warmup", "3" if r == 0 else "1",
+                        "--runs", str(-(-runs // rounds)), "--export-json", report] + commands,
+                       cwd=folder, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        with open(report) as f:
+            for i, result in enumerate(json.load(f)["results"]):
+                times[i] += result["times"]
+    return [statistics.median(t) for t in times]
 
 
 def peak_memory_kib(command, folder):
