@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "image/pixels.h"
 #include "palette/color_table.h"
 #include "palette/key_color.h"
 #include "system/system.h"
@@ -28,6 +29,10 @@ std::optional<TargetFormat> ConvertPicture(SourceImage picture, const Conversion
                               picture.width, picture.height};
     const bool paletted = plan.target != TargetFormat::FullColor16;
     if (plan.source == SourceKind::FullColor && paletted) {
+        // Numbering the colours rewrites the pixels: they must all be in memory.
+        if (!LoadPixels(picture)) {
+            return std::nullopt;
+        }
         std::optional<SourceImage> indexed =
             IndexFullColorPicture(std::move(picture), PaletteEntries(plan.target), settings.keyRed,
                                   settings.keyGreen, settings.keyBlue, path.c_str());
@@ -39,12 +44,21 @@ std::optional<TargetFormat> ConvertPicture(SourceImage picture, const Conversion
         // Written as FullColor16, an 8-bit picture still has its whole table searched.
         const std::size_t searched = PaletteEntries(
             plan.target == TargetFormat::Index16 ? TargetFormat::Index16 : TargetFormat::Index256);
-        MoveKeyColorToZero(picture, settings.keyRed, settings.keyGreen, settings.keyBlue,
-                           static_cast<std::int32_t>(searched));
+        if (!MoveKeyColorToZero(picture, settings.keyRed, settings.keyGreen, settings.keyBlue,
+                                static_cast<std::int32_t>(searched))) {
+            return std::nullopt;
+        }
     }
-    if (plan.target == TargetFormat::Index16 && !FitsIndex16(picture)) {
-        PrintError("%s uses colours above 15 and cannot be written as Index16.\n", path.c_str());
-        return std::nullopt;
+    if (plan.target == TargetFormat::Index16) {
+        const std::optional<bool> fits = FitsIndex16(picture);
+        if (!fits) {
+            return std::nullopt;
+        }
+        if (!*fits) {
+            PrintError("%s uses colours above 15 and cannot be written as Index16.\n",
+                       path.c_str());
+            return std::nullopt;
+        }
     }
     if (!write(picture, plan)) {
         return std::nullopt;

@@ -1,23 +1,62 @@
-// Feeds arbitrary bytes through the tool's own conversion, in memory: load, then everything the
-// tool does to a loaded picture, encoding included.
+// Feeds arbitrary bytes through the tool's own conversion: load, then everything the tool does to
+// a loaded picture, encoding included. Each input is converted twice, once from memory and once
+// from a file whose pixels are read as they are encoded, and the two must agree exactly.
 // The last four bytes also choose the settings, so any valid BMP is a useful seed as it is.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "driver/convert.h"
 #include "image/bmp_reader.h"
 #include "tileimage/tile_encoder.h"
+
+namespace {
+
+struct Result {
+    bool loaded = false;
+    std::optional<bmp2tvx::TargetFormat> written;
+    std::vector<std::uint8_t> file;
+};
+
+Result Convert(bool loaded, bmp2tvx::SourceImage image,
+               const bmp2tvx::ConversionSettings& settings) {
+    Result result;
+    result.loaded = loaded;
+    if (loaded) {
+        result.written = bmp2tvx::ConvertPicture(
+            std::move(image), settings, "fuzz.bmp",
+            [&](const bmp2tvx::SourceImage& picture, const bmp2tvx::ConversionPlan& plan) {
+                result.file = bmp2tvx::EncodeTileImage(picture, plan.target);
+                return !result.file.empty();
+            });
+    }
+    return result;
+}
+
+// One scratch file for the whole run, in the system's temporary folder.
+const std::string& ScratchPath() {
+    static const std::string path = [] {
+        std::random_device seed;
+        const auto name = "bmp2tvx-fuzz-" + std::to_string(seed()) + std::to_string(seed());
+        return (std::filesystem::temp_directory_path() / name).string();
+    }();
+    return path;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace bmp2tvx;
     std::uint8_t choice[4] = {0, 0, 0, 0};
     for (std::size_t i = 0; i < 4 && i < size; ++i) {
         choice[i] = data[size - 1 - i];
-    }
-    SourceImage image;
-    if (!LoadBitmapFromMemory("fuzz.bmp", data, size, image)) {
-        return 0;
     }
     // Keys reach outside 0..255 too: -128 to 383 in steps of 2.
     const auto key = [](std::uint8_t b) { return static_cast<std::int32_t>(b) * 2 - 128; };
@@ -27,9 +66,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.keyRed = key(choice[1]);
     settings.keyGreen = key(choice[2]);
     settings.keyBlue = key(choice[3]);
-    ConvertPicture(std::move(image), settings, "fuzz.bmp",
-                   [](const SourceImage& picture, const ConversionPlan& plan) {
-                       return !EncodeTileImage(picture, plan.target).empty();
-                   });
+
+    SourceImage inMemory;
+    const Result fromMemory = Convert(LoadBitmapFromMemory("fuzz.bmp", data, size, inMemory),
+                                      std::move(inMemory), settings);
+    {
+        std::ofstream out(ScratchPath(), std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    SourceImage onFile;
+    const Result fromFile =
+        Convert(LoadBitmap(ScratchPath().c_str(), onFile), std::move(onFile), settings);
+    if (fromMemory.loaded != fromFile.loaded || fromMemory.written != fromFile.written ||
+        fromMemory.file != fromFile.file) {
+        std::abort();  // the two ways of reading a picture disagree
+    }
     return 0;
 }

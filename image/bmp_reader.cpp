@@ -142,24 +142,27 @@ Storage Allocate(const char* path, std::uint64_t size) {
     return buffer;
 }
 
-// Fills `image` from `storage`, which holds the file's first layout.end bytes.
-void FinishImage(const BitmapLayout& layout, Storage storage, SourceImage& image) {
+// The picture's size and kind, and its colour table from `table` (layout.tableEntries entries of
+// four bytes).
+void StartImage(const BitmapLayout& layout, const std::uint8_t* table, SourceImage& image) {
     image = SourceImage{};
     image.width = layout.width;
     image.height = layout.height;
     image.isFullColor = layout.fullColor ? 1 : 0;
-    std::uint8_t* pixels = storage.get() + layout.pixelOffset;
-    if (layout.fullColor) {
-        image.colorPixels = pixels;
-    } else {
-        image.indexPixels = pixels;
+    if (!layout.fullColor) {
         image.suppliedColors = layout.tableEntries;
-        const std::uint8_t* entry = storage.get() + layout.tableOffset;
-        for (std::int32_t i = 0; i < layout.tableEntries; ++i, entry += 4) {
+        for (std::int32_t i = 0; i < layout.tableEntries; ++i, table += 4) {
             image.colorTable[static_cast<std::size_t>(i)] =
-                ColorEntry{entry[0], entry[1], entry[2]};
+                ColorEntry{table[0], table[1], table[2]};
         }
     }
+}
+
+// Fills `image` from `storage`, which holds the file's first layout.end bytes.
+void FinishImage(const BitmapLayout& layout, Storage storage, SourceImage& image) {
+    StartImage(layout, storage.get() + layout.tableOffset, image);
+    std::uint8_t* pixels = storage.get() + layout.pixelOffset;
+    (layout.fullColor ? image.colorPixels : image.indexPixels) = pixels;
     // Keep the rows bottom-up whatever order the file stored them in.
     if (layout.topDown && layout.height > 1) {
         const std::size_t rowBytes = layout.pixelBytes / static_cast<std::uint64_t>(layout.height);
@@ -172,47 +175,44 @@ void FinishImage(const BitmapLayout& layout, Storage storage, SourceImage& image
     image.storage = std::move(storage);
 }
 
-bool LoadFromFile(InputFile& file, SourceImage& image) {
-    const char* path = file.path.c_str();
+}  // namespace
+
+bool LoadBitmap(const char* path, SourceImage& image) {
+    OwnedInputFile file(new (std::nothrow) InputFile);
+    if (!file) {
+        Report("Not enough memory to load %s.\n", path);
+        return false;
+    }
+    if (!OpenInputFile(path, *file)) {
+        return false;
+    }
     std::uint8_t head[kHeadersSize] = {};
     std::uint64_t headRead = 0;
-    if (!ReadInputFile(file, head, kHeadersSize, headRead)) {
+    if (!ReadInputFileAt(*file, 0, head, kHeadersSize, headRead)) {
         return false;
     }
     BitmapLayout layout;
     // A file that ends inside the headers is judged by what could be read of it.
-    const std::uint64_t knownSize = headRead < kHeadersSize ? headRead : file.size;
+    const std::uint64_t knownSize = headRead < kHeadersSize ? headRead : file->size;
     if (!CheckHeaders(path, head, knownSize, layout)) {
         return false;
     }
-    Storage storage = Allocate(path, layout.end);
-    if (!storage) {
-        return false;
-    }
-    std::memcpy(storage.get(), head, kHeadersSize);
-    const std::uint64_t rest = layout.end - kHeadersSize;
+    std::uint8_t table[4 * kMaxTableEntries];
+    const std::uint64_t tableBytes = 4 * static_cast<std::uint64_t>(layout.tableEntries);
     std::uint64_t got = 0;
-    if (!ReadInputFile(file, storage.get() + kHeadersSize, rest, got)) {
+    if (!ReadInputFileAt(*file, layout.tableOffset, table, tableBytes, got)) {
         return false;
     }
-    if (got != rest) {  // the file shrank while we read it
+    if (got != tableBytes) {  // the file shrank since its length was checked
         Report("%s is truncated.\n", path);
         return false;
     }
-    FinishImage(layout, std::move(storage), image);
+    // The pixels stay in the file until a stage asks for them.
+    StartImage(layout, table, image);
+    image.pixelFile = std::move(file);
+    image.pixelOffset = layout.pixelOffset;
+    image.pixelsTopDown = layout.topDown;
     return true;
-}
-
-}  // namespace
-
-bool LoadBitmap(const char* path, SourceImage& image) {
-    InputFile file;
-    if (!OpenInputFile(path, file)) {
-        return false;
-    }
-    const bool loaded = LoadFromFile(file, image);
-    CloseInputFile(file);
-    return loaded;
 }
 
 bool LoadBitmapFromMemory(const char* name, const std::uint8_t* data, std::size_t size,

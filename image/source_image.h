@@ -22,9 +22,14 @@ enum class SourceKind { Index, FullColor };
 
 const char* SourceKindName(SourceKind kind);
 
-// Rows are kept bottom-up, as a usual BMP stores them: stored row 0 is the bottom of the picture,
-// so the pixel at column x and row y counted from the top lives in stored row height - 1 - y.
-// Rows follow one another with no gaps.
+// Rows in memory are kept bottom-up, as a usual BMP stores them: stored row 0 is the bottom of the
+// picture, so the pixel at column x and row y counted from the top lives in stored row
+// height - 1 - y. Rows follow one another with no gaps.
+//
+// A picture loaded from a file keeps its pixels in the file until a stage needs them all in
+// memory (LoadPixels, image/pixels.h): the tile encoder reads them a band of eight rows at a time
+// into a buffer that stays in the processor's cache, which saves copying the whole picture into
+// fresh memory that the system must first clear, and reading it back from main memory.
 struct SourceImage {
     std::int32_t width = 0;   // pixels per row, a multiple of 8
     std::int32_t height = 0;  // rows, a multiple of 8
@@ -39,6 +44,15 @@ struct SourceImage {
     std::uint8_t* indexPixels = nullptr;
     std::uint8_t* colorPixels = nullptr;
     Storage storage;
+
+    // Pixels still in the file (both pointers above null): they start at byte `pixelOffset`,
+    // top row first when `pixelsTopDown`, else bottom row first.
+    OwnedInputFile pixelFile;
+    std::uint64_t pixelOffset = 0;
+    bool pixelsTopDown = false;
+    // Index pixels of this value and of 0 trade numbers as they are read from the file (the key
+    // colour's move to entry 0, which pixels in memory undergo in place); 0 when none do.
+    std::uint8_t exchangedWithZero = 0;
 };
 
 inline SourceKind KindOf(const SourceImage& image) {
@@ -49,9 +63,14 @@ inline std::uint64_t PixelCount(const SourceImage& image) {
     return static_cast<std::uint64_t>(image.width) * static_cast<std::uint64_t>(image.height);
 }
 
-// Start of stored row `row` (0 = bottom) in the pixel buffer of the image's kind.
+inline std::size_t BytesPerPixel(const SourceImage& image) {
+    return image.isFullColor ? 3 : 1;
+}
+
+// Start of stored row `row` (0 = bottom) in the pixel buffer of the image's kind. Pixels in memory
+// only.
 inline const std::uint8_t* StoredRow(const SourceImage& image, std::int32_t row) {
-    const std::size_t bytesPerPixel = image.isFullColor ? 3 : 1;
+    const std::size_t bytesPerPixel = BytesPerPixel(image);
     const std::uint8_t* base = image.isFullColor ? image.colorPixels : image.indexPixels;
     return base +
            static_cast<std::size_t>(row) * static_cast<std::size_t>(image.width) * bytesPerPixel;

@@ -1,5 +1,7 @@
 #include "palette/key_color.h"
 
+#include "image/pixels.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -32,11 +34,9 @@ bool AnyInRuns(const std::uint8_t* bytes, std::size_t size, const std::array<Ent
 }
 
 // The highest of the `candidates` (entry numbers in ascending order) that some pixel uses, or -1
-// when no pixel uses any of them. It stops as soon as the highest candidate has been seen, since
-// nothing can beat it.
+// when no pixel uses any of them; -2 when reading the pixels failed. It stops as soon as the
+// highest candidate has been seen, since nothing can beat it.
 std::int32_t HighestUsed(const SourceImage& image, const std::vector<std::int32_t>& candidates) {
-    const std::uint8_t* pixels = image.indexPixels;
-    const std::uint64_t total = PixelCount(image);
     std::array<bool, 256> wanted{};
     for (const std::int32_t c : candidates) {
         wanted[static_cast<std::size_t>(c)] = true;
@@ -69,33 +69,36 @@ std::int32_t HighestUsed(const SourceImage& image, const std::vector<std::int32_
 
     const std::int32_t highest = candidates.back();
     std::int32_t best = -1;
-    constexpr std::uint64_t kBlock = 16 * 1024;
-    for (std::uint64_t start = 0; start < total && best < highest; start += kBlock) {
-        const std::uint8_t* block = pixels + start;
-        const std::size_t size = static_cast<std::size_t>(std::min(kBlock, total - start));
-        bool hit = false;
-        if (runCount == 1) {
-            hit = AnyInRuns<1>(block, size, runs);
-        } else if (runCount == 2) {
-            hit = AnyInRuns<2>(block, size, runs);
-        } else if (runCount <= 8) {
-            hit = AnyInRuns<8>(block, size, runs);
-        } else {
-            hit = std::any_of(block, block + size, [&](std::uint8_t b) { return wanted[b]; });
-        }
-        if (!hit) {
-            continue;
-        }
-        // Rare: at most once per candidate, as each hit rules out every candidate up to it.
-        for (std::size_t i = 0; i < size; ++i) {
-            if (wanted[block[i]]) {
-                best = std::max<std::int32_t>(best, block[i]);
+    constexpr std::size_t kBlock = 16 * 1024;
+    const bool read = VisitPixels(image, [&](const std::uint8_t* pixels, std::size_t total) {
+        for (std::size_t start = 0; start < total && best < highest; start += kBlock) {
+            const std::uint8_t* block = pixels + start;
+            const std::size_t size = std::min(kBlock, total - start);
+            bool hit = false;
+            if (runCount == 1) {
+                hit = AnyInRuns<1>(block, size, runs);
+            } else if (runCount == 2) {
+                hit = AnyInRuns<2>(block, size, runs);
+            } else if (runCount <= 8) {
+                hit = AnyInRuns<8>(block, size, runs);
+            } else {
+                hit = std::any_of(block, block + size, [&](std::uint8_t b) { return wanted[b]; });
             }
+            if (!hit) {
+                continue;
+            }
+            // Rare: at most once per candidate, as each hit rules out every candidate up to it.
+            for (std::size_t i = 0; i < size; ++i) {
+                if (wanted[block[i]]) {
+                    best = std::max<std::int32_t>(best, block[i]);
+                }
+            }
+            std::fill(wanted.begin(), wanted.begin() + best + 1, false);
+            findRuns();
         }
-        std::fill(wanted.begin(), wanted.begin() + best + 1, false);
-        findRuns();
-    }
-    return best;
+        return best < highest;
+    });
+    return read || best == highest ? best : -2;
 }
 
 }  // namespace
@@ -117,26 +120,23 @@ std::int32_t ChooseKeyEntry(const SourceImage& image, std::int32_t keyRed, std::
     // unused copy of the key colour, such as the black filler many writers pad their tables
     // with, would make nothing transparent. Only when no pixel uses any of them, the highest.
     const std::int32_t used = HighestUsed(image, candidates);
-    return used >= 0 ? used : candidates.back();
+    return used >= 0 ? used : used == -1 ? candidates.back() : -1;
 }
 
-void MoveKeyColorToZero(SourceImage& image, std::int32_t keyRed, std::int32_t keyGreen,
+bool MoveKeyColorToZero(SourceImage& image, std::int32_t keyRed, std::int32_t keyGreen,
                         std::int32_t keyBlue, std::int32_t searchEntries) {
     const std::int32_t keyIndex = ChooseKeyEntry(image, keyRed, keyGreen, keyBlue, searchEntries);
-    if (keyIndex == 0) {
-        return;
+    if (keyIndex <= 0) {
+        return keyIndex == 0;
     }
     std::swap(image.colorTable[0], image.colorTable[static_cast<std::size_t>(keyIndex)]);
-
-    // Exchange the two numbers in every pixel; written as selects so that the compiler can work
-    // on many pixels per instruction.
     const std::uint8_t key = static_cast<std::uint8_t>(keyIndex);
-    std::uint8_t* pixels = image.indexPixels;
-    const std::uint64_t total = PixelCount(image);
-    for (std::uint64_t i = 0; i < total; ++i) {
-        const std::uint8_t p = pixels[i];
-        pixels[i] = p == key ? 0 : p == 0 ? key : p;
+    if (PixelsInMemory(image)) {
+        ExchangeWithZero(image.indexPixels, PixelCount(image), key);
+    } else {
+        image.exchangedWithZero = key;  // done as the pixels are read
     }
+    return true;
 }
 
 }  // namespace bmp2tvx

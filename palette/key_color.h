@@ -12,13 +12,14 @@ namespace bmp2tvx {
 // those the file supplied, and only the first `searchEntries` of them), the highest one that some
 // pixel uses; when no pixel uses any of them, the highest of them. 0 means nothing moves: no entry
 // matches, or entry 0 is the only match that pixels use. A component outside 0..255 matches
-// nothing.
+// nothing. -1 when reading the pixels from the file failed (its line printed).
 std::int32_t ChooseKeyEntry(const SourceImage& image, std::int32_t keyRed, std::int32_t keyGreen,
                             std::int32_t keyBlue, std::int32_t searchEntries = 256);
 
 // Moves the chosen key entry to entry 0 of an Index image's colour table and renumbers the pixels
-// so that every pixel keeps its colour.
-void MoveKeyColorToZero(SourceImage& image, std::int32_t keyRed, std::int32_t keyGreen,
+// so that every pixel keeps its colour (pixels still in the file are renumbered as they are read).
+// Returns false when reading the pixels failed, its line printed.
+bool MoveKeyColorToZero(SourceImage& image, std::int32_t keyRed, std::int32_t keyGreen,
                         std::int32_t keyBlue, std::int32_t searchEntries = 256);
 
 }  // namespace bmp2tvx

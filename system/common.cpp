@@ -74,6 +74,10 @@ void FailOutputFile(OutputFile& file) {
     file.failed = true;
 }
 
+void AbandonOutputFile(OutputFile& file) {
+    file.failed = true;
+}
+
 bool CloseOutputFile(OutputFile& file) {
     if (file.handle != -1 && !family::CloseFile(file.handle)) {
         FailOutputFile(file);
@@ -84,6 +88,11 @@ bool CloseOutputFile(OutputFile& file) {
         FailOutputFile(file);
     }
     return !file.failed;
+}
+
+void InputFileCloser::operator()(InputFile* file) const {
+    CloseInputFile(*file);
+    delete file;
 }
 
 std::string FolderOf(const std::string& path) {

@@ -8,6 +8,12 @@
 
 #if defined(__linux__) && !defined(BMP2TVX_PORTABLE)
 #include <sys/mman.h>
+#if defined(__x86_64__) && __has_include(<sys/platform/x86.h>)
+// glibc's header is written for C, which spells the truth type _Bool.
+#define _Bool bool
+#include <sys/platform/x86.h>
+#undef _Bool
+#endif
 #define BMP2TVX_LINUX_FAST_PATHS 1
 #ifndef BMP2TVX_HUGE_FROM
 #define BMP2TVX_HUGE_FROM (512u << 10)
@@ -21,6 +27,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <new>
 
 #include "system/family.h"
@@ -111,6 +118,14 @@ void PrintError(const char* format, ...) {
     va_end(arguments);
 }
 
+bool ProcessorHasAvx2() {
+#if defined(BMP2TVX_LINUX_FAST_PATHS) && defined(__x86_64__) && __has_include(<sys/platform/x86.h>)
+    return CPU_FEATURE_ACTIVE(AVX2);
+#else
+    return false;
+#endif
+}
+
 // ---- Memory ----
 
 void StorageRelease::operator()(std::uint8_t* bytes) const {
@@ -179,12 +194,17 @@ bool OpenInputFile(const std::string& path, InputFile& file) {
     return true;
 }
 
-bool ReadInputFile(InputFile& file, std::uint8_t* buffer, std::uint64_t size, std::uint64_t& got) {
+bool ReadInputFileAt(const InputFile& file, std::uint64_t offset, std::uint8_t* buffer,
+                     std::uint64_t size, std::uint64_t& got) {
     got = 0;
     while (got < size) {
         const std::size_t chunk =
             static_cast<std::size_t>(std::min<std::uint64_t>(size - got, 1u << 30));
-        const ssize_t n = ::read(static_cast<int>(file.handle), buffer + got, chunk);
+        if (offset + got > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+            break;  // past anything the system can address: the file ends before that
+        }
+        const ssize_t n = ::pread(static_cast<int>(file.handle), buffer + got, chunk,
+                                  static_cast<off_t>(offset + got));
         if (n < 0 && errno == EINTR) {
             continue;
         }

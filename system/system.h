@@ -36,6 +36,11 @@ int RunProgram(int argc, char** argv, int (*run)(int argc, const char* const* ar
 void PrintOut(const char* format, ...) BMP2TVX_PRINTF_LIKE;
 void PrintError(const char* format, ...) BMP2TVX_PRINTF_LIKE;
 
+// Whether the processor has AVX2 and the system lets programs use it. Asks the C library, which
+// has found out already, rather than the processor, whose answers cost dearly in some virtual
+// machines; false where the system gives no cheap answer.
+bool ProcessorHasAvx2();
+
 // ---- Memory for pictures -------------------------------------------------------------------
 
 // A block of bytes. On Linux large blocks are placed on 2 MiB boundaries and offered to the kernel
@@ -63,11 +68,19 @@ struct InputFile {
 // reading /dev/zero would never end) prints "Could not open %s." and returns false.
 bool OpenInputFile(const std::string& path, InputFile& file);
 
-// Reads up to `size` bytes in as few calls as the system allows; `got` is less than `size` only
-// where the file ends. A failing read prints "Could not read %s." and returns false.
-bool ReadInputFile(InputFile& file, std::uint8_t* buffer, std::uint64_t size, std::uint64_t& got);
+// Reads up to `size` bytes from byte `offset` on, in as few calls as the system allows; `got` is
+// less than `size` only where the file ends. A failing read prints "Could not read %s." and
+// returns false.
+bool ReadInputFileAt(const InputFile& file, std::uint64_t offset, std::uint8_t* buffer,
+                     std::uint64_t size, std::uint64_t& got);
 
 void CloseInputFile(InputFile& file);
+
+// An open input file that closes itself, for a picture that keeps reading its file as it goes.
+struct InputFileCloser {
+    void operator()(InputFile* file) const;
+};
+using OwnedInputFile = std::unique_ptr<InputFile, InputFileCloser>;
 
 // ---- Writing files -------------------------------------------------------------------------
 
@@ -91,6 +104,9 @@ bool WriteOutputFile(OutputFile& file, std::span<const std::uint8_t> bytes);
 
 // Marks the output as failed, printing "Could not write %s." unless a failure already was.
 void FailOutputFile(OutputFile& file);
+
+// Marks the output as failed without a message, when what went wrong has been said elsewhere.
+void AbandonOutputFile(OutputFile& file);
 
 // Closes the file and, when every write succeeded, moves it into place. Otherwise removes the
 // temporary file. Returns whether the output is complete at its path.

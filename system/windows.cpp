@@ -153,6 +153,10 @@ void PrintError(const char* format, ...) {
     va_end(arguments);
 }
 
+bool ProcessorHasAvx2() {
+    return IsProcessorFeaturePresent(PF_AVX2_INSTRUCTIONS_AVAILABLE) != 0;
+}
+
 // ---- Memory ----
 
 void StorageRelease::operator()(std::uint8_t* bytes) const {
@@ -190,12 +194,20 @@ bool OpenInputFile(const std::string& path, InputFile& file) {
     return true;
 }
 
-bool ReadInputFile(InputFile& file, std::uint8_t* buffer, std::uint64_t size, std::uint64_t& got) {
+bool ReadInputFileAt(const InputFile& file, std::uint64_t offset, std::uint8_t* buffer,
+                     std::uint64_t size, std::uint64_t& got) {
     got = 0;
     while (got < size) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::uint64_t>(size - got, 1u << 30));
         DWORD n = 0;
-        if (!ReadFile(AsHandle(file.handle), buffer + got, chunk, &n, nullptr)) {
+        // A position given with each read: the file's own position is never used.
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset + got);
+        at.OffsetHigh = static_cast<DWORD>((offset + got) >> 32);
+        if (!ReadFile(AsHandle(file.handle), buffer + got, chunk, &n, &at)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) {
+                break;
+            }
             PrintError("Could not read %s.\n", file.path.c_str());
             return false;
         }

@@ -1,5 +1,8 @@
 #include "tileimage/tile_encoder.h"
 
+#include "image/pixels.h"
+#include "system/system.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -69,13 +72,13 @@ std::array<Color15, 256> PaletteWords(const SourceImage& image) {
 }
 
 // Blue, green, red byte triples to little-endian Color15 words. The loop is written so that the
-// compiler can vectorise it; the AVX2 copy, picked at load time on processors that have it, does
-// the three-byte shuffles sixteen pixels at a time.
-#ifdef BMP2TVX_TARGET_CLONES
-__attribute__((target_clones("avx2", "default")))
+// compiler can vectorise it.
+#if defined(__GNUC__)
+__attribute__((always_inline))
 #endif
-void BgrToColor15(const std::uint8_t* __restrict bgr, std::size_t count,
-                  std::uint8_t* __restrict out) {
+inline void
+BgrToColor15Loop(const std::uint8_t* __restrict bgr, std::size_t count,
+                 std::uint8_t* __restrict out) {
     for (std::size_t i = 0; i < count; ++i) {
         const Color15 word = ToColor15(bgr[3 * i], bgr[3 * i + 1], bgr[3 * i + 2]);
         out[2 * i] = static_cast<std::uint8_t>(word);
@@ -83,9 +86,30 @@ void BgrToColor15(const std::uint8_t* __restrict bgr, std::size_t count,
     }
 }
 
+#ifdef BMP2TVX_AVX2_COPY
+// The same loop compiled for processors with AVX2, which does the three-byte shuffles sixteen
+// pixels at a time; used where the system says the processor has it.
+__attribute__((target("avx2"))) void BgrToColor15Avx2(const std::uint8_t* __restrict bgr,
+                                                      std::size_t count,
+                                                      std::uint8_t* __restrict out) {
+    BgrToColor15Loop(bgr, count, out);
+}
+#endif
+
+void BgrToColor15(const std::uint8_t* bgr, std::size_t count, std::uint8_t* out) {
+#ifdef BMP2TVX_AVX2_COPY
+    static const bool avx2 = ProcessorHasAvx2();
+    if (avx2) {
+        BgrToColor15Avx2(bgr, count, out);
+        return;
+    }
+#endif
+    BgrToColor15Loop(bgr, count, out);
+}
+
 void FillFullColorRow(const SourceImage& image, const std::array<Color15, 256>& words,
-                      std::int32_t y, std::int32_t xBegin, std::int32_t xEnd, std::uint8_t* out) {
-    const std::uint8_t* row = RowFromTop(image, y);
+                      const std::uint8_t* row, std::int32_t xBegin, std::int32_t xEnd,
+                      std::uint8_t* out) {
     if (image.isFullColor) {
         BgrToColor15(row + 3 * static_cast<std::size_t>(xBegin),
                      static_cast<std::size_t>(xEnd - xBegin), out);
@@ -98,12 +122,18 @@ void FillFullColorRow(const SourceImage& image, const std::array<Color15, 256>& 
 
 }  // namespace
 
-bool FitsIndex16(const SourceImage& image) {
-    const std::uint8_t* pixels = image.indexPixels;
-    const std::uint64_t total = PixelCount(image);
+std::optional<bool> FitsIndex16(const SourceImage& image) {
     std::uint8_t high = 0;
-    for (std::uint64_t i = 0; i < total; ++i) {
-        high |= pixels[i];
+    const bool read = VisitPixels(image, [&](const std::uint8_t* pixels, std::size_t size) {
+        std::uint8_t piece = 0;  // a local, so that the compiler can keep it in a register
+        for (std::size_t i = 0; i < size; ++i) {
+            piece |= pixels[i];
+        }
+        high |= piece;
+        return high < 16;  // one pixel above 15 settles it
+    });
+    if (!read && high < 16) {
+        return std::nullopt;
     }
     return high < 16;
 }
@@ -146,20 +176,31 @@ bool EmitTileImage(const SourceImage& image, TileImageFormat format,
     if (image.width == 0 || image.height == 0) {
         return flush();
     }
+    BandReader bands;
+    if (!OpenBandReader(image, bands)) {
+        return false;
+    }
+    Band band;
     if (format == TileImageFormat::FullColor16) {
         const std::array<Color15, 256> words = PaletteWords(image);
         // Each row goes out in pieces as long as the buffer allows.
         const std::int32_t piecePixels =
             static_cast<std::int32_t>(std::min<std::size_t>(capacity / 2, INT32_MAX));
-        for (std::int32_t y = 0; y < image.height; ++y) {
-            for (std::int32_t x = 0; x < image.width; x += piecePixels) {
-                const std::int32_t end = x + std::min(piecePixels, image.width - x);
-                const std::size_t bytes = 2 * static_cast<std::size_t>(end - x);
-                if (!reserve(bytes)) {
-                    return false;
+        for (std::int32_t y0 = 0; y0 < image.height; y0 += 8) {
+            if (!ReadBand(bands, y0, band)) {
+                return false;
+            }
+            for (std::int32_t r = 0; r < 8; ++r) {
+                const std::uint8_t* row = band.top + r * band.down;
+                for (std::int32_t x = 0; x < image.width; x += piecePixels) {
+                    const std::int32_t end = x + std::min(piecePixels, image.width - x);
+                    const std::size_t bytes = 2 * static_cast<std::size_t>(end - x);
+                    if (!reserve(bytes)) {
+                        return false;
+                    }
+                    FillFullColorRow(image, words, row, x, end, buffer + used);
+                    used += bytes;
                 }
-                FillFullColorRow(image, words, y, x, end, buffer + used);
-                used += bytes;
             }
         }
         return flush();
@@ -169,9 +210,12 @@ bool EmitTileImage(const SourceImage& image, TileImageFormat format,
     const bool four = format == TileImageFormat::Index16;
     const std::size_t tileBytes = four ? kTile4Bytes : kTile8Bytes;
     const std::size_t tilesAcross = static_cast<std::size_t>(image.width) / kTileSide;
-    const std::ptrdiff_t down = -static_cast<std::ptrdiff_t>(image.width);
     for (std::int32_t y0 = 0; y0 < image.height; y0 += 8) {
-        const std::uint8_t* top = RowFromTop(image, y0);
+        if (!ReadBand(bands, y0, band)) {
+            return false;
+        }
+        const std::uint8_t* top = band.top;
+        const std::ptrdiff_t down = band.down;
         for (std::size_t done = 0; done < tilesAcross;) {
             if (!reserve(tileBytes)) {
                 return false;
@@ -191,10 +235,12 @@ std::vector<std::uint8_t> EncodeTileImage(const SourceImage& image, TileImageFor
         static_cast<std::size_t>(TileImageFileSize(format, static_cast<std::uint64_t>(image.width),
                                                    static_cast<std::uint64_t>(image.height))));
     std::array<std::uint8_t, 64 * 1024> scratch;
-    EmitTileImage(image, format, scratch, [&](std::span<const std::uint8_t> bytes) {
-        file.insert(file.end(), bytes.begin(), bytes.end());
-        return true;
-    });
+    if (!EmitTileImage(image, format, scratch, [&](std::span<const std::uint8_t> bytes) {
+            file.insert(file.end(), bytes.begin(), bytes.end());
+            return true;
+        })) {
+        file.clear();
+    }
     return file;
 }
 

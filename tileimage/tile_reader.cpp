@@ -70,7 +70,7 @@ bool ReadTileImageFile(const char* path, Storage& bytes, TileImageView& view) {
     }
     std::uint8_t head[kTileImageHeaderSize] = {};
     std::uint64_t got = 0;
-    bool ok = ReadInputFile(file, head, sizeof head, got);
+    bool ok = ReadInputFileAt(file, 0, head, sizeof head, got);
     const char* problem =
         ok ? HeaderProblem(head, got < sizeof head ? got : file.size, view) : nullptr;
     if (problem != nullptr) {
@@ -88,7 +88,7 @@ bool ReadTileImageFile(const char* path, Storage& bytes, TileImageView& view) {
         std::copy(head, head + sizeof head, bytes.get());
         const std::uint64_t wanted = file.size - sizeof head;
         std::uint64_t rest = 0;
-        ok = ReadInputFile(file, bytes.get() + sizeof head, wanted, rest);
+        ok = ReadInputFileAt(file, sizeof head, bytes.get() + sizeof head, wanted, rest);
         if (ok && rest != wanted) {  // the file shrank while we read it
             Report("%s does not have the length its tile image header announces.\n", path);
             ok = false;

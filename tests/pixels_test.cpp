@@ -1,0 +1,132 @@
+// A picture read from its file as it is encoded gives exactly the bytes the same picture gives
+// from memory, whatever its orientation, width, layout and key colour.
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "driver/convert.h"
+#include "image/bmp_reader.h"
+#include "image/pixels.h"
+#include "tests/test_support.h"
+#include "tileimage/tile_encoder.h"
+
+namespace bmp2tvx::test {
+namespace {
+
+struct Encoded {
+    std::optional<TargetFormat> written;
+    Bytes file;
+    std::string err;
+};
+
+Encoded Convert(SourceImage picture, std::int32_t depth) {
+    ConversionSettings settings;
+    settings.targetDepth = depth;
+    Encoded result;
+    testing::internal::CaptureStderr();
+    result.written = ConvertPicture(std::move(picture), settings, "p.bmp",
+                                    [&](const SourceImage& image, const ConversionPlan& plan) {
+                                        result.file = EncodeTileImage(image, plan.target);
+                                        return !result.file.empty();
+                                    });
+    result.err = testing::internal::GetCapturedStderr();
+    return result;
+}
+
+TEST(Pixels, FileAndMemoryGiveTheSameFile) {
+    struct Case {
+        const char* name;
+        std::int32_t width, height;
+        std::uint16_t bitCount;
+        bool topDown;
+        std::int32_t depth;
+    };
+    // Widths and heights that make bands straddle the pieces the file is read in.
+    const Case cases[] = {
+        {"8-bit", 64, 40, 8, false, -1},
+        {"8-bit, top-down", 64, 40, 8, true, -1},
+        {"8-bit, narrow and tall", 8, 8200, 8, false, -1},
+        {"8-bit, narrow and tall, top-down", 8, 8200, 8, true, 4},
+        {"8-bit, a band wider than a piece", 9000, 16, 8, false, -1},
+        {"8-bit, a band wider than a piece, top-down", 9000, 16, 8, true, 16},
+        {"8-bit as Index16", 1000, 104, 8, false, 4},
+        {"8-bit as FullColor16", 200, 96, 8, true, 16},
+        {"24-bit", 200, 96, 24, false, -1},
+        {"24-bit, top-down", 3000, 24, 24, true, -1},
+        {"24-bit as Index256", 48, 48, 24, true, 8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BmpSpec spec;
+        spec.width = c.width;
+        spec.height = c.height;
+        spec.bitCount = c.bitCount;
+        spec.topDown = c.topDown;
+        if (c.bitCount == 8) {
+            // Black at entries 3 and 200, pixels using 3: the key colour moves from entry 3.
+            for (int i = 0; i < 256; ++i) {
+                spec.table.push_back({static_cast<std::uint8_t>(i), 9, 9});
+            }
+            spec.table[3] = spec.table[200] = ColorEntry{0, 0, 0};
+        }
+        const std::size_t bytes = static_cast<std::size_t>(c.width) * c.height * (c.bitCount / 8);
+        for (std::size_t i = 0; i < bytes; ++i) {
+            spec.pixels.push_back(
+                static_cast<std::uint8_t>(c.bitCount == 8 ? (i * 7 + i / 13) % 13 : (i * 7) % 5));
+        }
+        const Bytes bmp = BuildBmp(spec);
+        TempDir dir;
+        WriteFile(dir / "p.bmp", bmp);
+        SourceImage fromFile;
+        ASSERT_TRUE(LoadBitmap((dir / "p.bmp").c_str(), fromFile));
+        EXPECT_FALSE(PixelsInMemory(fromFile));
+        const Encoded streamed = Convert(std::move(fromFile), c.depth);
+        const Encoded loaded = Convert(LoadBmp(spec), c.depth);
+        EXPECT_EQ(streamed.err, "");
+        EXPECT_TRUE(streamed.written.has_value());
+        EXPECT_EQ(streamed.written, loaded.written);
+        EXPECT_EQ(streamed.file, loaded.file);
+        EXPECT_FALSE(streamed.file.empty());
+
+        // Brought into memory whole, the file's pixels are the memory picture's, bottom-up.
+        SourceImage whole;
+        ASSERT_TRUE(LoadBitmap((dir / "p.bmp").c_str(), whole));
+        ASSERT_TRUE(LoadPixels(whole));
+        const SourceImage reference = LoadBmp(spec);
+        const std::uint8_t* a = whole.isFullColor ? whole.colorPixels : whole.indexPixels;
+        const std::uint8_t* b =
+            reference.isFullColor ? reference.colorPixels : reference.indexPixels;
+        EXPECT_TRUE(std::equal(a, a + bytes, b));
+    }
+}
+
+// A file cut short after its headers were checked: the conversion stops with one line and no
+// output, whichever stage was reading it.
+TEST(Pixels, FileThatShrinksIsReported) {
+    // With black at 0 and 2 the key search reads the pixels first; without black, only the
+    // encoder does.
+    const std::vector<std::vector<ColorEntry>> tables = {{{0, 0, 0}, {1, 1, 1}, {0, 0, 0}},
+                                                         {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}}};
+    for (const auto& table : tables) {
+        for (const std::int32_t depth : {-1, 4, 16}) {
+            SCOPED_TRACE(testing::Message() << "depth " << depth << ", " << table.size());
+            BmpSpec spec;
+            spec.width = 64;
+            spec.height = 64;
+            spec.table = table;
+            spec.pixels.assign(64 * 64, 2);
+            const Bytes bmp = BuildBmp(spec);
+            TempDir dir;
+            WriteFile(dir / "p.bmp", bmp);
+            SourceImage image;
+            ASSERT_TRUE(LoadBitmap((dir / "p.bmp").c_str(), image));
+            std::filesystem::resize_file(PathOf(dir / "p.bmp"), bmp.size() - 100);
+            const Encoded result = Convert(std::move(image), depth);
+            EXPECT_FALSE(result.written.has_value());
+            EXPECT_EQ(result.err, (dir / "p.bmp") + " is truncated.\n");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace bmp2tvx::test
