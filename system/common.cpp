@@ -90,6 +90,35 @@ bool CloseOutputFile(OutputFile& file) {
     return !file.failed;
 }
 
+bool OpenInputFile(const std::string& path, InputFile& file) {
+    file = InputFile{};
+    file.path = path;
+    if (!family::OpenRegularFile(path, file.handle, file.size)) {
+        PrintError("Could not open %s.\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool ReadInputFileAt(const InputFile& file, std::uint64_t offset, std::uint8_t* buffer,
+                     std::uint64_t size, std::uint64_t& got) {
+    got = 0;
+    while (got < size) {
+        std::size_t n = 0;
+        const std::size_t chunk =
+            static_cast<std::size_t>(std::min<std::uint64_t>(size - got, 1u << 30));
+        if (!family::ReadSomeAt(file.handle, offset + got, buffer + got, chunk, n)) {
+            PrintError("Could not read %s.\n", file.path.c_str());
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        got += n;
+    }
+    return true;
+}
+
 void InputFileCloser::operator()(InputFile* file) const {
     CloseInputFile(*file);
     delete file;

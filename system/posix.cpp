@@ -177,48 +177,40 @@ Storage AllocateStorage(std::uint64_t size) {
 
 // ---- Reading files ----
 
-bool OpenInputFile(const std::string& path, InputFile& file) {
-    file = InputFile{};
-    file.path = path;
+namespace family {
+
+bool OpenRegularFile(const std::string& path, std::intptr_t& handle, std::uint64_t& size) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info {};
     if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         if (fd >= 0) {
             ::close(fd);
         }
-        PrintError("Could not open %s.\n", path.c_str());
         return false;
     }
-    file.handle = fd;
-    file.size = static_cast<std::uint64_t>(info.st_size);
+    handle = fd;
+    size = static_cast<std::uint64_t>(info.st_size);
     return true;
 }
 
-bool ReadInputFileAt(const InputFile& file, std::uint64_t offset, std::uint8_t* buffer,
-                     std::uint64_t size, std::uint64_t& got) {
+bool ReadSomeAt(std::intptr_t handle, std::uint64_t offset, std::uint8_t* buffer, std::size_t size,
+                std::size_t& got) {
     got = 0;
-    while (got < size) {
-        const std::size_t chunk =
-            static_cast<std::size_t>(std::min<std::uint64_t>(size - got, 1u << 30));
-        if (offset + got > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
-            break;  // past anything the system can address: the file ends before that
-        }
-        const ssize_t n = ::pread(static_cast<int>(file.handle), buffer + got, chunk,
-                                  static_cast<off_t>(offset + got));
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+        return true;  // past anything the system can address: the file ends before that
+    }
+    for (;;) {
+        const ssize_t n =
+            ::pread(static_cast<int>(handle), buffer, size, static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n < 0) {
-            PrintError("Could not read %s.\n", file.path.c_str());
-            return false;
-        }
-        if (n == 0) {
-            break;
-        }
-        got += static_cast<std::uint64_t>(n);
+        got = n > 0 ? static_cast<std::size_t>(n) : 0;
+        return n >= 0;
     }
-    return true;
 }
+
+}  // namespace family
 
 void CloseInputFile(InputFile& file) {
     if (file.handle >= 0) {

@@ -173,51 +173,39 @@ Storage AllocateStorage(std::uint64_t size) {
 
 // ---- Reading files ----
 
-bool OpenInputFile(const std::string& path, InputFile& file) {
-    file = InputFile{};
-    file.path = path;
-    const HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    LARGE_INTEGER size{};
+namespace family {
+
+bool OpenRegularFile(const std::string& path, std::intptr_t& handle, std::uint64_t& size) {
+    const HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    LARGE_INTEGER length{};
     // A folder cannot be opened this way; a device or a pipe is not a disk file.
-    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
-        !GetFileSizeEx(handle, &size)) {
-        if (handle != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle);
+    if (h == INVALID_HANDLE_VALUE || GetFileType(h) != FILE_TYPE_DISK ||
+        !GetFileSizeEx(h, &length)) {
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
         }
-        PrintError("Could not open %s.\n", path.c_str());
         return false;
     }
-    file.handle = FromHandle(handle);
-    file.size = static_cast<std::uint64_t>(size.QuadPart);
+    handle = FromHandle(h);
+    size = static_cast<std::uint64_t>(length.QuadPart);
     return true;
 }
 
-bool ReadInputFileAt(const InputFile& file, std::uint64_t offset, std::uint8_t* buffer,
-                     std::uint64_t size, std::uint64_t& got) {
-    got = 0;
-    while (got < size) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::uint64_t>(size - got, 1u << 30));
-        DWORD n = 0;
-        // A position given with each read: the file's own position is never used.
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset + got);
-        at.OffsetHigh = static_cast<DWORD>((offset + got) >> 32);
-        if (!ReadFile(AsHandle(file.handle), buffer + got, chunk, &n, &at)) {
-            if (GetLastError() == ERROR_HANDLE_EOF) {
-                break;
-            }
-            PrintError("Could not read %s.\n", file.path.c_str());
-            return false;
-        }
-        if (n == 0) {
-            break;
-        }
-        got += n;
-    }
-    return true;
+bool ReadSomeAt(std::intptr_t handle, std::uint64_t offset, std::uint8_t* buffer, std::size_t size,
+                std::size_t& got) {
+    // A position given with each read: the file's own position is never used.
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD n = 0;
+    const bool ok = ReadFile(AsHandle(handle), buffer, static_cast<DWORD>(size), &n, &at);
+    got = ok ? n : 0;
+    return ok || GetLastError() == ERROR_HANDLE_EOF;
 }
+
+}  // namespace family
 
 void CloseInputFile(InputFile& file) {
     if (file.handle != -1) {

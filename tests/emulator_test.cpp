@@ -17,7 +17,7 @@
 #if BMP2TVX_HAVE_EMULATOR
 #include <mgba/core/core.h>
 #include <mgba/core/log.h>
-#include <png.h>
+#include "tests/png_support.h"
 #endif
 
 namespace bmp2tvx::test {
@@ -75,34 +75,15 @@ std::string TvxPath(const Rom& rom) {
     return std::string(BMP2TVX_GBA_ROMS) + "/bmp2tvx/logo_" + rom.name + "/logo.tvx";
 }
 
-struct Png {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    Bytes rgba;
-};
-
 // What tvx2png draws for `tvx`, run as a user runs it.
-Png DrawWithTvx2Png(const std::string& tvx) {
+Picture DrawWithTvx2Png(const std::string& tvx) {
     TempDir dir;
     WriteFile(dir / "logo.tvx", ReadFile(tvx));
     RunOptions options;
     options.program = TVX2PNG_PATH;
     const RunResult run = RunTool({"logo.tvx", "logo.png"}, dir.path, options);
     EXPECT_EQ(run.status, 0) << run.err;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    Png png;
-    if (!png_image_begin_read_from_file(&image, (dir / "logo.png").c_str())) {
-        return png;
-    }
-    image.format = PNG_FORMAT_RGBA;
-    png.rgba.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, png.rgba.data(), 0, nullptr)) {
-        return {};
-    }
-    png.width = image.width;
-    png.height = image.height;
-    return png;
+    return ReadPng(dir / "logo.png");
 }
 
 // A 15-bit colour as red, green, blue components of 5 bits.
@@ -116,7 +97,7 @@ Color5 From15(std::uint16_t word) {
 }
 
 // What the screen must show at column x, row y.
-Color5 Expected(const Png& png, int x, int y) {
+Color5 Expected(const Picture& png, int x, int y) {
     if (static_cast<std::uint32_t>(x) < png.width && static_cast<std::uint32_t>(y) < png.height) {
         const std::uint8_t* p = &png.rgba[4 * (static_cast<std::size_t>(y) * png.width + x)];
         if (p[3] == 255) {
@@ -182,7 +163,7 @@ TEST(GbaExample, EmulatorShowsWhatTvx2PngDraws) {
 #else
     for (const Rom& rom : kRoms) {
         SCOPED_TRACE(rom.name);
-        const Png png = DrawWithTvx2Png(TvxPath(rom));
+        const Picture png = DrawWithTvx2Png(TvxPath(rom));
         ASSERT_EQ(png.width, 64u);
         ASSERT_EQ(png.height, 32u);
         // The picture must have pixels of both kinds in the paletted layouts, or the layer behind

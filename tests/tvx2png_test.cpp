@@ -1,37 +1,13 @@
 // tvx2png as a user runs it, and the round trip through both tools.
-#include <png.h>
-
 #include <random>
 
 #include <gtest/gtest.h>
 
+#include "tests/png_support.h"
 #include "tests/test_support.h"
 
 namespace bmp2tvx::test {
 namespace {
-
-struct Picture {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    Bytes rgba;
-};
-
-Picture ReadPng(const std::string& path) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    Picture picture;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        return picture;
-    }
-    image.format = PNG_FORMAT_RGBA;
-    picture.rgba.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, picture.rgba.data(), 0, nullptr)) {
-        return {};
-    }
-    picture.width = image.width;
-    picture.height = image.height;
-    return picture;
-}
 
 RunResult RunTvx2Png(const std::vector<std::string>& args, const std::string& cwd) {
     RunOptions options;
