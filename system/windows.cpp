@@ -49,7 +49,7 @@ std::intptr_t FromHandle(HANDLE handle) {
 
 // The temporary file being written, if any. The console's control handler runs on a thread of
 // its own, so it and the writer take turns through this lock.
-CRITICAL_SECTION temporaryLock;
+SRWLOCK temporaryLock = SRWLOCK_INIT;  // ready without a call, whoever writes first
 std::wstring pendingTemporary;
 
 BOOL WINAPI RemoveTemporaryAndDie(DWORD event) {
@@ -64,7 +64,7 @@ BOOL WINAPI RemoveTemporaryAndDie(DWORD event) {
             return FALSE;
     }
     // Never released: the process ends here, and the writer must not move the file meanwhile.
-    EnterCriticalSection(&temporaryLock);
+    AcquireSRWLockExclusive(&temporaryLock);
     if (!pendingTemporary.empty()) {
         // The writer opened it allowing deletion; it goes when the process closes it.
         DeleteFileW(pendingTemporary.c_str());
@@ -73,8 +73,8 @@ BOOL WINAPI RemoveTemporaryAndDie(DWORD event) {
 }
 
 struct TemporaryLockHeld {
-    TemporaryLockHeld() { EnterCriticalSection(&temporaryLock); }
-    ~TemporaryLockHeld() { LeaveCriticalSection(&temporaryLock); }
+    TemporaryLockHeld() { AcquireSRWLockExclusive(&temporaryLock); }
+    ~TemporaryLockHeld() { ReleaseSRWLockExclusive(&temporaryLock); }
     TemporaryLockHeld(const TemporaryLockHeld&) = delete;
     TemporaryLockHeld& operator=(const TemporaryLockHeld&) = delete;
 };
@@ -109,7 +109,6 @@ void Print(FILE* stream, DWORD console, const char* format, va_list arguments) {
 // ---- The program ----
 
 int RunProgram(int, char**, int (*run)(int argc, const char* const* argv)) {
-    InitializeCriticalSection(&temporaryLock);
     SetConsoleCtrlHandler(RemoveTemporaryAndDie, TRUE);
     // Binary standard streams: "\n" stays "\n", as on every other system.
     _setmode(_fileno(stdout), _O_BINARY);
