@@ -40,13 +40,21 @@ Result Convert(bool loaded, bmp2tvx::SourceImage image,
     return result;
 }
 
-// One scratch file for the whole run, in the system's temporary folder.
+// One scratch file for the whole run, in the system's temporary folder, removed at the end.
 const std::string& ScratchPath() {
     static const std::string path = [] {
         std::random_device seed;
         const auto name = "bmp2tvx-fuzz-" + std::to_string(seed()) + std::to_string(seed());
         return (std::filesystem::temp_directory_path() / name).string();
     }();
+    // Registered once `path` is complete, so that it runs before `path` is destroyed.
+    static const bool removedAtExit = [] {
+        return std::atexit([] {
+                   std::error_code ignored;
+                   std::filesystem::remove(ScratchPath(), ignored);
+               }) == 0;
+    }();
+    (void)removedAtExit;
     return path;
 }
 
