@@ -24,6 +24,8 @@
 // can make the reader ask for more memory than the file itself fills.
 #include "image/bmp_reader.h"
 
+#include "image/pixels.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -164,13 +166,9 @@ void FinishImage(const BitmapLayout& layout, Storage storage, SourceImage& image
     std::uint8_t* pixels = storage.get() + layout.pixelOffset;
     (layout.fullColor ? image.colorPixels : image.indexPixels) = pixels;
     // Keep the rows bottom-up whatever order the file stored them in.
-    if (layout.topDown && layout.height > 1) {
-        const std::size_t rowBytes = layout.pixelBytes / static_cast<std::uint64_t>(layout.height);
-        std::uint8_t* low = pixels;
-        std::uint8_t* high = pixels + rowBytes * static_cast<std::size_t>(layout.height - 1);
-        for (; low < high; low += rowBytes, high -= rowBytes) {
-            std::swap_ranges(low, low + rowBytes, high);
-        }
+    if (layout.topDown && layout.height > 0) {
+        ReverseRows(pixels, layout.pixelBytes / static_cast<std::uint64_t>(layout.height),
+                    layout.height);
     }
     image.storage = std::move(storage);
 }

@@ -46,6 +46,17 @@ bool PixelsInMemory(const SourceImage& image) {
     return !image.pixelFile;
 }
 
+void ReverseRows(std::uint8_t* pixels, std::uint64_t rowBytes, std::int32_t height) {
+    if (height < 2) {
+        return;
+    }
+    std::uint8_t* low = pixels;
+    std::uint8_t* high = pixels + rowBytes * static_cast<std::uint64_t>(height - 1);
+    for (; low < high; low += rowBytes, high -= rowBytes) {
+        std::swap_ranges(low, low + rowBytes, high);
+    }
+}
+
 void ExchangeWithZero(std::uint8_t* pixels, std::uint64_t count, std::uint8_t key) {
     // Written as selects so that the compiler can work on many pixels per instruction.
     for (std::uint64_t i = 0; i < count; ++i) {
@@ -68,13 +79,8 @@ bool LoadPixels(SourceImage& image) {
         return false;
     }
     // Kept bottom-up in memory, whatever order the file stored them in.
-    const std::uint64_t rowBytes = RowBytes(image);
-    if (image.pixelsTopDown && image.height > 1) {
-        std::uint8_t* low = storage.get();
-        std::uint8_t* high = low + rowBytes * static_cast<std::uint64_t>(image.height - 1);
-        for (; low < high; low += rowBytes, high -= rowBytes) {
-            std::swap_ranges(low, low + rowBytes, high);
-        }
+    if (image.pixelsTopDown) {
+        ReverseRows(storage.get(), RowBytes(image), image.height);
     }
     (image.isFullColor ? image.colorPixels : image.indexPixels) = storage.get();
     image.storage = std::move(storage);

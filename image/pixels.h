@@ -18,6 +18,9 @@ bool PixelsInMemory(const SourceImage& image);
 // and returns false if that fails; nothing to do for pixels already in memory.
 bool LoadPixels(SourceImage& image);
 
+// Reverses the order of `height` rows of `rowBytes` bytes, turning a top-down picture bottom-up.
+void ReverseRows(std::uint8_t* pixels, std::uint64_t rowBytes, std::int32_t height);
+
 // Every index pixel equal to `key` becomes 0 and every 0 becomes `key`.
 void ExchangeWithZero(std::uint8_t* pixels, std::uint64_t count, std::uint8_t key);
 

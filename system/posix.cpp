@@ -15,9 +15,6 @@
 #undef _Bool
 #endif
 #define BMP2TVX_LINUX_FAST_PATHS 1
-#ifndef BMP2TVX_HUGE_FROM
-#define BMP2TVX_HUGE_FROM (512u << 10)
-#endif
 #endif
 
 #include <algorithm>
@@ -148,7 +145,7 @@ Storage AllocateStorage(std::uint64_t size) {
     // pages, its last one included when the block uses a good part of it: the unused rest of that
     // page (at most 2 MiB less this threshold) is the price.
     constexpr std::uint64_t kHugePage = 2u << 20;
-    constexpr std::uint64_t kHugeFrom = BMP2TVX_HUGE_FROM;
+    constexpr std::uint64_t kHugeFrom = 512u << 10;
     if (size >= kHugeFrom) {
         // Map a little more than asked, so that the block can start on a huge-page boundary.
         const std::size_t rounded =

@@ -20,7 +20,7 @@ void FillPaletteBlock(const SourceImage& image, std::size_t count, std::uint8_t*
 }
 
 // Eight pixels as one 64-bit value, the leftmost in the low byte, whatever the host's byte order.
-inline std::uint64_t LoadPixels8(const std::uint8_t* p) {
+inline std::uint64_t EightPixels(const std::uint8_t* p) {
     return static_cast<std::uint64_t>(p[0]) | (static_cast<std::uint64_t>(p[1]) << 8) |
            (static_cast<std::uint64_t>(p[2]) << 16) | (static_cast<std::uint64_t>(p[3]) << 24) |
            (static_cast<std::uint64_t>(p[4]) << 32) | (static_cast<std::uint64_t>(p[5]) << 40) |
@@ -41,7 +41,7 @@ inline void PackPixels8(std::uint64_t v, std::uint8_t* out) {
 }
 
 // A run of `tiles` tiles side by side. `top` is the first tile's top-left pixel and `down` the
-// step from a pixel to the one below it: negative, as rows are kept bottom-up.
+// step from a pixel to the one below it (negative for rows kept bottom-up).
 void EncodeTiles8(const std::uint8_t* top, std::ptrdiff_t down, std::size_t tiles,
                   std::uint8_t* __restrict out) {
     for (std::size_t t = 0; t < tiles; ++t, top += 8) {
@@ -57,7 +57,7 @@ void EncodeTiles4(const std::uint8_t* top, std::ptrdiff_t down, std::size_t tile
     for (std::size_t t = 0; t < tiles; ++t, top += 8) {
         const std::uint8_t* row = top;
         for (int r = 0; r < 8; ++r, row += down, out += 4) {
-            PackPixels8(LoadPixels8(row), out);
+            PackPixels8(EightPixels(row), out);
         }
     }
 }

@@ -1,7 +1,5 @@
 #include "tileimage/tile_reader.h"
 
-#include <algorithm>
-
 #include "system/system.h"
 
 namespace bmp2tvx {
@@ -19,10 +17,6 @@ void PutRgba(std::uint8_t* out, Color15 word, std::uint8_t alpha) {
     out[2] = widen((word >> 10) & 0x1F);
     out[3] = alpha;
 }
-
-}  // namespace
-
-namespace {
 
 // The problem with a file of `size` bytes whose first bytes are `head`, or nullptr if none.
 const char* HeaderProblem(const std::uint8_t* head, std::uint64_t size, TileImageView& view) {
@@ -85,11 +79,9 @@ bool ReadTileImageFile(const char* path, Storage& bytes, TileImageView& view) {
         }
     }
     if (ok) {
-        std::copy(head, head + sizeof head, bytes.get());
-        const std::uint64_t wanted = file.size - sizeof head;
-        std::uint64_t rest = 0;
-        ok = ReadInputFileAt(file, sizeof head, bytes.get() + sizeof head, wanted, rest);
-        if (ok && rest != wanted) {  // the file shrank while we read it
+        std::uint64_t read = 0;
+        ok = ReadInputFileAt(file, 0, bytes.get(), file.size, read);
+        if (ok && read != file.size) {  // the file shrank while we read it
             Report("%s does not have the length its tile image header announces.\n", path);
             ok = false;
         }
