@@ -49,6 +49,13 @@ int RunConversion(int argc, const char* const* argv) {
     if (*outputPath == inputPath) {
         return Refuse("%s already ends in tvx, so its output would replace it.\n", inputPath);
     }
+    // Another name for the input itself: a link, a second hard link, or on Windows and macOS a
+    // name that differs in case only. Writing the output there would destroy the picture.
+    if (image.pixelFile && IsSameFile(*image.pixelFile, *outputPath)) {
+        PrintError("%s is the same file as its output %s, so the output would replace it.\n",
+                   inputPath.c_str(), outputPath->c_str());
+        return kFailure;
+    }
 
     const std::optional<TargetFormat> written = ConvertPicture(
         std::move(image), settings, inputPath,

@@ -216,6 +216,14 @@ void CloseInputFile(InputFile& file) {
     file.handle = -1;
 }
 
+bool IsSameFile(const InputFile& file, const std::string& path) {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(static_cast<int>(file.handle), &opened) == 0 &&
+           ::stat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+           opened.st_ino == named.st_ino;
+}
+
 // ---- Writing files ----
 
 namespace family {

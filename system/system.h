@@ -76,6 +76,13 @@ bool ReadInputFileAt(const InputFile& file, std::uint64_t offset, std::uint8_t* 
 
 void CloseInputFile(InputFile& file);
 
+// Whether `path` exists and names, through any symbolic links, the very file that `file` has
+// open: the same device and inode on POSIX systems, the same volume serial number and file index
+// on Windows (where a short 8.3 name, or a name that differs only in case, names the same file).
+// A second name for a file is not always a second file, and writing to it would replace the
+// file itself.
+bool IsSameFile(const InputFile& file, const std::string& path);
+
 // An open input file that closes itself, for a picture that keeps reading its file as it goes.
 struct InputFileCloser {
     void operator()(InputFile* file) const;

@@ -213,6 +213,25 @@ void CloseInputFile(InputFile& file) {
     file.handle = -1;
 }
 
+bool IsSameFile(const InputFile& file, const std::string& path) {
+    // No access asked for, and every kind of sharing allowed: this only looks at the file. Opening
+    // follows links, and the folder flag lets a folder open too (it is then simply another file).
+    const HANDLE named =
+        CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (named == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION a{};
+    BY_HANDLE_FILE_INFORMATION b{};
+    const bool same = GetFileInformationByHandle(AsHandle(file.handle), &a) &&
+                      GetFileInformationByHandle(named, &b) &&
+                      a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+                      a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+    CloseHandle(named);
+    return same;
+}
+
 // ---- Writing files ----
 
 namespace family {

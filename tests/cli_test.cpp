@@ -226,6 +226,85 @@ TEST(Cli, ExistingOutputIsReplaced) {
     }
 }
 
+// A second name for the input itself is refused before anything is printed or written, and
+// nothing changes, links included. A link to another file, or to nothing, still takes the output.
+TEST(Cli, OutputThatIsTheInputItself) {
+    namespace fs = std::filesystem;
+    const Bytes bmp = Picture8(16, 8);
+    const std::string noLinks = WhyNoSymlinks();
+    const struct {
+        const char* name;
+        std::string missing;  // why this system cannot make the case
+        const char* picture;  // where the BMP is written
+        std::vector<std::pair<const char*, const char*>> links;  // name, target ("=": hard link)
+        const char* cwd;
+        const char* input;     // empty: the picture's short 8.3 name
+        const char* receiver;  // the file that takes the output; nullptr when refused
+    } cases[] = {
+        {"symbolic link", noLinks, "pic.bmp", {{"pic.tvx", "pic.bmp"}}, "", "pic.bmp", nullptr},
+        {"hard link", "", "pic.bmp", {{"pic.tvx", "=pic.bmp"}}, "", "pic.bmp", nullptr},
+        {"chain of links",
+         noLinks,
+         "art/real.bmp",
+         {{"pic.bmp", "art/real.bmp"}, {"mid", "art/real.bmp"}, {"pic.tvx", "mid"}},
+         "",
+         "pic.bmp",
+         nullptr},
+        {"link through the parent folder",
+         noLinks,
+         "folder/pic.bmp",
+         {{"folder/pic.tvx", "../folder/pic.bmp"}},
+         "folder",
+         "pic.bmp",
+         nullptr},
+        {"link to another file",
+         noLinks,
+         "pic.bmp",
+         {{"pic.tvx", "pic.bmp.tvx"}},
+         "",
+         "pic.bmp",
+         "pic.bmp.tvx"},
+        {"dangling link", noLinks, "pic.bmp", {{"pic.tvx", "gone.tvx"}}, "", "pic.bmp", "pic.tvx"},
+#ifdef _WIN32
+        {"name that differs in case", "", "pic.TVX", {}, "", "pic.TVX", nullptr},
+        {"short name", "", "picture file.tvx", {}, "", "", nullptr},
+#endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.missing.empty()) {
+            SkipCase(c.name, c.missing);
+            continue;
+        }
+        TempDir dir;
+        fs::create_directories(PathOf(dir / c.picture).parent_path());
+        WriteFile(dir / c.picture, bmp);
+        WriteFile(dir / "pic.bmp.tvx", {'o', 'l', 'd'});
+        for (const auto& [name, target] : c.links) {
+            if (*target == '=') {
+                fs::create_hard_link(PathOf(dir / (target + 1)), PathOf(dir / name));
+            } else {
+                fs::create_symlink(PathOf(target), PathOf(dir / name));
+            }
+        }
+        const std::string input = *c.input ? c.input : ShortName(dir / c.picture);
+        const std::string output = input.substr(0, input.size() - 3) + "tvx";
+        auto expected = Snapshot(dir.path);
+        const RunResult r = RunTool({input}, *c.cwd ? dir / c.cwd : dir.path);
+        EXPECT_EQ(r.status, c.receiver ? 0 : 1);
+        if (c.receiver) {
+            expected[c.receiver] = ConvertInMemory(bmp);
+            EXPECT_EQ(r.out, output + " [Index] (16,8) -> [Index256] (2c,1c)\n");
+            EXPECT_EQ(r.err, "");
+        } else {
+            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(r.err, input + " is the same file as its output " + output +
+                                 ", so the output would replace it.\n");
+        }
+        EXPECT_EQ(Snapshot(dir.path), expected);
+    }
+}
+
 // Every refusal: one line on standard error, exit status 1, nothing written, nothing changed.
 TEST(Cli, Refusals) {
     const Bytes good8 = Picture8(16, 16);

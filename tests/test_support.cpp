@@ -140,11 +140,26 @@ std::vector<std::string> ListDir(const std::string& path) {
 std::map<std::string, Bytes> Snapshot(const std::string& dir) {
     std::map<std::string, Bytes> files;
     for (const std::string& name : ListDir(dir)) {
+        const std::filesystem::path path = PathOf(dir + "/" + name);
         std::error_code error;
-        const bool regular =
-            std::filesystem::symlink_status(PathOf(dir + "/" + name), error).type() ==
-            std::filesystem::file_type::regular;
-        files[name] = regular ? ReadFile(dir + "/" + name) : Bytes{};
+        switch (std::filesystem::symlink_status(path, error).type()) {
+            case std::filesystem::file_type::regular:
+                files[name] = ReadFile(dir + "/" + name);
+                break;
+            case std::filesystem::file_type::symlink: {
+                const std::string target = "-> " + Utf8Of(std::filesystem::read_symlink(path));
+                files[name] = Bytes(target.begin(), target.end());
+                break;
+            }
+            case std::filesystem::file_type::directory:
+                files[name] = {};
+                for (const auto& [inner, bytes] : Snapshot(dir + "/" + name)) {
+                    files[name + "/" + inner] = bytes;
+                }
+                break;
+            default:
+                files[name] = {};
+        }
     }
     return files;
 }

@@ -61,8 +61,8 @@ void WriteFile(const std::string& path, const Bytes& bytes);
 bool FileExists(const std::string& path);
 std::vector<std::string> ListDir(const std::string& path);
 
-// Every entry of a folder with its bytes (folders, links and devices as empty), to prove that a
-// run added, removed and changed nothing.
+// Every entry of a folder and its subfolders with its bytes (a symbolic link as "-> " and its
+// target; folders and devices as empty), to prove that a run added, removed and changed nothing.
 std::map<std::string, Bytes> Snapshot(const std::string& dir);
 
 struct RunResult {
@@ -94,6 +94,10 @@ std::string WhyNoFileSizeLimit();  // RunOptions::fileSizeLimit
 std::string WhyNoPermissions();    // a file the tool cannot read, a folder it cannot write to
 std::string WhyNoDevFull();        // /dev/full, a device on which every write fails
 std::string WhyNoSymlinks();
+
+// The short 8.3 name Windows gives a long file name ("PICTUR~1.TVX"), without its folder; empty
+// where the system has none.
+std::string ShortName(const std::string& path);
 
 // Prints that a case of a table was skipped, and why.
 void SkipCase(const std::string& name, const std::string& reason);

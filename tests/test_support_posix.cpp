@@ -120,4 +120,8 @@ std::string WhyNoSymlinks() {
     return "";
 }
 
+std::string ShortName(const std::string&) {
+    return "";
+}
+
 }  // namespace bmp2tvx::test

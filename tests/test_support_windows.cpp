@@ -1,4 +1,6 @@
 // Starting the tools, and what the tests may ask of the system, on Windows.
+#include <windows.h>
+
 #include <filesystem>
 
 #include "tests/process.h"
@@ -40,6 +42,19 @@ std::string WhyNoSymlinks() {
     return error
                ? "this system does not let the tests make symbolic links (" + error.message() + ")"
                : "";
+}
+
+std::string ShortName(const std::string& path) {
+    const std::wstring wide = PathOf(path).wstring();
+    std::wstring shortPath(MAX_PATH, L'\0');
+    const DWORD length =
+        GetShortPathNameW(wide.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+    if (length == 0 || length >= shortPath.size()) {
+        return "";
+    }
+    shortPath.resize(length);
+    const std::u8string name = std::filesystem::path(shortPath).filename().u8string();
+    return std::string(name.begin(), name.end());
 }
 
 }  // namespace bmp2tvx::test

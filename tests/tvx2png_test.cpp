@@ -121,6 +121,15 @@ TEST(Tvx2Png, Refusals) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "Could not open none.tvx.\n");
     EXPECT_TRUE(ListDir(dir.path).empty());
+    // The PNG named as the input itself, under another name.
+    WriteFile(dir / "t.tvx", good);
+    const RunResult itself = RunTvx2Png({"t.tvx", "./t.tvx"}, dir.path);
+    EXPECT_EQ(itself.status, 1);
+    EXPECT_EQ(itself.out, "");
+    EXPECT_EQ(itself.err,
+              "t.tvx is the same file as its output ./t.tvx, so the output would replace it.\n");
+    EXPECT_EQ(ReadFile(dir / "t.tvx"), good);
+    EXPECT_EQ(ListDir(dir.path), std::vector<std::string>{"t.tvx"});
 }
 
 // Random pictures through bmp2tvx and tvx2png: every pixel shows its source colour cut to five

@@ -57,40 +57,32 @@ bool ParseTileImage(const char* path, std::span<const std::uint8_t> bytes, TileI
     return true;
 }
 
-bool ReadTileImageFile(const char* path, Storage& bytes, TileImageView& view) {
-    InputFile file;
-    if (!OpenInputFile(path, file)) {
-        return false;
-    }
+bool ReadTileImageFile(const InputFile& file, Storage& bytes, TileImageView& view) {
+    const char* path = file.path.c_str();
     std::uint8_t head[kTileImageHeaderSize] = {};
     std::uint64_t got = 0;
-    bool ok = ReadInputFileAt(file, 0, head, sizeof head, got);
-    const char* problem =
-        ok ? HeaderProblem(head, got < sizeof head ? got : file.size, view) : nullptr;
-    if (problem != nullptr) {
+    if (!ReadInputFileAt(file, 0, head, sizeof head, got)) {
+        return false;
+    }
+    if (const char* problem = HeaderProblem(head, got < sizeof head ? got : file.size, view)) {
         Report(problem, path);
-        ok = false;
+        return false;
     }
-    if (ok) {
-        bytes = AllocateStorage(file.size);
-        if (!bytes) {
-            Report("Not enough memory to load %s.\n", path);
-            ok = false;
-        }
+    bytes = AllocateStorage(file.size);
+    if (!bytes) {
+        Report("Not enough memory to load %s.\n", path);
+        return false;
     }
-    if (ok) {
-        std::uint64_t read = 0;
-        ok = ReadInputFileAt(file, 0, bytes.get(), file.size, read);
-        if (ok && read != file.size) {  // the file shrank while we read it
-            Report("%s does not have the length its tile image header announces.\n", path);
-            ok = false;
-        }
+    std::uint64_t read = 0;
+    if (!ReadInputFileAt(file, 0, bytes.get(), file.size, read)) {
+        return false;
     }
-    CloseInputFile(file);
-    if (ok) {
-        PointInto(std::span<const std::uint8_t>(bytes.get(), file.size), view);
+    if (read != file.size) {  // the file shrank while we read it
+        Report("%s does not have the length its tile image header announces.\n", path);
+        return false;
     }
-    return ok;
+    PointInto(std::span<const std::uint8_t>(bytes.get(), file.size), view);
+    return true;
 }
 
 std::vector<std::uint8_t> RenderRgba(const TileImageView& view) {

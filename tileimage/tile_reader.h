@@ -23,10 +23,10 @@ struct TileImageView {
 // `path` and returns false otherwise.
 bool ParseTileImage(const char* path, std::span<const std::uint8_t> bytes, TileImageView& view);
 
-// Reads and parses a tile image file. Its header is checked against the file's length before
-// the rest is read, so no file can make the reader hold more memory than a valid picture of its
-// size needs. Prints one line and returns false on any problem.
-bool ReadTileImageFile(const char* path, Storage& bytes, TileImageView& view);
+// Reads and parses an open tile image file. Its header is checked against the file's length
+// before the rest is read, so no file can make the reader hold more memory than a valid picture
+// of its size needs. Prints one line and returns false on any problem.
+bool ReadTileImageFile(const InputFile& file, Storage& bytes, TileImageView& view);
 
 // The picture as 8-bit RGBA, top row first: each 5-bit component widened by repeating its top
 // bits, and in the paletted layouts every pixel of index 0 fully transparent.

@@ -20,9 +20,22 @@ int DrawTileImage(int argc, const char* const* argv) {
     const char* inputPath = argv[1];
     const std::string outputPath = argc == 3 ? argv[2] : std::string(inputPath) + ".png";
 
+    InputFile file;
+    if (!OpenInputFile(inputPath, file)) {
+        return 1;
+    }
     Storage bytes;
     TileImageView view;
-    if (!ReadTileImageFile(inputPath, bytes, view)) {
+    const bool read = ReadTileImageFile(file, bytes, view);
+    // The PNG must not replace the file it is drawn from, under whatever name.
+    const bool same = read && IsSameFile(file, outputPath);
+    CloseInputFile(file);
+    if (same) {
+        PrintError("%s is the same file as its output %s, so the output would replace it.\n",
+                   inputPath, outputPath.c_str());
+        return 1;
+    }
+    if (!read) {
         return 1;
     }
     if (view.tilesAcross == 0 || view.tilesDown == 0) {
