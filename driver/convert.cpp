@@ -2,11 +2,9 @@
 
 #include <utility>
 
-#include "image/pixels.h"
 #include "palette/color_table.h"
 #include "palette/key_color.h"
 #include "system/system.h"
-#include "tileimage/tile_encoder.h"
 
 namespace bmp2tvx {
 
@@ -24,46 +22,31 @@ TargetFormat ChooseTarget(const SourceImage& picture, std::int32_t targetDepth) 
 }
 
 std::optional<TargetFormat> ConvertPicture(SourceImage picture, const ConversionSettings& settings,
-                                           const std::string& path, const TileImageWriter& write) {
+                                           const TileImageWriter& write) {
     const ConversionPlan plan{KindOf(picture), ChooseTarget(picture, settings.targetDepth),
                               picture.width, picture.height};
-    const bool paletted = plan.target != TargetFormat::FullColor16;
-    if (plan.source == SourceKind::FullColor && paletted) {
-        // Numbering the colours rewrites the pixels: they must all be in memory.
-        if (!LoadPixels(picture)) {
+    const std::size_t entries = PaletteEntries(plan.target);
+    if (plan.source == SourceKind::FullColor && entries > 0) {
+        if (!IndexFullColorPicture(picture, entries, settings.keyRed, settings.keyGreen,
+                                   settings.keyBlue)) {
             return std::nullopt;
         }
-        std::optional<SourceImage> indexed =
-            IndexFullColorPicture(std::move(picture), PaletteEntries(plan.target), settings.keyRed,
-                                  settings.keyGreen, settings.keyBlue, path.c_str());
-        if (!indexed) {
-            return std::nullopt;
-        }
-        picture = std::move(*indexed);
-    } else if (plan.source == SourceKind::Index) {
-        // Written as FullColor16, an 8-bit picture still has its whole table searched.
-        const std::size_t searched = PaletteEntries(
-            plan.target == TargetFormat::Index16 ? TargetFormat::Index16 : TargetFormat::Index256);
+    } else if (plan.source == SourceKind::Index && entries > 0) {
         if (!MoveKeyColorToZero(picture, settings.keyRed, settings.keyGreen, settings.keyBlue,
-                                static_cast<std::int32_t>(searched))) {
+                                static_cast<std::int32_t>(entries))) {
             return std::nullopt;
         }
     }
-    if (plan.target == TargetFormat::Index16) {
-        const std::optional<bool> fits = FitsIndex16(picture);
-        if (!fits) {
-            return std::nullopt;
-        }
-        if (!*fits) {
+    switch (write(picture, plan)) {
+        case Encoding::Complete:
+            return plan.target;
+        case Encoding::AboveIndex16:
             PrintError("%s uses colours above 15 and cannot be written as Index16.\n",
-                       path.c_str());
+                       picture.pixels.name.c_str());
             return std::nullopt;
-        }
+        default:
+            return std::nullopt;
     }
-    if (!write(picture, plan)) {
-        return std::nullopt;
-    }
-    return plan.target;
 }
 
 }  // namespace bmp2tvx

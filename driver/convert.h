@@ -9,6 +9,7 @@
 
 #include "driver/settings.h"
 #include "image/source_image.h"
+#include "tileimage/tile_encoder.h"
 #include "tileimage/tile_image.h"
 
 namespace bmp2tvx {
@@ -24,9 +25,10 @@ struct ConversionPlan {
     std::int32_t height = 0;
 };
 
-// Writes the finished picture in the planned layout; returns whether it succeeded, having
-// printed its own line if not.
-using TileImageWriter = std::function<bool(const SourceImage& image, const ConversionPlan& plan)>;
+// Writes the finished picture in the planned layout (WriteTileImage, or an encoding in memory)
+// and says how that ended; any failure but AboveIndex16 has printed its own line.
+using TileImageWriter =
+    std::function<Encoding(const SourceImage& image, const ConversionPlan& plan)>;
 
 // The layout `-c` asks for, or the source kind's own: Index256 for 8-bit pictures, FullColor16
 // for 24-bit ones.
@@ -36,12 +38,13 @@ TargetFormat ChooseTarget(const SourceImage& picture, std::int32_t targetDepth);
 //   1. the layout is chosen (ChooseTarget);
 //   2. the key colour goes to palette entry 0, which the handheld draws as transparent: a 24-bit
 //      picture written as tiles gets an exact palette of its own colours with the key at entry 0,
-//      an 8-bit picture has its key entry moved there (for Index16 among entries 0 to 15 only,
-//      the entries a 4-bit palette block holds);
-//   3. an Index16 picture must use entries 0 to 15 only.
+//      an 8-bit picture written as tiles has its key entry moved there (for Index16 among entries
+//      0 to 15 only, the entries a 4-bit palette block holds). An 8-bit picture written as
+//      FullColor16 looks every pixel up in its table, where moving an entry changes nothing;
+//   3. an Index16 picture must use entries 0 to 15 only, which the encoder checks as it goes.
 // Returns the layout written, or nothing when the picture cannot be written in that layout (its
-// one line printed, naming `path`) or `write` failed.
+// one line printed, naming the picture's path) or `write` failed.
 std::optional<TargetFormat> ConvertPicture(SourceImage picture, const ConversionSettings& settings,
-                                           const std::string& path, const TileImageWriter& write);
+                                           const TileImageWriter& write);
 
 }  // namespace bmp2tvx

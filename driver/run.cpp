@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <variant>
 
 #include "driver/convert.h"
 #include "driver/settings.h"
@@ -51,20 +52,21 @@ int RunConversion(int argc, const char* const* argv) {
     }
     // Another name for the input itself: a link, a second hard link, or on Windows and macOS a
     // name that differs in case only. Writing the output there would destroy the picture.
-    if (image.pixelFile && IsSameFile(*image.pixelFile, *outputPath)) {
+    const auto* inFile = std::get_if<PixelsInFile>(&image.pixels.place);
+    if (inFile != nullptr && IsSameFile(*inFile->file, *outputPath)) {
         PrintError("%s is the same file as its output %s, so the output would replace it.\n",
                    inputPath.c_str(), outputPath->c_str());
         return kFailure;
     }
 
     const std::optional<TargetFormat> written = ConvertPicture(
-        std::move(image), settings, inputPath,
-        [&](const SourceImage& picture, const ConversionPlan& plan) {
-            PrintOut("%s [%s] (%d,%d) -> [%s] (%dc,%dc)\n", outputPath->c_str(),
-                     SourceKindName(plan.source), plan.width, plan.height,
-                     TileImageFormatName(plan.target), plan.width / 8, plan.height / 8);
-            std::fflush(stdout);
-            return WriteTileImage(*outputPath, picture, plan.target);
+        std::move(image), settings, [&](const SourceImage& picture, const ConversionPlan& plan) {
+            return WriteTileImage(*outputPath, picture, plan.target, [&] {
+                PrintOut("%s [%s] (%d,%d) -> [%s] (%dc,%dc)\n", outputPath->c_str(),
+                         SourceKindName(plan.source), plan.width, plan.height,
+                         TileImageFormatName(plan.target), plan.width / 8, plan.height / 8);
+                std::fflush(stdout);
+            });
         });
     return written ? kSuccess : kFailure;
 }

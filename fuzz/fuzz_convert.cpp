@@ -31,10 +31,9 @@ Result Convert(bool loaded, bmp2tvx::SourceImage image,
     result.loaded = loaded;
     if (loaded) {
         result.written = bmp2tvx::ConvertPicture(
-            std::move(image), settings, "fuzz.bmp",
+            std::move(image), settings,
             [&](const bmp2tvx::SourceImage& picture, const bmp2tvx::ConversionPlan& plan) {
-                result.file = bmp2tvx::EncodeTileImage(picture, plan.target);
-                return !result.file.empty();
+                return bmp2tvx::EncodeTileImage(picture, plan.target, result.file);
             });
     }
     return result;

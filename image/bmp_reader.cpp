@@ -24,8 +24,6 @@
 // can make the reader ask for more memory than the file itself fills.
 #include "image/bmp_reader.h"
 
-#include "image/pixels.h"
-
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -68,17 +66,14 @@ struct BitmapLayout {
     std::uint64_t end = 0;  // one past the last byte the conversion needs
 };
 
-// Checks the headers (`head` holds the first min(54, fileSize) bytes of the file) against each
-// other and against the file's length. Prints the problem and returns false.
-bool CheckHeaders(const char* path, const std::uint8_t* head, std::uint64_t fileSize,
-                  BitmapLayout& layout) {
+// The first problem with the headers (`head` holds the first min(54, fileSize) bytes of the file),
+// checked against each other and against the file's length; nullptr when there is none.
+const char* HeaderProblem(const std::uint8_t* head, std::uint64_t fileSize, BitmapLayout& layout) {
     if (fileSize < 2 || head[0] != 'B' || head[1] != 'M') {
-        Report("%s is not a valid bitmap file.\n", path);
-        return false;
+        return "%s is not a valid bitmap file.\n";
     }
     if (fileSize < kHeadersSize) {
-        Report("%s is truncated.\n", path);
-        return false;
+        return "%s is truncated.\n";
     }
     const std::uint64_t pixelOffset = ReadU32(head + 10);
     const std::uint64_t infoSize = ReadU32(head + 14);
@@ -89,32 +84,26 @@ bool CheckHeaders(const char* path, const std::uint8_t* head, std::uint64_t file
 
     // A shorter info header (the old 12-byte form) puts other fields where these are read.
     if (infoSize < kInfoHeaderSize) {
-        Report("%s is not a valid bitmap file.\n", path);
-        return false;
+        return "%s is not a valid bitmap file.\n";
     }
     if (bitCount != 8 && bitCount != 24) {
-        Report("%s is not in 8-bit or 24-bit color.\n", path);
-        return false;
+        return "%s is not in 8-bit or 24-bit color.\n";
     }
     if (fileWidth % 8 != 0 || fileHeight % 8 != 0) {
-        Report("%s does not have width or height a multiple of 8.\n", path);
-        return false;
+        return "%s does not have width or height a multiple of 8.\n";
     }
     if (compression != 0) {
-        Report("%s is not uncompressed.\n", path);
-        return false;
+        return "%s is not uncompressed.\n";
     }
     // The most negative 32-bit value is a multiple of 8 but has no 32-bit magnitude.
     if (fileWidth == INT32_MIN || fileHeight == INT32_MIN) {
-        Report("%s is too large to convert.\n", path);
-        return false;
+        return "%s is too large to convert.\n";
     }
     // The pixels cannot start inside the headers; between the headers and the pixels lies the
     // colour table (and sometimes a gap that some writers leave).
     const std::uint64_t tableOffset = kFileHeaderSize + infoSize;
     if (pixelOffset < tableOffset) {
-        Report("%s is not a valid bitmap file.\n", path);
-        return false;
+        return "%s is not a valid bitmap file.\n";
     }
     layout.fullColor = bitCount == 24;
     layout.width = fileWidth < 0 ? -fileWidth : fileWidth;
@@ -130,18 +119,18 @@ bool CheckHeaders(const char* path, const std::uint8_t* head, std::uint64_t file
                         static_cast<std::uint64_t>(layout.height) * (layout.fullColor ? 3u : 1u);
     layout.end = pixelOffset + layout.pixelBytes;
     if (fileSize < layout.end) {
-        Report("%s is truncated.\n", path);
+        return "%s is truncated.\n";
+    }
+    return nullptr;
+}
+
+bool CheckHeaders(const char* path, const std::uint8_t* head, std::uint64_t fileSize,
+                  BitmapLayout& layout) {
+    if (const char* problem = HeaderProblem(head, fileSize, layout)) {
+        Report(problem, path);
         return false;
     }
     return true;
-}
-
-Storage Allocate(const char* path, std::uint64_t size) {
-    Storage buffer = AllocateStorage(size);
-    if (!buffer) {
-        Report("Not enough memory to load %s.\n", path);
-    }
-    return buffer;
 }
 
 // The picture's size and kind, and its colour table from `table` (layout.tableEntries entries of
@@ -158,19 +147,6 @@ void StartImage(const BitmapLayout& layout, const std::uint8_t* table, SourceIma
                 ColorEntry{table[0], table[1], table[2]};
         }
     }
-}
-
-// Fills `image` from `storage`, which holds the file's first layout.end bytes.
-void FinishImage(const BitmapLayout& layout, Storage storage, SourceImage& image) {
-    StartImage(layout, storage.get() + layout.tableOffset, image);
-    std::uint8_t* pixels = storage.get() + layout.pixelOffset;
-    (layout.fullColor ? image.colorPixels : image.indexPixels) = pixels;
-    // Keep the rows bottom-up whatever order the file stored them in.
-    if (layout.topDown && layout.height > 0) {
-        ReverseRows(pixels, layout.pixelBytes / static_cast<std::uint64_t>(layout.height),
-                    layout.height);
-    }
-    image.storage = std::move(storage);
 }
 
 }  // namespace
@@ -205,11 +181,10 @@ bool LoadBitmap(const char* path, SourceImage& image) {
         Report("%s is truncated.\n", path);
         return false;
     }
-    // The pixels stay in the file until a stage asks for them.
+    // The pixels stay in the file, read as they are needed.
     StartImage(layout, table, image);
-    image.pixelFile = std::move(file);
-    image.pixelOffset = layout.pixelOffset;
-    image.pixelsTopDown = layout.topDown;
+    image.pixels = PixelSource{PixelsInFile{std::move(file), layout.pixelOffset}, layout.topDown,
+                               IdentityMap(), path};
     return true;
 }
 
@@ -223,12 +198,16 @@ bool LoadBitmapFromMemory(const char* name, const std::uint8_t* data, std::size_
     if (!CheckHeaders(name, head, size, layout)) {
         return false;
     }
-    Storage storage = Allocate(name, layout.end);
-    if (!storage) {
+    Storage pixels = AllocateStorage(layout.pixelBytes);
+    if (!pixels) {
+        Report("Not enough memory to load %s.\n", name);
         return false;
     }
-    std::memcpy(storage.get(), data, static_cast<std::size_t>(layout.end));
-    FinishImage(layout, std::move(storage), image);
+    std::memcpy(pixels.get(), data + layout.pixelOffset,
+                static_cast<std::size_t>(layout.pixelBytes));
+    StartImage(layout, data + layout.tableOffset, image);
+    image.pixels =
+        PixelSource{PixelsInMemory{std::move(pixels)}, layout.topDown, IdentityMap(), name};
     return true;
 }
 

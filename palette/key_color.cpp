@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -33,108 +34,121 @@ bool AnyInRuns(const std::uint8_t* bytes, std::size_t size, const std::array<Ent
     return hit != 0;
 }
 
-// The highest of the `candidates` (entry numbers in ascending order) that some pixel uses, or -1
-// when no pixel uses any of them; -2 when reading the pixels failed. It stops as soon as the
-// highest candidate has been seen, since nothing can beat it.
-std::int32_t HighestUsed(const SourceImage& image, const std::vector<std::int32_t>& candidates) {
+// Finds the runs of consecutive entry numbers in `wanted`; unused places repeat the first run.
+std::size_t FindRuns(const std::array<bool, 256>& wanted, std::array<EntryRun, 8>& runs) {
+    std::size_t count = 0;
+    for (std::size_t e = 0; e < 256;) {
+        if (!wanted[e]) {
+            ++e;
+            continue;
+        }
+        std::size_t last = e;
+        while (last + 1 < 256 && wanted[last + 1]) {
+            ++last;
+        }
+        if (count < runs.size()) {
+            runs[count] = {static_cast<std::uint8_t>(e), static_cast<std::uint8_t>(last - e)};
+        }
+        ++count;
+        e = last + 1;
+    }
+    for (std::size_t r = count; r < runs.size(); ++r) {
+        runs[r] = runs[0];
+    }
+    return count;
+}
+
+// Whether any of `size` bytes is a wanted entry number.
+bool AnyWanted(const std::uint8_t* block, std::size_t size, const std::array<bool, 256>& wanted,
+               const std::array<EntryRun, 8>& runs, std::size_t runCount) {
+    switch (runCount) {
+        case 1:
+            return AnyInRuns<1>(block, size, runs);
+        case 2:
+            return AnyInRuns<2>(block, size, runs);
+        default:
+            return runCount <= 8 ? AnyInRuns<8>(block, size, runs)
+                                 : std::any_of(block, block + size,
+                                               [&](std::uint8_t b) { return wanted[b]; });
+    }
+}
+
+// The highest of the `candidates` (entry numbers in ascending order) that some pixel uses, in
+// `highest`; left empty when no pixel uses any of them. It stops as soon as the highest
+// candidate has been seen, since nothing can beat it.
+PixelWalk HighestUsed(const SourceImage& image, const std::vector<std::uint8_t>& candidates,
+                      std::optional<std::uint8_t>& highest) {
     std::array<bool, 256> wanted{};
-    for (const std::int32_t c : candidates) {
-        wanted[static_cast<std::size_t>(c)] = true;
+    for (const std::uint8_t c : candidates) {
+        wanted[c] = true;
     }
     std::array<EntryRun, 8> runs{};
-    std::size_t runCount = 0;
-    const auto findRuns = [&] {
-        runCount = 0;
-        for (std::size_t e = 0; e < 256;) {
-            if (!wanted[e]) {
-                ++e;
-                continue;
-            }
-            std::size_t last = e;
-            while (last + 1 < 256 && wanted[last + 1]) {
-                ++last;
-            }
-            if (runCount < runs.size()) {
-                runs[runCount] = {static_cast<std::uint8_t>(e),
-                                  static_cast<std::uint8_t>(last - e)};
-            }
-            ++runCount;
-            e = last + 1;
-        }
-        for (std::size_t r = runCount; r < runs.size(); ++r) {
-            runs[r] = runs[0];
-        }
-    };
-    findRuns();
-
-    const std::int32_t highest = candidates.back();
-    std::int32_t best = -1;
+    std::size_t runCount = FindRuns(wanted, runs);
     constexpr std::size_t kBlock = 16 * 1024;
-    const bool read = VisitPixels(image, [&](const std::uint8_t* pixels, std::size_t total) {
-        for (std::size_t start = 0; start < total && best < highest; start += kBlock) {
+    const PixelWalk walk = VisitPieces(image, [&](const std::uint8_t* pixels, std::size_t total) {
+        for (std::size_t start = 0; start < total && highest != candidates.back();
+             start += kBlock) {
             const std::uint8_t* block = pixels + start;
             const std::size_t size = std::min(kBlock, total - start);
-            bool hit = false;
-            if (runCount == 1) {
-                hit = AnyInRuns<1>(block, size, runs);
-            } else if (runCount == 2) {
-                hit = AnyInRuns<2>(block, size, runs);
-            } else if (runCount <= 8) {
-                hit = AnyInRuns<8>(block, size, runs);
-            } else {
-                hit = std::any_of(block, block + size, [&](std::uint8_t b) { return wanted[b]; });
-            }
-            if (!hit) {
+            if (!AnyWanted(block, size, wanted, runs, runCount)) {
                 continue;
             }
             // Rare: at most once per candidate, as each hit rules out every candidate up to it.
             for (std::size_t i = 0; i < size; ++i) {
-                if (wanted[block[i]]) {
-                    best = std::max<std::int32_t>(best, block[i]);
+                if (wanted[block[i]] && (!highest || block[i] > *highest)) {
+                    highest = block[i];
                 }
             }
-            std::fill(wanted.begin(), wanted.begin() + best + 1, false);
-            findRuns();
+            std::fill(wanted.begin(), wanted.begin() + *highest + 1, false);
+            runCount = FindRuns(wanted, runs);
         }
-        return best < highest;
+        return highest != candidates.back();
     });
-    return read || best == highest ? best : -2;
+    return walk;
 }
 
 }  // namespace
 
-std::int32_t ChooseKeyEntry(const SourceImage& image, std::int32_t keyRed, std::int32_t keyGreen,
-                            std::int32_t keyBlue, std::int32_t searchEntries) {
+bool ChooseKeyEntry(const SourceImage& image, std::int32_t keyRed, std::int32_t keyGreen,
+                    std::int32_t keyBlue, std::int32_t searchEntries, std::uint8_t& entry) {
     const std::int32_t count = std::clamp(std::min(searchEntries, image.suppliedColors), 0, 256);
-    std::vector<std::int32_t> candidates;
+    std::vector<std::uint8_t> candidates;
     for (std::int32_t i = 0; i < count; ++i) {
-        const ColorEntry& entry = image.colorTable[static_cast<std::size_t>(i)];
-        if (entry.red == keyRed && entry.green == keyGreen && entry.blue == keyBlue) {
-            candidates.push_back(i);
+        const ColorEntry& e = image.colorTable[static_cast<std::size_t>(i)];
+        if (e.red == keyRed && e.green == keyGreen && e.blue == keyBlue) {
+            candidates.push_back(static_cast<std::uint8_t>(i));
         }
     }
+    entry = 0;
     if (candidates.empty() || candidates.back() == 0) {
-        return 0;  // no match, or only entry 0: nothing to move
+        return true;  // no match, or only entry 0: nothing to move
+    }
+    if (candidates.size() == 1) {
+        entry = candidates.back();  // the only copy moves, whether pixels use it or not
+        return true;
     }
     // The highest entry that pixels use, which is 0 (nothing moves) when only entry 0 is; an
     // unused copy of the key colour, such as the black filler many writers pad their tables
     // with, would make nothing transparent. Only when no pixel uses any of them, the highest.
-    const std::int32_t used = HighestUsed(image, candidates);
-    return used >= 0 ? used : used == -1 ? candidates.back() : -1;
+    std::optional<std::uint8_t> used;
+    if (HighestUsed(image, candidates, used) == PixelWalk::Failed) {
+        return false;
+    }
+    entry = used.value_or(candidates.back());
+    return true;
 }
 
 bool MoveKeyColorToZero(SourceImage& image, std::int32_t keyRed, std::int32_t keyGreen,
                         std::int32_t keyBlue, std::int32_t searchEntries) {
-    const std::int32_t keyIndex = ChooseKeyEntry(image, keyRed, keyGreen, keyBlue, searchEntries);
-    if (keyIndex <= 0) {
-        return keyIndex == 0;
+    std::uint8_t key = 0;
+    if (!ChooseKeyEntry(image, keyRed, keyGreen, keyBlue, searchEntries, key)) {
+        return false;
     }
-    std::swap(image.colorTable[0], image.colorTable[static_cast<std::size_t>(keyIndex)]);
-    const std::uint8_t key = static_cast<std::uint8_t>(keyIndex);
-    if (PixelsInMemory(image)) {
-        ExchangeWithZero(image.indexPixels, PixelCount(image), key);
-    } else {
-        image.exchangedWithZero = key;  // done as the pixels are read
+    if (key != 0) {
+        std::swap(image.colorTable[0], image.colorTable[key]);
+        IndexMap exchange = IdentityMap();
+        std::swap(exchange[0], exchange[key]);
+        Renumber(image, exchange);
     }
     return true;
 }

@@ -56,13 +56,8 @@ bool WritePng(const std::string& path, std::uint32_t width, std::uint32_t height
         rows[y] = rgba + std::size_t{y} * width * 4;
     }
     OutputFile file;
-    if (!OpenOutputFile(path, file)) {
-        return false;
-    }
-    if (!Encode(file, width, height, rows.data())) {
-        FailOutputFile(file);
-    }
-    return CloseOutputFile(file);
+    const bool encoded = OpenOutputFile(path, file) && Encode(file, width, height, rows.data());
+    return FinishOutputFile(file, encoded ? OutputEnd::Complete : OutputEnd::Failed);
 }
 
 }  // namespace bmp2tvx

@@ -7,8 +7,9 @@
 namespace bmp2tvx {
 namespace {
 
-void ReportOpen(const OutputFile& file) {
-    PrintError("Could not open %s.\n", file.path.c_str());
+bool Fail(OutputFile& file, OutputProblem problem) {
+    file.problem = problem;
+    return false;
 }
 
 }  // namespace
@@ -21,15 +22,10 @@ bool OpenOutputFile(const std::string& path, OutputFile& file) {
         case family::PathKind::Missing:
             break;
         case family::PathKind::Directory:
-            ReportOpen(file);
-            return false;
+            return Fail(file, OutputProblem::Open);
         case family::PathKind::Other:
             // A device or a pipe cannot be replaced; write to it as it is.
-            if (!family::OpenExisting(path, file.handle)) {
-                ReportOpen(file);
-                return false;
-            }
-            return true;
+            return family::OpenExisting(path, file.handle) || Fail(file, OutputProblem::Open);
         case family::PathKind::Regular:
             // Through a symbolic link, replace the file it names and keep the link.
             file.finalPath = family::ResolvedPath(path);
@@ -51,43 +47,40 @@ bool OpenOutputFile(const std::string& path, OutputFile& file) {
             break;
         }
     }
-    ReportOpen(file);
-    return false;
+    return Fail(file, OutputProblem::Open);
 }
 
 bool WriteOutputFile(OutputFile& file, std::span<const std::uint8_t> bytes) {
-    while (!file.failed && !bytes.empty()) {
+    while (file.problem == OutputProblem::None && !bytes.empty()) {
         std::size_t wrote = 0;
         if (!family::WriteSome(file.handle, bytes.data(),
                                std::min<std::size_t>(bytes.size(), 1u << 30), wrote)) {
-            FailOutputFile(file);
+            file.problem = OutputProblem::Write;
         }
         bytes = bytes.subspan(std::min(wrote, bytes.size()));
     }
-    return !file.failed;
+    return file.problem == OutputProblem::None;
 }
 
-void FailOutputFile(OutputFile& file) {
-    if (!file.failed) {
-        PrintError("Could not write %s.\n", file.path.c_str());
-    }
-    file.failed = true;
-}
-
-void AbandonOutputFile(OutputFile& file) {
-    file.failed = true;
-}
-
-bool CloseOutputFile(OutputFile& file) {
+bool FinishOutputFile(OutputFile& file, OutputEnd end) {
     if (file.handle != -1 && !family::CloseFile(file.handle)) {
-        FailOutputFile(file);
+        Fail(file, OutputProblem::Write);
     }
     file.handle = -1;
-    if (!file.tempPath.empty() &&
-        !family::FinishTemporary(file.tempPath, file.finalPath, !file.failed) && !file.failed) {
-        FailOutputFile(file);
+    if (end == OutputEnd::Failed && file.problem == OutputProblem::None) {
+        file.problem = OutputProblem::Write;
     }
-    return !file.failed;
+    const bool keep = end == OutputEnd::Complete && file.problem == OutputProblem::None;
+    if (!file.tempPath.empty() && !family::FinishTemporary(file.tempPath, file.finalPath, keep) &&
+        keep) {
+        file.problem = OutputProblem::Write;
+    }
+    if (end != OutputEnd::Abandoned && file.problem != OutputProblem::None) {
+        PrintError(
+            file.problem == OutputProblem::Open ? "Could not open %s.\n" : "Could not write %s.\n",
+            file.path.c_str());
+    }
+    return file.problem == OutputProblem::None && end == OutputEnd::Complete;
 }
 
 bool OpenInputFile(const std::string& path, InputFile& file) {

@@ -12,8 +12,8 @@ namespace bmp2tvx::family {
 bool OpenRegularFile(const std::string& path, std::intptr_t& handle, std::uint64_t& size);
 
 // Reads some of `size` bytes from byte `offset` on; `got` is 0 only where the file ends.
-bool ReadSomeAt(std::intptr_t handle, std::uint64_t offset, std::uint8_t* buffer,
-                std::size_t size, std::size_t& got);
+bool ReadSomeAt(std::intptr_t handle, std::uint64_t offset, std::uint8_t* buffer, std::size_t size,
+                std::size_t& got);
 
 enum class PathKind { Missing, Directory, Regular, Other };
 

@@ -94,30 +94,38 @@ using OwnedInputFile = std::unique_ptr<InputFile, InputFileCloser>;
 // An output written so that a failed or interrupted run never leaves a partial file at the
 // output path, and a good file from an earlier run survives until the new one is complete: the
 // bytes go to a temporary file beside the target, moved into place only once all are written.
+// A problem is remembered rather than printed at once, so that the writer can decide, once it
+// has seen its whole input, whether the output's problem is the one to report.
+enum class OutputProblem { None, Open, Write };
+
 struct OutputFile {
     std::intptr_t handle = -1;
     std::string path;       // the path as the user named it, for messages
     std::string finalPath;  // where the file ends up (a symbolic link's target)
     std::string tempPath;   // empty when writing straight to a device or pipe
-    bool failed = false;
+    OutputProblem problem = OutputProblem::None;
 };
 
 // Opens a temporary file beside the output path (or, for an existing device or pipe, the path
-// itself). Prints "Could not open %s." and returns false on failure.
+// itself). Returns false when that fails, remembered as an Open problem.
 bool OpenOutputFile(const std::string& path, OutputFile& file);
 
-// Appends bytes; a failure prints "Could not write %s." once and is remembered.
+// Appends bytes. Returns false once any write has failed (a Write problem); nothing more is
+// written then.
 bool WriteOutputFile(OutputFile& file, std::span<const std::uint8_t> bytes);
 
-// Marks the output as failed, printing "Could not write %s." unless a failure already was.
-void FailOutputFile(OutputFile& file);
+// How the work of the output's writer ended.
+enum class OutputEnd {
+    Complete,   // every byte was handed over
+    Failed,     // the writer could not make its bytes
+    Abandoned,  // the input failed, and said so
+};
 
-// Marks the output as failed without a message, when what went wrong has been said elsewhere.
-void AbandonOutputFile(OutputFile& file);
-
-// Closes the file and, when every write succeeded, moves it into place. Otherwise removes the
-// temporary file. Returns whether the output is complete at its path.
-bool CloseOutputFile(OutputFile& file);
+// Finishes the output. Complete: the file is moved into place, unless a problem was met, whose
+// line ("Could not open %s." or "Could not write %s.") is printed. Failed: that line is printed,
+// "Could not write %s." when no problem was met. Abandoned: nothing is printed. The temporary file
+// is removed in every case but success. Returns whether the output is complete at its path.
+bool FinishOutputFile(OutputFile& file, OutputEnd end);
 
 // The folder part of a path, with its trailing separator ("" for a bare name). On Windows "\",
 // "/" and a drive's "C:" all end a folder part.

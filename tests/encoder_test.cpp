@@ -59,14 +59,12 @@ TEST(Tiles, FourBitPackingBySum) {
         std::uint8_t left, right, expected;
     } cases[] = {{1, 2, 0x21}, {15, 0, 0x0F}, {0, 15, 0xF0}, {0x21, 0x03, 0x51}, {17, 2, 0x31}};
     for (const auto& c : cases) {
-        SourceImage image;
-        image.width = 8;
-        image.height = 8;
-        Bytes pixels(64, 0);
-        pixels[63 - 7] = c.left;  // top-left pixel: stored row 7 is the top
-        pixels[63 - 6] = c.right;
-        image.indexPixels = pixels.data();
-        const Bytes file = EncodeTileImage(image, TileImageFormat::Index16);
+        BmpSpec spec;
+        spec.pixels.assign(64, 0);
+        spec.pixels[0] = c.left;  // the top-left pixel
+        spec.pixels[1] = c.right;
+        Bytes file;
+        EncodeTileImage(LoadBmp(spec), TileImageFormat::Index16, file);
         ASSERT_EQ(file.size(), 8u + 32 + 32);
         const Bytes tile(file.begin() + 40, file.end());
         EXPECT_EQ(tile[0], c.expected);
@@ -158,19 +156,23 @@ TEST(TileImage, BlockSizeDoesNotChangeTheBytes) {
         for (std::size_t block : {64u, 100u, 4096u}) {
             Bytes pieces;
             Bytes scratch(block);
-            EXPECT_TRUE(EmitTileImage(image, format, scratch, [&](std::span<const std::uint8_t> b) {
-                EXPECT_LE(b.size(), block);
-                pieces.insert(pieces.end(), b.begin(), b.end());
-                return true;
-            }));
+            EXPECT_EQ(EmitTileImage(image, format, scratch,
+                                    [&](std::span<const std::uint8_t> b) {
+                                        EXPECT_LE(b.size(), block);
+                                        pieces.insert(pieces.end(), b.begin(), b.end());
+                                        return true;
+                                    }),
+                      Encoding::Complete);
             EXPECT_EQ(pieces, whole) << TileImageFormatName(format) << " through " << block;
         }
         int calls = 0;
         Bytes scratch(64);
-        EXPECT_FALSE(EmitTileImage(image, format, scratch, [&](std::span<const std::uint8_t>) {
-            ++calls;
-            return false;
-        }));
+        EXPECT_EQ(EmitTileImage(image, format, scratch,
+                                [&](std::span<const std::uint8_t>) {
+                                    ++calls;
+                                    return false;
+                                }),
+                  Encoding::SinkStopped);
         EXPECT_EQ(calls, 1);
     }
 }

@@ -130,8 +130,9 @@ TEST(KeyColor, ChosenEntryAndRenumbering) {
         const Bytes& pixels = c.pixels.empty() ? everyEntry : c.pixels;
         SourceImage image = Load(c.table, pixels);
         const auto before = image.colorTable;
-        const Bytes stored(image.indexPixels, image.indexPixels + 256);
-        MoveKeyColorToZero(image, c.red, c.green, c.blue, c.searchEntries);
+        const Bytes stored = RowsFromTop(image);
+        EXPECT_TRUE(MoveKeyColorToZero(image, c.red, c.green, c.blue, c.searchEntries));
+        const Bytes after = RowsFromTop(image);
         const std::size_t k = c.expectedKey;
         for (std::size_t i = 0; i < 256; ++i) {
             const std::size_t from = i == 0 ? k : i == k ? 0 : i;
@@ -140,7 +141,7 @@ TEST(KeyColor, ChosenEntryAndRenumbering) {
             EXPECT_EQ(image.colorTable[i].red, before[from].red) << "entry " << i;
             const std::uint8_t p = stored[i];
             const std::uint8_t expected = p == k ? 0 : p == 0 ? static_cast<std::uint8_t>(k) : p;
-            EXPECT_EQ(image.indexPixels[i], expected) << "pixel " << i;
+            EXPECT_EQ(after[i], expected) << "pixel " << i;
         }
     }
 }
@@ -163,10 +164,12 @@ TEST(KeyColor, UsedCopyFoundAnywhere) {
             }
             spec.pixels.assign(kSide * kSide, 1);
             spec.pixels[at] = 3;
-            SourceImage image = LoadBmp(spec);
-            EXPECT_EQ(ChooseKeyEntry(image, 0, 0, 0), 3);
-            std::fill_n(image.indexPixels, kSide * kSide, 1);
-            EXPECT_EQ(ChooseKeyEntry(image, 0, 0, 0), 200) << "no copy used";
+            std::uint8_t entry = 0;
+            EXPECT_TRUE(ChooseKeyEntry(LoadBmp(spec), 0, 0, 0, 256, entry));
+            EXPECT_EQ(entry, 3);
+            spec.pixels.assign(kSide * kSide, 1);
+            EXPECT_TRUE(ChooseKeyEntry(LoadBmp(spec), 0, 0, 0, 256, entry));
+            EXPECT_EQ(entry, 200) << "no copy used";
         }
     }
 }
@@ -188,12 +191,13 @@ TEST(KeyColor, PixelColoursNeverChange) {
         }
         SourceImage image = Load(table, pixels);
         const auto before = image.colorTable;
-        const Bytes stored(image.indexPixels, image.indexPixels + 256);
+        const Bytes stored = RowsFromTop(image);
         MoveKeyColorToZero(image, byte() & 0x80, byte() & 0x80, byte() & 0x80,
                            round % 2 ? 16 : 256);
+        const Bytes after = RowsFromTop(image);
         for (std::size_t i = 0; i < 256; ++i) {
             const ColorEntry& was = before[stored[i]];
-            const ColorEntry& now = image.colorTable[image.indexPixels[i]];
+            const ColorEntry& now = image.colorTable[after[i]];
             ASSERT_EQ(std::tie(was.blue, was.green, was.red),
                       std::tie(now.blue, now.green, now.red))
                 << "round " << round << " pixel " << i;

@@ -1,6 +1,8 @@
 // A picture read from its file as it is encoded gives exactly the bytes the same picture gives
 // from memory, whatever its orientation, width, layout and key colour.
 #include <filesystem>
+#include <fstream>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -24,10 +26,9 @@ Encoded Convert(SourceImage picture, std::int32_t depth) {
     settings.targetDepth = depth;
     Encoded result;
     testing::internal::CaptureStderr();
-    result.written = ConvertPicture(std::move(picture), settings, "p.bmp",
+    result.written = ConvertPicture(std::move(picture), settings,
                                     [&](const SourceImage& image, const ConversionPlan& plan) {
-                                        result.file = EncodeTileImage(image, plan.target);
-                                        return !result.file.empty();
+                                        return EncodeTileImage(image, plan.target, result.file);
                                     });
     result.err = testing::internal::GetCapturedStderr();
     return result;
@@ -79,7 +80,7 @@ TEST(Pixels, FileAndMemoryGiveTheSameFile) {
         WriteFile(dir / "p.bmp", bmp);
         SourceImage fromFile;
         ASSERT_TRUE(LoadBitmap((dir / "p.bmp").c_str(), fromFile));
-        EXPECT_FALSE(PixelsInMemory(fromFile));
+        EXPECT_TRUE(std::holds_alternative<PixelsInFile>(fromFile.pixels.place));
         const Encoded streamed = Convert(std::move(fromFile), c.depth);
         const Encoded loaded = Convert(LoadBmp(spec), c.depth);
         EXPECT_EQ(streamed.err, "");
@@ -88,17 +89,110 @@ TEST(Pixels, FileAndMemoryGiveTheSameFile) {
         EXPECT_EQ(streamed.file, loaded.file);
         EXPECT_FALSE(streamed.file.empty());
 
-        // Brought into memory whole, the file's pixels are the memory picture's, bottom-up.
+        // Read whole, the file's pixels are the memory picture's.
         SourceImage whole;
         ASSERT_TRUE(LoadBitmap((dir / "p.bmp").c_str(), whole));
-        ASSERT_TRUE(LoadPixels(whole));
-        const SourceImage reference = LoadBmp(spec);
-        const std::uint8_t* a = whole.isFullColor ? whole.colorPixels : whole.indexPixels;
-        const std::uint8_t* b =
-            reference.isFullColor ? reference.colorPixels : reference.indexPixels;
-        EXPECT_TRUE(std::equal(a, a + bytes, b));
+        const Bytes rows = RowsFromTop(whole);
+        EXPECT_EQ(rows.size(), bytes);
+        EXPECT_EQ(rows, RowsFromTop(LoadBmp(spec)));
     }
 }
+
+// Renumberings compose, whether the pixels are read from memory or from the file.
+TEST(Pixels, RenumberingsCompose) {
+    BmpSpec spec;
+    spec.width = 24;
+    spec.height = 16;
+    for (int i = 0; i < 24 * 16; ++i) {
+        spec.pixels.push_back(static_cast<std::uint8_t>(i % 9));
+    }
+    TempDir dir;
+    WriteFile(dir / "p.bmp", BuildBmp(spec));
+    IndexMap exchange03 = IdentityMap(), exchange07 = IdentityMap(), shift = IdentityMap();
+    std::swap(exchange03[0], exchange03[3]);
+    std::swap(exchange07[0], exchange07[7]);
+    for (std::size_t v = 0; v < 256; ++v) {
+        shift[v] = static_cast<std::uint8_t>(v + 1);
+    }
+    const std::vector<std::vector<IndexMap>> sequences = {
+        {exchange03}, {exchange03, exchange07}, {exchange03, exchange03}, {shift, exchange07}};
+    for (const auto& maps : sequences) {
+        SourceImage fromFile;
+        ASSERT_TRUE(LoadBitmap((dir / "p.bmp").c_str(), fromFile));
+        SourceImage inMemory = LoadBmp(spec);
+        Bytes expected = spec.pixels;
+        for (const IndexMap& map : maps) {
+            Renumber(fromFile, map);
+            Renumber(inMemory, map);
+            for (std::uint8_t& p : expected) {
+                p = map[p];
+            }
+        }
+        EXPECT_EQ(RowsFromTop(fromFile), expected) << maps.size() << " maps";
+        EXPECT_EQ(RowsFromTop(inMemory), expected) << maps.size() << " maps";
+    }
+}
+
+#ifdef __linux__
+// Bytes this process has read so far, as the kernel counts them.
+std::uint64_t BytesRead() {
+    std::ifstream io("/proc/self/io");
+    std::string field;
+    std::uint64_t value = 0;
+    while (io >> field >> value && field != "rchar:") {
+    }
+    return value;
+}
+
+// How many times a conversion reads the picture's pixels from its file: once, but where the
+// result needs a second look (a key several entries match; a 24-bit picture numbered into a
+// table, whose second pass is over the numbered picture in memory, not the file).
+TEST(Pixels, PassesOverTheFile) {
+    const struct {
+        const char* name;
+        std::uint16_t bitCount;
+        bool padded;  // black at 2, used, and unused at 3 to 255
+        std::int32_t depth;
+        int passes;
+    } cases[] = {
+        {"Index256", 8, false, -1, 1},
+        {"Index16", 8, false, 4, 1},
+        {"FullColor16, key twice", 8, true, 16, 1},
+        {"padded table", 8, true, -1, 2},
+        {"24-bit", 24, false, -1, 1},
+        {"24-bit as Index256", 24, false, 8, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        BmpSpec spec;
+        spec.width = spec.height = 512;
+        spec.bitCount = c.bitCount;
+        for (std::size_t i = 0; i < 256; ++i) {
+            const bool black = c.padded && i >= 2;
+            spec.table.push_back(black ? ColorEntry{} : ColorEntry{9, 9, std::uint8_t(i)});
+        }
+        for (std::size_t i = 0; i < 512 * 512 * (c.bitCount / 8u); ++i) {
+            spec.pixels.push_back(static_cast<std::uint8_t>(i % 3));
+        }
+        TempDir dir;
+        WriteFile(dir / "p.bmp", BuildBmp(spec));
+        SourceImage image;
+        ASSERT_TRUE(LoadBitmap((dir / "p.bmp").c_str(), image));
+        ConversionSettings settings;
+        settings.targetDepth = c.depth;
+        const std::uint64_t before = BytesRead();
+        Bytes file;
+        ConvertPicture(std::move(image), settings,
+                       [&](const SourceImage& picture, const ConversionPlan& plan) {
+                           return EncodeTileImage(picture, plan.target, file);
+                       });
+        const double passes =
+            static_cast<double>(BytesRead() - before) / static_cast<double>(spec.pixels.size());
+        EXPECT_NEAR(passes, c.passes, 0.05);
+        EXPECT_FALSE(file.empty());
+    }
+}
+#endif
 
 // A file cut short after its headers were checked: the conversion stops with one line and no
 // output, whichever stage was reading it.

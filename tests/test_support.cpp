@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "image/bmp_reader.h"
+#include "image/pixels.h"
 
 namespace bmp2tvx::test {
 
@@ -66,11 +67,26 @@ Bytes BuildBmp(const BmpSpec& spec) {
     return file;
 }
 
-SourceImage LoadBmp(const BmpSpec& spec) {
+SourceImage LoadBmp(const BmpSpec& spec, const char* name) {
     const Bytes file = BuildBmp(spec);
     SourceImage image;
-    EXPECT_TRUE(LoadBitmapFromMemory("built.bmp", file.data(), file.size(), image));
+    EXPECT_TRUE(LoadBitmapFromMemory(name, file.data(), file.size(), image));
     return image;
+}
+
+Bytes RowsFromTop(const SourceImage& image) {
+    Bytes rows;
+    const std::size_t rowBytes = static_cast<std::size_t>(image.width) * BytesPerPixel(image);
+    EXPECT_EQ(VisitBands(image,
+                         [&](const Band& band) {
+                             for (std::ptrdiff_t r = 0; r < 8; ++r) {
+                                 const std::uint8_t* row = band.top + r * band.down;
+                                 rows.insert(rows.end(), row, row + rowBytes);
+                             }
+                             return true;
+                         }),
+              PixelWalk::Finished);
+    return rows;
 }
 
 std::filesystem::path PathOf(const std::string& utf8) {

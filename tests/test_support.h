@@ -36,8 +36,11 @@ struct BmpSpec {
 
 Bytes BuildBmp(const BmpSpec& spec);
 
-// The picture a built file loads to (a failed load fails the test).
-SourceImage LoadBmp(const BmpSpec& spec);
+// The picture a built file loads to (a failed load fails the test), under the name `name`.
+SourceImage LoadBmp(const BmpSpec& spec, const char* name = "built.bmp");
+
+// Every pixel byte of a picture, rows from the top, as the conversion reads them (renumbered).
+Bytes RowsFromTop(const SourceImage& image);
 
 // Overwrites a little-endian field of a built file.
 void Poke32(Bytes& file, std::size_t offset, std::uint32_t value);

@@ -11,14 +11,6 @@ namespace bmp2tvx {
 
 namespace {
 
-// Colour-table entries 0 to count - 1 as Color15 words: 2 x count bytes.
-void FillPaletteBlock(const SourceImage& image, std::size_t count, std::uint8_t* out) {
-    for (std::size_t i = 0; i < count; ++i) {
-        const ColorEntry& c = image.colorTable[i];
-        PutU16(out + 2 * i, ToColor15(c.blue, c.green, c.red));
-    }
-}
-
 // Eight pixels as one 64-bit value, the leftmost in the low byte, whatever the host's byte order.
 inline std::uint64_t EightPixels(const std::uint8_t* p) {
     return static_cast<std::uint64_t>(p[0]) | (static_cast<std::uint64_t>(p[1]) << 8) |
@@ -52,14 +44,19 @@ void EncodeTiles8(const std::uint8_t* top, std::ptrdiff_t down, std::size_t tile
     }
 }
 
-void EncodeTiles4(const std::uint8_t* top, std::ptrdiff_t down, std::size_t tiles,
-                  std::uint8_t* __restrict out) {
+// Returns every pixel ORed together, which is above 15 when some pixel is.
+std::uint64_t EncodeTiles4(const std::uint8_t* top, std::ptrdiff_t down, std::size_t tiles,
+                           std::uint8_t* __restrict out) {
+    std::uint64_t all = 0;
     for (std::size_t t = 0; t < tiles; ++t, top += 8) {
         const std::uint8_t* row = top;
         for (int r = 0; r < 8; ++r, row += down, out += 4) {
-            PackPixels8(EightPixels(row), out);
+            const std::uint64_t pixels = EightPixels(row);
+            all |= pixels;
+            PackPixels8(pixels, out);
         }
     }
+    return all;
 }
 
 std::array<Color15, 256> PaletteWords(const SourceImage& image) {
@@ -120,125 +117,137 @@ void FillFullColorRow(const SourceImage& image, const std::array<Color15, 256>& 
     }
 }
 
-}  // namespace
+// The file's bytes, collected in the scratch block and handed to the sink whenever it is full.
+struct Output {
+    std::span<std::uint8_t> scratch;
+    const ByteSink* sink = nullptr;
+    std::size_t used = 0;
+    bool stopped = false;
+};
 
-std::optional<bool> FitsIndex16(const SourceImage& image) {
-    std::uint8_t high = 0;
-    const bool read = VisitPixels(image, [&](const std::uint8_t* pixels, std::size_t size) {
-        std::uint8_t piece = 0;  // a local, so that the compiler can keep it in a register
-        for (std::size_t i = 0; i < size; ++i) {
-            piece |= pixels[i];
-        }
-        high |= piece;
-        return high < 16;  // one pixel above 15 settles it
-    });
-    if (!read && high < 16) {
-        return std::nullopt;
+bool Flush(Output& out) {
+    if (out.used > 0 && !out.stopped) {
+        out.stopped = !(*out.sink)(out.scratch.first(out.used));
     }
-    return high < 16;
+    out.used = 0;
+    return !out.stopped;
 }
 
-bool EmitTileImage(const SourceImage& image, TileImageFormat format,
-                   std::span<std::uint8_t> scratch, const ByteSink& sink) {
-    std::uint8_t* const buffer = scratch.data();
-    const std::size_t capacity = scratch.size();
-    std::size_t used = 0;
-    auto flush = [&]() {
-        const bool ok = used == 0 || sink(std::span<const std::uint8_t>(buffer, used));
-        used = 0;
-        return ok;
-    };
-    // Room for `bytes` more, flushing first if needed; `bytes` never exceeds the capacity.
-    auto reserve = [&](std::size_t bytes) { return used + bytes <= capacity || flush(); };
+// Room for `bytes` more (never more than the scratch block), flushing first if needed.
+bool Reserve(Output& out, std::size_t bytes) {
+    return out.used + bytes <= out.scratch.size() || Flush(out);
+}
 
+bool Append(Output& out, std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        if (out.used == out.scratch.size() && !Flush(out)) {
+            return false;
+        }
+        const std::size_t n = std::min(bytes.size(), out.scratch.size() - out.used);
+        std::memcpy(out.scratch.data() + out.used, bytes.data(), n);
+        out.used += n;
+        bytes = bytes.subspan(n);
+    }
+    return true;
+}
+
+// One band as 15-bit colour words, each row in pieces as long as the scratch block allows.
+bool EmitFullColorBand(const SourceImage& image, const std::array<Color15, 256>& words,
+                       const Band& band, Output& out) {
+    const std::int32_t piecePixels =
+        static_cast<std::int32_t>(std::min<std::size_t>(out.scratch.size() / 2, INT32_MAX));
+    for (std::int32_t r = 0; r < 8; ++r) {
+        const std::uint8_t* row = band.top + r * band.down;
+        for (std::int32_t x = 0; x < image.width; x += piecePixels) {
+            const std::int32_t end = x + std::min(piecePixels, image.width - x);
+            const std::size_t bytes = 2 * static_cast<std::size_t>(end - x);
+            if (!Reserve(out, bytes)) {
+                return false;
+            }
+            FillFullColorRow(image, words, row, x, end, out.scratch.data() + out.used);
+            out.used += bytes;
+        }
+    }
+    return true;
+}
+
+// One band of tiles, in runs of as many tiles as the scratch block has room for. Sets
+// `aboveIndex16` when a 4-bit tile would not hold some pixel.
+bool EmitTileBand(std::size_t tilesAcross, bool four, const Band& band, Output& out,
+                  bool& aboveIndex16) {
+    const std::size_t tileBytes = four ? kTile4Bytes : kTile8Bytes;
+    std::uint64_t all = 0;
+    for (std::size_t done = 0; done < tilesAcross;) {
+        if (!Reserve(out, tileBytes)) {
+            return false;
+        }
+        const std::size_t run =
+            std::min(tilesAcross - done, (out.scratch.size() - out.used) / tileBytes);
+        std::uint8_t* to = out.scratch.data() + out.used;
+        if (four) {
+            all |= EncodeTiles4(band.top + 8 * done, band.down, run, to);
+        } else {
+            EncodeTiles8(band.top + 8 * done, band.down, run, to);
+        }
+        out.used += run * tileBytes;
+        done += run;
+    }
+    aboveIndex16 = (all & 0xF0F0F0F0F0F0F0F0ull) != 0;
+    return !aboveIndex16;
+}
+
+}  // namespace
+
+Encoding EmitTileImage(const SourceImage& image, TileImageFormat format,
+                       std::span<std::uint8_t> scratch, const ByteSink& sink) {
+    Output out{scratch, &sink};
     std::uint8_t header[kTileImageHeaderSize];
     PutTileImageHeader(MakeTileImageHeader(format, static_cast<std::uint32_t>(image.width),
                                            static_cast<std::uint32_t>(image.height)),
                        header);
+    const std::array<Color15, 256> words = PaletteWords(image);
     std::uint8_t palette[2 * 256];
-    const std::size_t paletteBytes = 2 * PaletteEntries(format);
-    FillPaletteBlock(image, PaletteEntries(format), palette);
-    for (std::span<const std::uint8_t> piece :
-         {std::span<const std::uint8_t>(header, sizeof header),
-          std::span<const std::uint8_t>(palette, paletteBytes)}) {
-        while (!piece.empty()) {
-            if (used == capacity && !flush()) {
-                return false;
-            }
-            const std::size_t n = std::min(piece.size(), capacity - used);
-            std::memcpy(buffer + used, piece.data(), n);
-            used += n;
-            piece = piece.subspan(n);
-        }
+    for (std::size_t i = 0; i < PaletteEntries(format); ++i) {
+        PutU16(palette + 2 * i, words[i]);
     }
-
-    // A picture with no columns has no tiles and no pixels, however many rows it claims.
-    if (image.width == 0 || image.height == 0) {
-        return flush();
+    if (!Append(out, header) ||
+        !Append(out, std::span<const std::uint8_t>(palette, 2 * PaletteEntries(format)))) {
+        return Encoding::SinkStopped;
     }
-    BandReader bands;
-    if (!OpenBandReader(image, bands)) {
-        return false;
-    }
-    Band band;
-    if (format == TileImageFormat::FullColor16) {
-        const std::array<Color15, 256> words = PaletteWords(image);
-        // Each row goes out in pieces as long as the buffer allows.
-        const std::int32_t piecePixels =
-            static_cast<std::int32_t>(std::min<std::size_t>(capacity / 2, INT32_MAX));
-        for (std::int32_t y0 = 0; y0 < image.height; y0 += 8) {
-            if (!ReadBand(bands, y0, band)) {
-                return false;
-            }
-            for (std::int32_t r = 0; r < 8; ++r) {
-                const std::uint8_t* row = band.top + r * band.down;
-                for (std::int32_t x = 0; x < image.width; x += piecePixels) {
-                    const std::int32_t end = x + std::min(piecePixels, image.width - x);
-                    const std::size_t bytes = 2 * static_cast<std::size_t>(end - x);
-                    if (!reserve(bytes)) {
-                        return false;
-                    }
-                    FillFullColorRow(image, words, row, x, end, buffer + used);
-                    used += bytes;
-                }
-            }
-        }
-        return flush();
-    }
-
-    // One band of eight pixel rows at a time, in runs of as many tiles as the buffer has room for.
-    const bool four = format == TileImageFormat::Index16;
-    const std::size_t tileBytes = four ? kTile4Bytes : kTile8Bytes;
     const std::size_t tilesAcross = static_cast<std::size_t>(image.width) / kTileSide;
-    for (std::int32_t y0 = 0; y0 < image.height; y0 += 8) {
-        if (!ReadBand(bands, y0, band)) {
-            return false;
-        }
-        const std::uint8_t* top = band.top;
-        const std::ptrdiff_t down = band.down;
-        for (std::size_t done = 0; done < tilesAcross;) {
-            if (!reserve(tileBytes)) {
-                return false;
-            }
-            const std::size_t run = std::min(tilesAcross - done, (capacity - used) / tileBytes);
-            (four ? EncodeTiles4 : EncodeTiles8)(top + 8 * done, down, run, buffer + used);
-            used += run * tileBytes;
-            done += run;
-        }
+    bool aboveIndex16 = false;
+    const PixelWalk walk = VisitBands(image, [&](const Band& band) {
+        return format == TileImageFormat::FullColor16
+                   ? EmitFullColorBand(image, words, band, out)
+                   : EmitTileBand(tilesAcross, format == TileImageFormat::Index16, band, out,
+                                  aboveIndex16);
+    });
+    if (walk == PixelWalk::Failed) {
+        return Encoding::ReadFailed;
     }
-    return flush();
+    if (aboveIndex16) {
+        Flush(out);  // the tiles up to that band, packed by the sum rule all the same
+        return Encoding::AboveIndex16;
+    }
+    return walk == PixelWalk::Finished && Flush(out) ? Encoding::Complete : Encoding::SinkStopped;
 }
 
-std::vector<std::uint8_t> EncodeTileImage(const SourceImage& image, TileImageFormat format) {
-    std::vector<std::uint8_t> file;
+Encoding EncodeTileImage(const SourceImage& image, TileImageFormat format,
+                         std::vector<std::uint8_t>& file) {
+    file.clear();
     file.reserve(
         static_cast<std::size_t>(TileImageFileSize(format, static_cast<std::uint64_t>(image.width),
                                                    static_cast<std::uint64_t>(image.height))));
     std::array<std::uint8_t, 64 * 1024> scratch;
-    if (!EmitTileImage(image, format, scratch, [&](std::span<const std::uint8_t> bytes) {
-            file.insert(file.end(), bytes.begin(), bytes.end());
-            return true;
-        })) {
+    return EmitTileImage(image, format, scratch, [&](std::span<const std::uint8_t> bytes) {
+        file.insert(file.end(), bytes.begin(), bytes.end());
+        return true;
+    });
+}
+
+std::vector<std::uint8_t> EncodeTileImage(const SourceImage& image, TileImageFormat format) {
+    std::vector<std::uint8_t> file;
+    if (EncodeTileImage(image, format, file) != Encoding::Complete) {
         file.clear();
     }
     return file;

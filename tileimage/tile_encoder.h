@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <span>
 #include <vector>
 
@@ -14,23 +13,31 @@
 
 namespace bmp2tvx {
 
-// Whether every index pixel is below 16, as a 4-bit tile needs; nothing when reading the pixels
-// from the file failed (its line printed).
-std::optional<bool> FitsIndex16(const SourceImage& image);
+// How an encoding ended.
+enum class Encoding {
+    Complete,      // every byte went to the sink
+    SinkStopped,   // the sink asked to stop
+    ReadFailed,    // reading the pixels failed, its one line printed
+    AboveIndex16,  // an Index16 picture has a pixel above 15, which 4 bits cannot hold
+};
 
 // Receives the file's bytes in order, one block at a time; returns false to stop.
 using ByteSink = std::function<bool(std::span<const std::uint8_t>)>;
 
 // Encodes the whole file through `scratch` (at least 64 bytes; larger blocks mean fewer calls to
-// `sink`). The image must carry what the format reads: index pixels for Index16 and Index256,
-// either kind for FullColor16 (an Index picture's colours are looked up in its table). 4-bit tiles
-// pack each pair of pixels as (right x 16 + left) modulo 256. Pixels still in the file are read a
-// few bands at a time. Returns false as soon as `sink` does, or when reading the pixels fails (its
-// line printed).
-bool EmitTileImage(const SourceImage& image, TileImageFormat format,
-                   std::span<std::uint8_t> scratch, const ByteSink& sink);
+// `sink`), reading the pixels once, a band of eight rows at a time. The image must carry what the
+// format reads: index pixels for Index16 and Index256, either kind for FullColor16 (an Index
+// picture's colours are looked up in its table). 4-bit tiles pack each pair of pixels as
+// (right x 16 + left) modulo 256. An Index16 picture is checked as it is encoded: the encoding
+// stops after the first band with a pixel above 15, whose tiles still reach the sink.
+Encoding EmitTileImage(const SourceImage& image, TileImageFormat format,
+                       std::span<std::uint8_t> scratch, const ByteSink& sink);
 
-// The whole file in memory; empty if reading the pixels failed.
+// The whole file in memory.
+Encoding EncodeTileImage(const SourceImage& image, TileImageFormat format,
+                         std::vector<std::uint8_t>& file);
+
+// The same, empty unless the encoding is complete.
 std::vector<std::uint8_t> EncodeTileImage(const SourceImage& image, TileImageFormat format);
 
 }  // namespace bmp2tvx

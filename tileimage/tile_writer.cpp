@@ -1,28 +1,41 @@
 #include "tileimage/tile_writer.h"
 
 #include "system/system.h"
-#include "tileimage/tile_encoder.h"
 
 namespace bmp2tvx {
 
-bool WriteTileImage(const std::string& outputPath, const SourceImage& image,
-                    TileImageFormat format) {
+Encoding WriteTileImage(const std::string& outputPath, const SourceImage& image,
+                        TileImageFormat format, const std::function<void()>& announce) {
+    // An Index16 picture may still be refused as it is encoded, which must leave no trace: its
+    // announcement, and any complaint about the output, wait until every pixel has been seen.
+    const bool checked = format == TileImageFormat::Index16;
+    if (!checked) {
+        announce();
+    }
     OutputFile file;
-    if (!OpenOutputFile(outputPath, file)) {
-        return false;
+    if (!OpenOutputFile(outputPath, file) && !checked) {
+        FinishOutputFile(file, OutputEnd::Failed);
+        return Encoding::SinkStopped;
     }
     constexpr std::size_t kBlock = 128 * 1024;
     const Storage scratch = AllocateStorage(kBlock);
-    if (!scratch) {
-        FailOutputFile(file);
-    } else if (!EmitTileImage(image, format, std::span<std::uint8_t>(scratch.get(), kBlock),
-                              [&](std::span<const std::uint8_t> bytes) {
-                                  return WriteOutputFile(file, bytes);
-                              })) {
-        // A failed write has said so; a failed read of the picture has said so too.
-        AbandonOutputFile(file);
+    const Encoding encoding =
+        scratch ? EmitTileImage(image, format, std::span<std::uint8_t>(scratch.get(), kBlock),
+                                [&](std::span<const std::uint8_t> bytes) {
+                                    // A failed output does not stop the check.
+                                    return WriteOutputFile(file, bytes) || checked;
+                                })
+                : Encoding::SinkStopped;
+    if (encoding == Encoding::ReadFailed || encoding == Encoding::AboveIndex16) {
+        FinishOutputFile(file, OutputEnd::Abandoned);
+        return encoding;
     }
-    return CloseOutputFile(file);
+    if (checked) {
+        announce();
+    }
+    const bool written = FinishOutputFile(
+        file, encoding == Encoding::Complete ? OutputEnd::Complete : OutputEnd::Failed);
+    return written ? Encoding::Complete : Encoding::SinkStopped;
 }
 
 }  // namespace bmp2tvx
