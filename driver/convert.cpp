@@ -4,6 +4,7 @@
 
 #include "palette/color_table.h"
 #include "palette/key_color.h"
+#include "system/messages.h"
 #include "system/system.h"
 
 namespace bmp2tvx {
@@ -41,8 +42,7 @@ std::optional<TargetFormat> ConvertPicture(SourceImage picture, const Conversion
         case Encoding::Complete:
             return plan.target;
         case Encoding::AboveIndex16:
-            PrintError("%s uses colours above 15 and cannot be written as Index16.\n",
-                       picture.pixels.name.c_str());
+            Report(Message::AboveIndex16, {picture.pixels.name});
             return std::nullopt;
         default:
             return std::nullopt;

@@ -1,6 +1,5 @@
 #include "driver/run.h"
 
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <utility>
@@ -9,6 +8,7 @@
 #include "driver/convert.h"
 #include "driver/settings.h"
 #include "image/bmp_reader.h"
+#include "system/messages.h"
 #include "system/system.h"
 #include "tileimage/tile_writer.h"
 
@@ -18,8 +18,8 @@ namespace {
 constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 
-int Refuse(const char* format, const std::string& path) {
-    PrintError(format, path.c_str());
+int Refuse(Message message, std::initializer_list<MessageArg> args) {
+    Report(message, args);
     return kFailure;
 }
 
@@ -27,7 +27,7 @@ int Refuse(const char* format, const std::string& path) {
 
 int RunConversion(int argc, const char* const* argv) {
     if (argc <= 1) {
-        PrintOut("Usage: (flags) [infile]\n");
+        Report(Message::Usage);
         return kSuccess;
     }
     // Every argument, the program's name and the input path included, is offered as a flag.
@@ -44,28 +44,24 @@ int RunConversion(int argc, const char* const* argv) {
 
     const std::optional<std::string> outputPath = MakeOutputPath(inputPath);
     if (!outputPath) {
-        return Refuse("Cannot name an output file after %s: the path is shorter than 3 bytes.\n",
-                      inputPath);
+        return Refuse(Message::PathTooShort, {inputPath});
     }
     if (*outputPath == inputPath) {
-        return Refuse("%s already ends in tvx, so its output would replace it.\n", inputPath);
+        return Refuse(Message::AlreadyEndsInTvx, {inputPath});
     }
     // Another name for the input itself: a link, a second hard link, or on Windows and macOS a
     // name that differs in case only. Writing the output there would destroy the picture.
     const auto* inFile = std::get_if<PixelsInFile>(&image.pixels.place);
     if (inFile != nullptr && IsSameFile(*inFile->file, *outputPath)) {
-        PrintError("%s is the same file as its output %s, so the output would replace it.\n",
-                   inputPath.c_str(), outputPath->c_str());
-        return kFailure;
+        return Refuse(Message::SameFileAsOutput, {inputPath, *outputPath});
     }
 
     const std::optional<TargetFormat> written = ConvertPicture(
         std::move(image), settings, [&](const SourceImage& picture, const ConversionPlan& plan) {
             return WriteTileImage(*outputPath, picture, plan.target, [&] {
-                PrintOut("%s [%s] (%d,%d) -> [%s] (%dc,%dc)\n", outputPath->c_str(),
-                         SourceKindName(plan.source), plan.width, plan.height,
-                         TileImageFormatName(plan.target), plan.width / 8, plan.height / 8);
-                std::fflush(stdout);
+                Report(Message::Summary,
+                       {*outputPath, SourceKindName(plan.source), plan.width, plan.height,
+                        TileImageFormatName(plan.target), plan.width / 8, plan.height / 8});
             });
         });
     return written ? kSuccess : kFailure;

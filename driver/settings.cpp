@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "system/messages.h"
 #include "system/system.h"
 
 namespace bmp2tvx {
@@ -40,7 +41,7 @@ void ParseFlag(ConversionSettings& settings, const char* argument) {
             if (depth == 4 || depth == 8 || depth == 16) {
                 settings.targetDepth = depth;
             } else {
-                PrintOut("ERROR: Invalid target color bit depth: %d.\n", depth);
+                Report(Message::InvalidDepth, {depth});
                 settings.targetDepth = -1;
             }
             break;

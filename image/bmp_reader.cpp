@@ -27,6 +27,9 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <optional>
+
+#include "system/messages.h"
 
 namespace bmp2tvx {
 namespace {
@@ -49,10 +52,6 @@ std::uint16_t ReadU16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
-void Report(const char* format, const char* path) {
-    PrintError(format, path);
-}
-
 // Where everything lies in a file that has passed every check.
 struct BitmapLayout {
     std::int32_t width = 0;
@@ -67,13 +66,14 @@ struct BitmapLayout {
 };
 
 // The first problem with the headers (`head` holds the first min(54, fileSize) bytes of the file),
-// checked against each other and against the file's length; nullptr when there is none.
-const char* HeaderProblem(const std::uint8_t* head, std::uint64_t fileSize, BitmapLayout& layout) {
+// checked against each other and against the file's length; nothing when there is none.
+std::optional<Message> HeaderProblem(const std::uint8_t* head, std::uint64_t fileSize,
+                                     BitmapLayout& layout) {
     if (fileSize < 2 || head[0] != 'B' || head[1] != 'M') {
-        return "%s is not a valid bitmap file.\n";
+        return Message::NotABitmap;
     }
     if (fileSize < kHeadersSize) {
-        return "%s is truncated.\n";
+        return Message::Truncated;
     }
     const std::uint64_t pixelOffset = ReadU32(head + 10);
     const std::uint64_t infoSize = ReadU32(head + 14);
@@ -84,26 +84,26 @@ const char* HeaderProblem(const std::uint8_t* head, std::uint64_t fileSize, Bitm
 
     // A shorter info header (the old 12-byte form) puts other fields where these are read.
     if (infoSize < kInfoHeaderSize) {
-        return "%s is not a valid bitmap file.\n";
+        return Message::NotABitmap;
     }
     if (bitCount != 8 && bitCount != 24) {
-        return "%s is not in 8-bit or 24-bit color.\n";
+        return Message::NotEightOrTwentyFourBit;
     }
     if (fileWidth % 8 != 0 || fileHeight % 8 != 0) {
-        return "%s does not have width or height a multiple of 8.\n";
+        return Message::NotMultipleOfEight;
     }
     if (compression != 0) {
-        return "%s is not uncompressed.\n";
+        return Message::NotUncompressed;
     }
     // The most negative 32-bit value is a multiple of 8 but has no 32-bit magnitude.
     if (fileWidth == INT32_MIN || fileHeight == INT32_MIN) {
-        return "%s is too large to convert.\n";
+        return Message::TooLarge;
     }
     // The pixels cannot start inside the headers; between the headers and the pixels lies the
     // colour table (and sometimes a gap that some writers leave).
     const std::uint64_t tableOffset = kFileHeaderSize + infoSize;
     if (pixelOffset < tableOffset) {
-        return "%s is not a valid bitmap file.\n";
+        return Message::NotABitmap;
     }
     layout.fullColor = bitCount == 24;
     layout.width = fileWidth < 0 ? -fileWidth : fileWidth;
@@ -119,15 +119,15 @@ const char* HeaderProblem(const std::uint8_t* head, std::uint64_t fileSize, Bitm
                         static_cast<std::uint64_t>(layout.height) * (layout.fullColor ? 3u : 1u);
     layout.end = pixelOffset + layout.pixelBytes;
     if (fileSize < layout.end) {
-        return "%s is truncated.\n";
+        return Message::Truncated;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 bool CheckHeaders(const char* path, const std::uint8_t* head, std::uint64_t fileSize,
                   BitmapLayout& layout) {
-    if (const char* problem = HeaderProblem(head, fileSize, layout)) {
-        Report(problem, path);
+    if (const std::optional<Message> problem = HeaderProblem(head, fileSize, layout)) {
+        Report(*problem, {path});
         return false;
     }
     return true;
@@ -154,7 +154,7 @@ void StartImage(const BitmapLayout& layout, const std::uint8_t* table, SourceIma
 bool LoadBitmap(const char* path, SourceImage& image) {
     OwnedInputFile file(new (std::nothrow) InputFile);
     if (!file) {
-        Report("Not enough memory to load %s.\n", path);
+        Report(Message::NoMemoryToLoad, {path});
         return false;
     }
     if (!OpenInputFile(path, *file)) {
@@ -178,7 +178,7 @@ bool LoadBitmap(const char* path, SourceImage& image) {
         return false;
     }
     if (got != tableBytes) {  // the file shrank since its length was checked
-        Report("%s is truncated.\n", path);
+        Report(Message::Truncated, {path});
         return false;
     }
     // The pixels stay in the file, read as they are needed.
@@ -200,7 +200,7 @@ bool LoadBitmapFromMemory(const char* name, const std::uint8_t* data, std::size_
     }
     Storage pixels = AllocateStorage(layout.pixelBytes);
     if (!pixels) {
-        Report("Not enough memory to load %s.\n", name);
+        Report(Message::NoMemoryToLoad, {name});
         return false;
     }
     std::memcpy(pixels.get(), data + layout.pixelOffset,

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "system/messages.h"
+
 namespace bmp2tvx {
 namespace {
 
@@ -66,7 +68,7 @@ bool OpenRowReader(const SourceImage& image, RowReader& reader) {
     }
     reader.buffer = AllocateStorage(bands * bandBytes);
     if (!reader.buffer) {
-        PrintError("Not enough memory to convert %s.\n", image.pixels.name.c_str());
+        Report(Message::NoMemoryToConvert, {image.pixels.name});
         return false;
     }
     return true;
@@ -90,7 +92,7 @@ const std::uint8_t* ReadRows(RowReader& reader, std::int32_t first, std::int32_t
             return nullptr;
         }
         if (got != size) {
-            PrintError("%s is truncated.\n", image.pixels.name.c_str());
+            Report(Message::Truncated, {image.pixels.name});
             return nullptr;
         }
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "image/pixels.h"
+#include "system/messages.h"
 
 namespace bmp2tvx {
 namespace {
@@ -154,7 +155,7 @@ bool IndexFullColorPicture(SourceImage& picture, std::size_t entries, std::int32
     Storage indices = AllocateStorage(PixelCount(picture));
     const auto numbering = std::make_unique<Numbering>();
     if (!indices || !numbering) {
-        PrintError("Not enough memory to convert %s.\n", path);
+        Report(Message::NoMemoryToConvert, {path});
         return false;
     }
     Numbering& n = *numbering;
@@ -173,7 +174,7 @@ bool IndexFullColorPicture(SourceImage& picture, std::size_t entries, std::int32
             return true;
         }
         if (!all.seen && !StartCounting(n, keyValid ? &key : nullptr, all)) {
-            PrintError("Not enough memory to convert %s.\n", path);
+            Report(Message::NoMemoryToConvert, {path});
             return false;
         }
         CountBand(band, width, all);
@@ -183,8 +184,8 @@ bool IndexFullColorPicture(SourceImage& picture, std::size_t entries, std::int32
         return false;
     }
     if (all.seen) {
-        PrintError("%s uses %zu colours besides the key colour; %s has room for %zu.\n", path,
-                   all.count, entries == 16 ? "Index16" : "Index256", n.room);
+        Report(Message::TooManyColours,
+               {path, all.count, entries == 16 ? "Index16" : "Index256", n.room});
         return false;
     }
     BecomeIndexed(picture, n, key, std::move(indices));

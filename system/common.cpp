@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "system/family.h"
+#include "system/messages.h"
 #include "system/system.h"
 
 namespace bmp2tvx {
@@ -76,9 +77,8 @@ bool FinishOutputFile(OutputFile& file, OutputEnd end) {
         file.problem = OutputProblem::Write;
     }
     if (end != OutputEnd::Abandoned && file.problem != OutputProblem::None) {
-        PrintError(
-            file.problem == OutputProblem::Open ? "Could not open %s.\n" : "Could not write %s.\n",
-            file.path.c_str());
+        Report(file.problem == OutputProblem::Open ? Message::CouldNotOpen : Message::CouldNotWrite,
+               {file.path});
     }
     return file.problem == OutputProblem::None && end == OutputEnd::Complete;
 }
@@ -87,7 +87,7 @@ bool OpenInputFile(const std::string& path, InputFile& file) {
     file = InputFile{};
     file.path = path;
     if (!family::OpenRegularFile(path, file.handle, file.size)) {
-        PrintError("Could not open %s.\n", path.c_str());
+        Report(Message::CouldNotOpen, {path});
         return false;
     }
     return true;
@@ -101,7 +101,7 @@ bool ReadInputFileAt(const InputFile& file, std::uint64_t offset, std::uint8_t* 
         const std::size_t chunk =
             static_cast<std::size_t>(std::min<std::uint64_t>(size - got, 1u << 30));
         if (!family::ReadSomeAt(file.handle, offset + got, buffer + got, chunk, n)) {
-            PrintError("Could not read %s.\n", file.path.c_str());
+            Report(Message::CouldNotRead, {file.path});
             return false;
         }
         if (n == 0) {

@@ -8,6 +8,10 @@
 
 namespace bmp2tvx::family {
 
+// Writes one finished line on standard output (flushed at once) or standard error. On a Windows
+// console the text is shown as the UTF-8 it is; everywhere else its bytes go out as they are.
+void WriteLine(bool standardOutput, const std::string& line);
+
 // Opens a regular file for reading: false for anything else, or when it cannot be opened.
 bool OpenRegularFile(const std::string& path, std::intptr_t& handle, std::uint64_t& size);
 

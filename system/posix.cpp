@@ -21,7 +21,6 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -101,18 +100,12 @@ int RunProgram(int argc, char** argv, int (*run)(int argc, const char* const* ar
     return run(argc, argv);
 }
 
-void PrintOut(const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    std::vfprintf(stdout, format, arguments);
-    va_end(arguments);
-}
-
-void PrintError(const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    std::vfprintf(stderr, format, arguments);
-    va_end(arguments);
+void family::WriteLine(bool standardOutput, const std::string& line) {
+    std::FILE* stream = standardOutput ? stdout : stderr;
+    std::fwrite(line.data(), 1, line.size(), stream);
+    if (standardOutput) {
+        std::fflush(stream);
+    }
 }
 
 bool ProcessorHasAvx2() {

@@ -1,6 +1,7 @@
-// Everything the tools ask of the operating system: the command line, standard output and error,
-// memory for pictures, reading whole files, and writing a file beside its target and moving it
-// into place. Nothing outside this folder includes a system header.
+// Everything the tools ask of the operating system: the command line, standard output and error
+// (through the messages of system/messages.h), memory for pictures, reading whole files, and
+// writing a file beside its target and moving it into place. Nothing outside this folder includes a
+// system header.
 //
 // Paths are UTF-8 everywhere inside the tools. On Windows the command line is read as UTF-16 from
 // the system and files are opened through the wide-character API, so every name that Windows
@@ -23,18 +24,6 @@ namespace bmp2tvx {
 // (a line ends in "\n" on every system), and interrupts (Ctrl-C, a termination request) are set
 // to remove the temporary file of an output being written before the process ends.
 int RunProgram(int argc, char** argv, int (*run)(int argc, const char* const* argv));
-
-// printf-style lines on standard output and standard error. On a Windows console the text is
-// shown as the UTF-8 it is; everywhere else its bytes go out as they are.
-#if defined(__MINGW32__)
-#define BMP2TVX_PRINTF_LIKE __attribute__((format(gnu_printf, 1, 2)))
-#elif defined(__GNUC__)
-#define BMP2TVX_PRINTF_LIKE __attribute__((format(printf, 1, 2)))
-#else
-#define BMP2TVX_PRINTF_LIKE
-#endif
-void PrintOut(const char* format, ...) BMP2TVX_PRINTF_LIKE;
-void PrintError(const char* format, ...) BMP2TVX_PRINTF_LIKE;
 
 // Whether the processor has AVX2 and the system lets programs use it. Asks the C library, which
 // has found out already, rather than the processor, whose answers cost dearly in some virtual

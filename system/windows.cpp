@@ -13,11 +13,11 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <new>
 
 #include "system/family.h"
+#include "system/messages.h"
 #include "system/system.h"
 #include "system/text.h"
 
@@ -79,31 +79,6 @@ struct TemporaryLockHeld {
     TemporaryLockHeld& operator=(const TemporaryLockHeld&) = delete;
 };
 
-// On a console, text is shown through the console's own UTF-16 interface, so that a path in any
-// script reads right whatever the code page; redirected, its UTF-8 bytes go out as they are.
-void Print(FILE* stream, DWORD console, const char* format, va_list arguments) {
-    va_list copy;
-    va_copy(copy, arguments);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    if (length < 0) {
-        return;
-    }
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, arguments);
-    text.resize(static_cast<std::size_t>(length));
-    const HANDLE handle = GetStdHandle(console);
-    DWORD mode = 0;
-    if (handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode)) {
-        std::fflush(stream);
-        const std::wstring wide = Wide(text);
-        DWORD written = 0;
-        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-        return;
-    }
-    std::fwrite(text.data(), 1, text.size(), stream);
-}
-
 }  // namespace
 
 // ---- The program ----
@@ -119,7 +94,7 @@ int RunProgram(int, char**, int (*run)(int argc, const char* const* argv)) {
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     if (wide == nullptr) {
-        PrintError("Could not read the command line.\n");
+        Report(Message::CommandLineUnreadable);
         return 1;
     }
     std::vector<std::string> arguments;
@@ -138,18 +113,23 @@ int RunProgram(int, char**, int (*run)(int argc, const char* const* argv)) {
     return status;
 }
 
-void PrintOut(const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    Print(stdout, STD_OUTPUT_HANDLE, format, arguments);
-    va_end(arguments);
-}
-
-void PrintError(const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    Print(stderr, STD_ERROR_HANDLE, format, arguments);
-    va_end(arguments);
+// On a console, text is shown through the console's own UTF-16 interface, so that a path in any
+// script reads right whatever the code page; redirected, its UTF-8 bytes go out as they are.
+void family::WriteLine(bool standardOutput, const std::string& line) {
+    std::FILE* stream = standardOutput ? stdout : stderr;
+    const HANDLE handle = GetStdHandle(standardOutput ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode)) {
+        std::fflush(stream);
+        const std::wstring wide = Wide(line);
+        DWORD written = 0;
+        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    std::fwrite(line.data(), 1, line.size(), stream);
+    if (standardOutput) {
+        std::fflush(stream);
+    }
 }
 
 bool ProcessorHasAvx2() {

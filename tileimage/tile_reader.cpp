@@ -1,13 +1,12 @@
 #include "tileimage/tile_reader.h"
 
+#include <optional>
+
+#include "system/messages.h"
 #include "system/system.h"
 
 namespace bmp2tvx {
 namespace {
-
-void Report(const char* format, const char* path) {
-    PrintError(format, path);
-}
 
 // One colour word as red, green, blue, alpha bytes.
 void PutRgba(std::uint8_t* out, Color15 word, std::uint8_t alpha) {
@@ -18,14 +17,15 @@ void PutRgba(std::uint8_t* out, Color15 word, std::uint8_t alpha) {
     out[3] = alpha;
 }
 
-// The problem with a file of `size` bytes whose first bytes are `head`, or nullptr if none.
-const char* HeaderProblem(const std::uint8_t* head, std::uint64_t size, TileImageView& view) {
+// The problem with a file of `size` bytes whose first bytes are `head`, or nothing if none.
+std::optional<Message> HeaderProblem(const std::uint8_t* head, std::uint64_t size,
+                                     TileImageView& view) {
     if (size < kTileImageHeaderSize) {
-        return "%s is too short to be a tile image file.\n";
+        return Message::TooShortForTileImage;
     }
     const TileImageHeader header = GetTileImageHeader(head);
     if (!IsKnownFormat(header.formatCode)) {
-        return "%s is not a tile image file: its format code is unknown.\n";
+        return Message::UnknownFormat;
     }
     view.format = static_cast<TileImageFormat>(header.formatCode);
     view.tilesAcross = header.tilesAcross;
@@ -35,9 +35,9 @@ const char* HeaderProblem(const std::uint8_t* head, std::uint64_t size, TileImag
     if (size != TileImageFileSize(view.format, std::uint64_t{view.tilesAcross} * kTileSide,
                                   std::uint64_t{view.tilesDown} * kTileSide) ||
         header.tileCount != expected.tileCount) {
-        return "%s does not have the length its tile image header announces.\n";
+        return Message::WrongLength;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 void PointInto(std::span<const std::uint8_t> bytes, TileImageView& view) {
@@ -49,8 +49,8 @@ void PointInto(std::span<const std::uint8_t> bytes, TileImageView& view) {
 }  // namespace
 
 bool ParseTileImage(const char* path, std::span<const std::uint8_t> bytes, TileImageView& view) {
-    if (const char* problem = HeaderProblem(bytes.data(), bytes.size(), view)) {
-        Report(problem, path);
+    if (const std::optional<Message> problem = HeaderProblem(bytes.data(), bytes.size(), view)) {
+        Report(*problem, {path});
         return false;
     }
     PointInto(bytes, view);
@@ -64,13 +64,14 @@ bool ReadTileImageFile(const InputFile& file, Storage& bytes, TileImageView& vie
     if (!ReadInputFileAt(file, 0, head, sizeof head, got)) {
         return false;
     }
-    if (const char* problem = HeaderProblem(head, got < sizeof head ? got : file.size, view)) {
-        Report(problem, path);
+    if (const std::optional<Message> problem =
+            HeaderProblem(head, got < sizeof head ? got : file.size, view)) {
+        Report(*problem, {path});
         return false;
     }
     bytes = AllocateStorage(file.size);
     if (!bytes) {
-        Report("Not enough memory to load %s.\n", path);
+        Report(Message::NoMemoryToLoad, {path});
         return false;
     }
     std::uint64_t read = 0;
@@ -78,7 +79,7 @@ bool ReadTileImageFile(const InputFile& file, Storage& bytes, TileImageView& vie
         return false;
     }
     if (read != file.size) {  // the file shrank while we read it
-        Report("%s does not have the length its tile image header announces.\n", path);
+        Report(Message::WrongLength, {path});
         return false;
     }
     PointInto(std::span<const std::uint8_t>(bytes.get(), file.size), view);

@@ -1,11 +1,11 @@
 // tvx2png: draws a tile image file as the handheld shows it, as a PNG.
 //
 //   tvx2png IN.tvx [OUT.png]      OUT defaults to IN with ".png" appended
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "png/png_writer.h"
+#include "system/messages.h"
 #include "system/system.h"
 #include "tileimage/tile_reader.h"
 
@@ -14,7 +14,7 @@ namespace {
 
 int DrawTileImage(int argc, const char* const* argv) {
     if (argc < 2 || argc > 3) {
-        PrintOut("Usage: tvx2png IN.tvx [OUT.png]\n");
+        Report(Message::PreviewUsage);
         return argc < 2 ? 0 : 1;
     }
     const char* inputPath = argv[1];
@@ -31,22 +31,20 @@ int DrawTileImage(int argc, const char* const* argv) {
     const bool same = read && IsSameFile(file, outputPath);
     CloseInputFile(file);
     if (same) {
-        PrintError("%s is the same file as its output %s, so the output would replace it.\n",
-                   inputPath, outputPath.c_str());
+        Report(Message::SameFileAsOutput, {inputPath, outputPath});
         return 1;
     }
     if (!read) {
         return 1;
     }
     if (view.tilesAcross == 0 || view.tilesDown == 0) {
-        PrintError("%s has no pixels to draw.\n", inputPath);
+        Report(Message::NoPixels, {inputPath});
         return 1;
     }
     const std::uint32_t width = view.tilesAcross * 8;
     const std::uint32_t height = view.tilesDown * 8;
-    PrintOut("%s [%s] (%u,%u) (%uc,%uc)\n", outputPath.c_str(), TileImageFormatName(view.format),
-             width, height, view.tilesAcross, view.tilesDown);
-    std::fflush(stdout);
+    Report(Message::PreviewSummary, {outputPath, TileImageFormatName(view.format), width, height,
+                                     view.tilesAcross, view.tilesDown});
     const std::vector<std::uint8_t> rgba = RenderRgba(view);
     return WritePng(outputPath, width, height, rgba.data()) ? 0 : 1;
 }
