@@ -5,10 +5,10 @@
 #include <array>
 #include <cstring>
 
-#include "image/pixels.h"
-#include "palette/color_table.h"
-#include "palette/key_color.h"
-#include "tileimage/tile_encoder.h"
+#include "color_table.h"
+#include "key_color.h"
+#include "pixels.h"
+#include "tile_encoder.h"
 
 namespace bmp2tvx {
 namespace {

@@ -27,11 +27,6 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
     # them; EXCLUDE_FROM_ALL: only what the tests link is built.
     add_subdirectory("${BMP2TVX_GOOGLETEST_SOURCE}" "${CMAKE_BINARY_DIR}/googletest"
                      EXCLUDE_FROM_ALL SYSTEM)
-    # Its sources are not written for our -Wall -Wextra -Wpedantic -Werror, which the targets
-    # inherit from our folders; -w silences every warning, so -Werror has nothing to act on.
-    foreach(target gtest gtest_main)
-        target_compile_options(${target} PRIVATE -w)
-    endforeach()
 
     # Discovering the tests means running each test program, here under Wine. Doing it when CTest
     # starts rather than after each link keeps Wine out of the build (a machine without it can
@@ -110,13 +105,10 @@ else()
         set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
         FetchContent_MakeAvailable(GTest)
         if(TARGET gtest)
-            # Built from source: as above, its headers are system headers to our tests and its
-            # sources are compiled without warnings. (FetchContent_Declare's own SYSTEM option
-            # would reach the download step in this CMake version and spoil DOWNLOAD_NAME.)
+            # Built from source: as above, its headers are system headers to our tests.
+            # (FetchContent_Declare's own SYSTEM option would reach the download step in this
+            # CMake version and spoil DOWNLOAD_NAME.)
             set_target_properties(gtest gtest_main PROPERTIES SYSTEM ON)
-            foreach(target gtest gtest_main)
-                target_compile_options(${target} PRIVATE -w)
-            endforeach()
         endif()
     endif()
 endif()

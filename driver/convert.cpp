@@ -1,11 +1,11 @@
-#include "driver/convert.h"
+#include "convert.h"
 
 #include <utility>
 
-#include "palette/color_table.h"
-#include "palette/key_color.h"
-#include "system/messages.h"
-#include "system/system.h"
+#include "color_table.h"
+#include "key_color.h"
+#include "messages.h"
+#include "system.h"
 
 namespace bmp2tvx {
 

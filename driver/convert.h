@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "driver/settings.h"
-#include "image/source_image.h"
-#include "tileimage/tile_encoder.h"
-#include "tileimage/tile_image.h"
+#include "settings.h"
+#include "source_image.h"
+#include "tile_encoder.h"
+#include "tile_image.h"
 
 namespace bmp2tvx {
 

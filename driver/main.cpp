@@ -1,5 +1,5 @@
-#include "driver/run.h"
-#include "system/system.h"
+#include "run.h"
+#include "system.h"
 
 int main(int argc, char** argv) {
     return bmp2tvx::RunProgram(argc, argv, bmp2tvx::RunConversion);

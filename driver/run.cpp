@@ -1,16 +1,16 @@
-#include "driver/run.h"
+#include "run.h"
 
 #include <optional>
 #include <string>
 #include <utility>
 #include <variant>
 
-#include "driver/convert.h"
-#include "driver/settings.h"
-#include "image/bmp_reader.h"
-#include "system/messages.h"
-#include "system/system.h"
-#include "tileimage/tile_writer.h"
+#include "bmp_reader.h"
+#include "convert.h"
+#include "messages.h"
+#include "settings.h"
+#include "system.h"
+#include "tile_writer.h"
 
 namespace bmp2tvx {
 namespace {

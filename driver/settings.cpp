@@ -1,9 +1,9 @@
-#include "driver/settings.h"
+#include "settings.h"
 
 #include <cctype>
 
-#include "system/messages.h"
-#include "system/system.h"
+#include "messages.h"
+#include "system.h"
 
 namespace bmp2tvx {
 

@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "driver/convert.h"
-#include "image/bmp_reader.h"
-#include "tileimage/tile_encoder.h"
+#include "bmp_reader.h"
+#include "convert.h"
+#include "tile_encoder.h"
 
 namespace {
 

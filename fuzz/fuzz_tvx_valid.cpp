@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "tileimage/tile_reader.h"
+#include "tile_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace bmp2tvx;

@@ -22,14 +22,14 @@
 // Checks run in a fixed order and only the first problem is reported. Every size is worked out in
 // 64 bits and compared with the real length of the file before anything is allocated, so no header
 // can make the reader ask for more memory than the file itself fills.
-#include "image/bmp_reader.h"
+#include "bmp_reader.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 #include <optional>
 
-#include "system/messages.h"
+#include "messages.h"
 
 namespace bmp2tvx {
 namespace {

@@ -1,9 +1,9 @@
-#include "image/pixels.h"
+#include "pixels.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "system/messages.h"
+#include "messages.h"
 
 namespace bmp2tvx {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "image/source_image.h"
+#include "source_image.h"
 
 namespace bmp2tvx {
 

@@ -1,4 +1,4 @@
-#include "image/source_image.h"
+#include "source_image.h"
 
 namespace bmp2tvx {
 

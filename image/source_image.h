@@ -7,7 +7,7 @@
 #include <string>
 #include <variant>
 
-#include "system/system.h"
+#include "system.h"
 
 namespace bmp2tvx {
 

@@ -1,4 +1,4 @@
-#include "palette/color_table.h"
+#include "color_table.h"
 
 #include <array>
 #include <cstdlib>
@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "image/pixels.h"
-#include "system/messages.h"
+#include "messages.h"
+#include "pixels.h"
 
 namespace bmp2tvx {
 namespace {

@@ -1,6 +1,6 @@
-#include "palette/key_color.h"
+#include "key_color.h"
 
-#include "image/pixels.h"
+#include "pixels.h"
 
 #include <algorithm>
 #include <array>

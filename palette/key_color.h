@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "image/source_image.h"
+#include "source_image.h"
 
 namespace bmp2tvx {
 

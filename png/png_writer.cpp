@@ -1,4 +1,4 @@
-#include "png/png_writer.h"
+#include "png_writer.h"
 
 #include <png.h>
 
@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "system/system.h"
+#include "system.h"
 
 namespace bmp2tvx {
 namespace {

@@ -1,9 +1,9 @@
 // The parts of the system layer that are the same on every system, written on top of the rest.
 #include <algorithm>
 
-#include "system/family.h"
-#include "system/messages.h"
-#include "system/system.h"
+#include "family.h"
+#include "messages.h"
+#include "system.h"
 
 namespace bmp2tvx {
 namespace {

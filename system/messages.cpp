@@ -1,13 +1,13 @@
-#include "system/messages.h"
+#include "messages.h"
 
-#include "system/family.h"
+#include "family.h"
 
 namespace bmp2tvx {
 namespace {
 
 constexpr MessageEntry kTable[] = {
 #define MESSAGE(id, stream, tools, text) {Message::id, MessageStream::stream, k##tools, text},
-#include "system/messages.def"
+#include "messages.def"
 #undef MESSAGE
 };
 

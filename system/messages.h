@@ -15,7 +15,7 @@ namespace bmp2tvx {
 // The messages' names, from the list in messages.def.
 enum class Message {
 #define MESSAGE(id, stream, tools, text) id,
-#include "system/messages.def"
+#include "messages.def"
 #undef MESSAGE
 };
 

@@ -26,8 +26,8 @@
 #include <limits>
 #include <new>
 
-#include "system/family.h"
-#include "system/system.h"
+#include "family.h"
+#include "system.h"
 
 namespace bmp2tvx {
 namespace {

@@ -16,10 +16,10 @@
 #include <cstdio>
 #include <new>
 
-#include "system/family.h"
-#include "system/messages.h"
-#include "system/system.h"
-#include "system/text.h"
+#include "family.h"
+#include "messages.h"
+#include "system.h"
+#include "text.h"
 
 namespace bmp2tvx {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "image/bmp_reader.h"
-#include "palette/color_table.h"
-#include "tests/test_support.h"
-#include "tileimage/tile_encoder.h"
+#include "bmp_reader.h"
+#include "color_table.h"
+#include "test_support.h"
+#include "tile_encoder.h"
 
 namespace bmp2tvx::test {
 namespace {

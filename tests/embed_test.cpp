@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "logo_tvx.h"
-#include "tests/test_support.h"
+#include "test_support.h"
 #include "tvx.h"
 
 namespace bmp2tvx::test {

@@ -11,13 +11,13 @@
 
 #include <gtest/gtest.h>
 
-#include "examples/gba/backdrop.h"
-#include "tests/test_support.h"
+#include "backdrop.h"
+#include "test_support.h"
 
 #if BMP2TVX_HAVE_EMULATOR
 #include <mgba/core/core.h>
 #include <mgba/core/log.h>
-#include "tests/png_support.h"
+#include "png_support.h"
 #endif
 
 namespace bmp2tvx::test {

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "image/bmp_reader.h"
-#include "tests/test_support.h"
-#include "tileimage/tile_encoder.h"
+#include "bmp_reader.h"
+#include "test_support.h"
+#include "tile_encoder.h"
 
 namespace bmp2tvx::test {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/test_support.h"
+#include "test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "image/bmp_reader.h"
-#include "palette/key_color.h"
-#include "tests/test_support.h"
-#include "tileimage/tile_image.h"
+#include "bmp_reader.h"
+#include "key_color.h"
+#include "test_support.h"
+#include "tile_image.h"
 
 namespace bmp2tvx::test {
 namespace {

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "system/messages.h"
-#include "tests/test_support.h"
+#include "messages.h"
+#include "test_support.h"
 
 namespace bmp2tvx::test {
 namespace {

@@ -6,11 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/convert.h"
-#include "image/bmp_reader.h"
-#include "image/pixels.h"
-#include "tests/test_support.h"
-#include "tileimage/tile_encoder.h"
+#include "bmp_reader.h"
+#include "convert.h"
+#include "pixels.h"
+#include "test_support.h"
+#include "tile_encoder.h"
 
 namespace bmp2tvx::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/png_support.h"
+#include "png_support.h"
 
 #include <png.h>
 

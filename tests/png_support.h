@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tests/test_support.h"
+#include "test_support.h"
 
 namespace bmp2tvx::test {
 

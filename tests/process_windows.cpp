@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "system/text.h"
-#include "tests/process.h"
+#include "process.h"
+#include "text.h"
 
 namespace bmp2tvx::test {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/process.h"
+#include "process.h"
 
 namespace bmp2tvx::test {
 namespace {

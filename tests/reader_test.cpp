@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "image/bmp_reader.h"
-#include "tests/test_support.h"
+#include "bmp_reader.h"
+#include "test_support.h"
 
 namespace bmp2tvx::test {
 namespace {

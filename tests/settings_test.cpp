@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/convert.h"
-#include "driver/run.h"
-#include "driver/settings.h"
-#include "image/bmp_reader.h"
-#include "tests/test_support.h"
+#include "bmp_reader.h"
+#include "convert.h"
+#include "run.h"
+#include "settings.h"
+#include "test_support.h"
 
 namespace bmp2tvx {
 namespace {

@@ -1,9 +1,9 @@
 // The system layer's portable parts, and interrupts through the real executable.
 #include <gtest/gtest.h>
 
-#include "system/system.h"
-#include "system/text.h"
-#include "tests/test_support.h"
+#include "system.h"
+#include "test_support.h"
+#include "text.h"
 
 #ifndef _WIN32
 #include <signal.h>

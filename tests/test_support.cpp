@@ -1,4 +1,4 @@
-#include "tests/test_support.h"
+#include "test_support.h"
 
 #include <algorithm>
 #include <fstream>
@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "image/bmp_reader.h"
-#include "image/pixels.h"
+#include "bmp_reader.h"
+#include "pixels.h"
 
 namespace bmp2tvx::test {
 

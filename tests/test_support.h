@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "image/source_image.h"
+#include "source_image.h"
 
 namespace bmp2tvx::test {
 

@@ -9,7 +9,7 @@
 
 #include <filesystem>
 
-#include "tests/test_support.h"
+#include "test_support.h"
 
 namespace bmp2tvx::test {
 namespace {

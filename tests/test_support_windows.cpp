@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
-#include "tests/process.h"
-#include "tests/test_support.h"
+#include "process.h"
+#include "test_support.h"
 
 namespace bmp2tvx::test {
 

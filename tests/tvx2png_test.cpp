@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/png_support.h"
-#include "tests/test_support.h"
+#include "png_support.h"
+#include "test_support.h"
 
 namespace bmp2tvx::test {
 namespace {

@@ -1,5 +1,5 @@
 /* tvx.h compiled as strict C99 with every warning an error. */
-#include "tests/tvx_h_c.h"
+#include "tvx_h_c.h"
 
 #include "tvx.h"
 

@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/test_support.h"
-#include "tests/tvx_h_c.h"
-#include "tileimage/tile_reader.h"
+#include "test_support.h"
+#include "tile_reader.h"
+#include "tvx_h_c.h"
 
 namespace bmp2tvx::test {
 namespace {

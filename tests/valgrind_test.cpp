@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/test_support.h"
+#include "test_support.h"
 
 namespace bmp2tvx::test {
 namespace {

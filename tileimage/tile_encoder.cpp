@@ -1,7 +1,7 @@
-#include "tileimage/tile_encoder.h"
+#include "tile_encoder.h"
 
-#include "image/pixels.h"
-#include "system/system.h"
+#include "pixels.h"
+#include "system.h"
 
 #include <algorithm>
 #include <array>

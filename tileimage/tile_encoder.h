@@ -8,8 +8,8 @@
 #include <span>
 #include <vector>
 
-#include "image/source_image.h"
-#include "tileimage/tile_image.h"
+#include "source_image.h"
+#include "tile_image.h"
 
 namespace bmp2tvx {
 

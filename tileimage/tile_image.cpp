@@ -1,4 +1,4 @@
-#include "tileimage/tile_image.h"
+#include "tile_image.h"
 
 namespace bmp2tvx {
 

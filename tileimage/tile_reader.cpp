@@ -1,9 +1,9 @@
-#include "tileimage/tile_reader.h"
+#include "tile_reader.h"
 
 #include <optional>
 
-#include "system/messages.h"
-#include "system/system.h"
+#include "messages.h"
+#include "system.h"
 
 namespace bmp2tvx {
 namespace {

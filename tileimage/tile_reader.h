@@ -5,8 +5,8 @@
 #include <span>
 #include <vector>
 
-#include "system/system.h"
-#include "tileimage/tile_image.h"
+#include "system.h"
+#include "tile_image.h"
 
 namespace bmp2tvx {
 

@@ -1,6 +1,6 @@
-#include "tileimage/tile_writer.h"
+#include "tile_writer.h"
 
-#include "system/system.h"
+#include "system.h"
 
 namespace bmp2tvx {
 

@@ -3,9 +3,9 @@
 #include <functional>
 #include <string>
 
-#include "image/source_image.h"
-#include "tileimage/tile_encoder.h"
-#include "tileimage/tile_image.h"
+#include "source_image.h"
+#include "tile_encoder.h"
+#include "tile_image.h"
 
 namespace bmp2tvx {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "png/png_writer.h"
-#include "system/messages.h"
-#include "system/system.h"
-#include "tileimage/tile_reader.h"
+#include "messages.h"
+#include "png_writer.h"
+#include "system.h"
+#include "tile_reader.h"
 
 namespace bmp2tvx {
 namespace {
