@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 
@@ -28,6 +29,15 @@ int Refuse(Message message, std::initializer_list<MessageArg> args) {
 int RunConversion(int argc, const char* const* argv) {
     if (argc <= 1) {
         Report(Message::Usage);
+        return kSuccess;
+    }
+    // Alone, these two are questions about the tool; anywhere else they are arguments like others.
+    if (argc == 2 && std::string_view(argv[1]) == "--help") {
+        Report(Message::Help);
+        return kSuccess;
+    }
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        Report(Message::Version, {BMP2TVX_VERSION});
         return kSuccess;
     }
     // Every argument, the program's name and the input path included, is offered as a flag.

@@ -52,6 +52,54 @@ TEST(Cli, UsageWithNoArguments) {
     EXPECT_TRUE(ListDir(dir.path).empty());
 }
 
+// --help and --version alone answer on standard output; beside anything else they are ordinary
+// arguments, as is every look-alike.
+TEST(Cli, HelpAndVersion) {
+    const std::string version = BMP2TVX_VERSION;
+    const struct {
+        std::string program;
+        std::vector<std::string> args;
+        int status;
+        std::string out;  // "Usage:...": the usage block, whose first line this is
+        std::string err;
+    } cases[] = {
+        {BMP2TVX_PATH, {"--version"}, 0, "bmp2tvx " + version + "\n", ""},
+        {BMP2TVX_PATH, {"--help"}, 0, "Usage: bmp2tvx [flags] picture.bmp", ""},
+        {BMP2TVX_PATH,
+         {"--help", "in.bmp"},
+         0,
+         "in.tvx [Index] (16,8) -> [Index256] (2c,1c)\n",
+         ""},
+        {BMP2TVX_PATH, {"--version", "--help"}, 1, "", "Could not open --help.\n"},
+        {BMP2TVX_PATH, {"-help"}, 1, "", "Could not open -help.\n"},
+#ifdef TVX2PNG_PATH
+        {TVX2PNG_PATH, {"--version"}, 0, "tvx2png " + version + "\n", ""},
+        {TVX2PNG_PATH, {"--help"}, 0, "Usage: tvx2png IN.tvx [OUT.png]", ""},
+        {TVX2PNG_PATH, {"--help", "out.png"}, 1, "", "Could not open --help.\n"},
+        {TVX2PNG_PATH, {"-help"}, 1, "", "Could not open -help.\n"},
+#endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.program + " " + c.args[0]);
+        TempDir dir;
+        WriteFile(dir / "in.bmp", Picture8(16, 8));
+        RunOptions options;
+        options.program = c.program;
+        const RunResult r = RunTool(c.args, dir.path, options);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, c.err);
+        if (c.out.rfind("Usage:", 0) == 0) {
+            EXPECT_EQ(r.out.rfind(c.out + "\n", 0), 0u) << r.out;
+            const std::string manual = "The manual: man " + c.out.substr(7, 7) + "\n";
+            EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), manual.size())), manual);
+        } else {
+            EXPECT_EQ(r.out, c.out);
+        }
+        EXPECT_EQ(ListDir(dir.path).size(),
+                  c.args[0] == "--help" && c.status == 0 && c.args.size() == 2 ? 2u : 1u);
+    }
+}
+
 // Successful runs: the summary line, and the file's size and header.
 TEST(Cli, Conversions) {
     const struct {

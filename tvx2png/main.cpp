@@ -1,7 +1,9 @@
 // tvx2png: draws a tile image file as the handheld shows it, as a PNG.
 //
 //   tvx2png IN.tvx [OUT.png]      OUT defaults to IN with ".png" appended
+//   tvx2png --help | --version
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "messages.h"
@@ -13,6 +15,14 @@ namespace bmp2tvx {
 namespace {
 
 int DrawTileImage(int argc, const char* const* argv) {
+    if (argc == 2 && std::string_view(argv[1]) == "--help") {
+        Report(Message::PreviewHelp);
+        return 0;
+    }
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        Report(Message::PreviewVersion, {BMP2TVX_VERSION});
+        return 0;
+    }
     if (argc < 2 || argc > 3) {
         Report(Message::PreviewUsage);
         return argc < 2 ? 0 : 1;
