@@ -10,7 +10,7 @@
  * the display hardware takes: copy them to palette and video memory as they are.
  *
  * Embedding a file. The header is read with 16-bit loads, so the file must start at an even
- * address; at a multiple of 4, tvx_copy moves it 32 bits at a time.
+ * address (tvx_valid refuses an odd one); at a multiple of 4, tvx_copy moves it 32 bits at a time.
  *   devkitPro:  bin2s -a 4 logo.tvx > logo_tvx.s   (gives logo_tvx[] and logo_tvx_size)
  *   assembly:       .section .rodata
  *                   .balign 4
@@ -111,13 +111,16 @@ TVX_INLINE uint32_t tvx_palette_size(const void* file) {
     return format == TVX_INDEX16 ? 32u : format == TVX_INDEX256 ? 512u : 0u;
 }
 
-/* 1 when `size` is at least 8, the format code is known, and `size` is exactly the length the
- * header announces: 8 + palette + the tiles that width x height in tiles make. The tile count
- * word must match width x height (modulo 65536) too, as every file bmp2tvx writes does. Else 0.
- * The other functions trust the header, so check a file with this first. */
+/* 1 when `file` is at an even address, `size` is at least 8, the format code is known, and `size`
+ * is exactly the length the header announces: 8 + palette + the tiles that width x height in
+ * tiles make. The tile count word must match width x height (modulo 65536) too, as every file
+ * bmp2tvx writes does. Else 0. The other functions trust the header, so check a file with this
+ * first. An odd address is refused because every function reads the header in 16-bit words: the
+ * ARM7TDMI loads a halfword at an odd address from the even address below it, its bytes rotated,
+ * without any fault, so the header would read wrong without a sign. */
 TVX_INLINE int tvx_valid(const void* file, uint32_t size) {
     uint32_t format, shift, fixed, tiles, body;
-    if (file == NULL || size < 8) {
+    if (file == NULL || ((uintptr_t)file & 1) || size < 8) {
         return 0;
     }
     format = tvx_format(file);

@@ -3,7 +3,8 @@
 // embeds, over the checkerboard of sprites behind it: a transparent pixel of the PNG shows the
 // checkerboard, any other pixel the PNG's colour. The comparison is in the hardware's 15-bit
 // colours: tvx2png widens each 5-bit component by repeating its top bits, mGBA by its own rule,
-// and both keep the 5 bits on top.
+// and both keep the 5 bits on top. Each ROM also checks that tvx_valid refuses a copy of its file
+// at an odd address, and shows a red screen instead of the picture if it does not.
 #include <cstdint>
 #include <iostream>
 #include <string>

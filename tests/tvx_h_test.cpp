@@ -218,7 +218,8 @@ TEST(TvxHeader, LargestHeadersDoNotWrap) {
     }
 }
 
-// Hand-worked offsets and sizes of one 16 x 8 picture in each layout, from both builds.
+// Hand-worked offsets and sizes of one 16 x 8 picture in each layout, from both builds; a copy
+// of the same file at an odd address is refused by both.
 TEST(TvxHeader, AccessorsFindEachBlock) {
     const struct {
         std::uint16_t format;
@@ -244,6 +245,13 @@ TEST(TvxHeader, AccessorsFindEachBlock) {
             EXPECT_EQ(a.pixels, file.data() + l.pixelsOffset);
             EXPECT_EQ(a.pixels_size, l.pixelsSize);
         }
+        std::vector<std::uint32_t> words(l.length / 4 + 1);
+        auto* odd = reinterpret_cast<std::uint8_t*>(words.data()) + 1;
+        std::copy(file.begin(), file.end(), odd);
+        const auto size = static_cast<std::uint32_t>(file.size());
+        EXPECT_EQ(tvx_valid(odd, size), 0);
+        tvx_c_describe(odd, size, &c);
+        EXPECT_EQ(c.valid, 0);
     }
 }
 
