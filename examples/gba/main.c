@@ -123,7 +123,7 @@ static void show_backdrop(void) {
 
 static void show_tiles(const void* file) {
     uint32_t across = tvx_width(file) / 8, down = tvx_height(file) / 8;
-    uint32_t tile_bytes = tvx_format(file) == TVX_INDEX16 ? 32 : 64;
+    uint32_t tile_bytes = tvx_tile_bytes(file);
     uint32_t i, x, y;
     uint16_t tile = 1;
     copy_block(BG_PALETTE, tvx_palette(file), tvx_palette_size(file));
