@@ -4,11 +4,20 @@
  * the host. Every function is static and inline. Names that start with tvx_internal_ are this
  * header's own helpers: programs use the others.
  *
- * The file: an 8-byte header of four little-endian 16-bit words (format, width in tiles, height
- * in tiles, tile count), then for Index16 a 16-colour palette (32 bytes) and 4-bit tiles
- * (32 bytes each), for Index256 a 256-colour palette (512 bytes) and 8-bit tiles (64 bytes
- * each), for FullColor16 one 15-bit colour per pixel, row by row. These are exactly the bytes
- * the display hardware takes: copy them to palette and video memory as they are.
+ * The file, as bmp2tvx writes it (the same table as README.md's "The tile image file", which adds
+ * an example). Every multi-byte field is an unsigned 16-bit word, little-endian; nothing is padded
+ * or aligned.
+ *   Header, 8 bytes:
+ *     offset 0  format code: 0 Index16, 1 Index256, 2 FullColor16
+ *     offset 2  width in tiles  (pixel width / 8, modulo 65536)
+ *     offset 4  height in tiles (pixel height / 8, modulo 65536)
+ *     offset 6  tile count      ((width in tiles x height in tiles) modulo 65536)
+ *   Body, by format:
+ *     Index16      16 palette words, then each tile in 4-bit form, 32 bytes a tile
+ *     Index256     256 palette words, then each tile in 8-bit form, 64 bytes a tile
+ *     FullColor16  one colour word per pixel, top row first, each row left to right
+ * These are exactly the bytes the display hardware takes: copy them to palette and video memory
+ * as they are.
  *
  * Embedding a file. The header is read with 16-bit loads, so the file must start at an even
  * address (tvx_valid refuses an odd one); at a multiple of 4, tvx_copy moves it 32 bits at a time.

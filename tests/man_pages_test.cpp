@@ -1,12 +1,13 @@
 // The manual pages in man/: free of formatter warnings, and naming every message the tools print.
 // The messages are read from the sources themselves, so a new message without a page entry fails
-// here.
+// here. Also tvx.h's table of the file format, checked against the sources' own.
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -368,6 +369,21 @@ TEST(ManPages, SourcesYieldTheKnownMessages) {
          }) {
         EXPECT_NE(std::find(formats.begin(), formats.end(), known), formats.end()) << known;
     }
+}
+
+// tvx.h, which GBA programmers read, repeats every row of the file format's table in
+// tileimage/tile_image.h, the reference the tools are built from, word for word.
+TEST(FileFormat, TvxHeaderRepeatsTheReferenceTable) {
+    const std::string header = ReadText(kSourceDir + "/include/tvx.h");
+    std::istringstream reference(ReadText(kSourceDir + "/tileimage/tile_image.h"));
+    int rows = 0;
+    for (std::string line; std::getline(reference, line) && line.rfind("//", 0) == 0;) {
+        if (line.rfind("//   ", 0) == 0) {
+            ++rows;
+            EXPECT_NE(header.find(line.substr(5)), std::string::npos) << line;
+        }
+    }
+    EXPECT_EQ(rows, 7);
 }
 
 }  // namespace
