@@ -26,7 +26,8 @@
  *                   .balign 4
  *               logo_tvx:
  *                   .incbin "logo.tvx"
- *   CMake:      bmp2tvx_embed() from cmake/bmp2tvx.cmake does the above for you.
+ *   CMake:      bmp2tvx_embed() from cmake/bmp2tvx.cmake converts the picture and does the above.
+ *   make:       make/bmp2tvx.mk does the same in a Makefile laid out like devkitPro's template.
  *
  * Showing an Index16 or Index256 picture at the top left of the screen, as background 0 in mode 0:
  * palette in bank 0, tiles in char block 0 from tile 1 on (tile 0 is cleared: the empty tile the
