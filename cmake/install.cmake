@@ -17,6 +17,9 @@ install(TARGETS ${installed_tools} EXPORT bmp2tvx-targets
 # tvx.h as an interface target, for target_link_libraries(game PRIVATE bmp2tvx::tvx).
 install(TARGETS bmp2tvx_tvx EXPORT bmp2tvx-targets INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES include/tvx.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+# Makefile rules for builds laid out like devkitPro's templates.
+set(BMP2TVX_INSTALL_MAKEDIR "${CMAKE_INSTALL_DATADIR}/bmp2tvx")
+install(FILES make/bmp2tvx.mk DESTINATION ${BMP2TVX_INSTALL_MAKEDIR})
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The licence as a copyright file, the changelog and the manual pages, compressed as Debian's
@@ -56,7 +59,7 @@ install(EXPORT bmp2tvx-targets NAMESPACE bmp2tvx:: DESTINATION ${BMP2TVX_INSTALL
 configure_package_config_file(cmake/bmp2tvx-config.cmake.in
     "${CMAKE_CURRENT_BINARY_DIR}/bmp2tvx-config.cmake"
     INSTALL_DESTINATION ${BMP2TVX_INSTALL_CMAKEDIR}
-    PATH_VARS CMAKE_INSTALL_INCLUDEDIR)
+    PATH_VARS CMAKE_INSTALL_INCLUDEDIR BMP2TVX_INSTALL_MAKEDIR)
 # The package holds programs that run on the build machine, not libraries to link: a project for
 # any target (the GBA's 32-bit one among them) may use it, so the version file checks no pointer
 # size.

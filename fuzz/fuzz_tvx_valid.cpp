@@ -1,9 +1,11 @@
 // Feeds arbitrary bytes to tvx2png's reader and to tvx.h, the header GBA programs load tile image
-// files with, and stops on the first file they disagree about: accepted by one only, or accepted
-// by both with a different palette, pixels or size. For an accepted file it also copies both
-// blocks with tvx_copy and draws the picture, so the sanitizers see every byte read.
+// files with, and stops on the first file they disagree about: accepted by one only, accepted by
+// both with a different palette, pixels or size, or accepted by tvx.h at an odd address. For an
+// accepted file it also copies both blocks with tvx_copy and draws the picture, so the sanitizers
+// see every byte read.
 #include "tvx.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -21,6 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const void* bytes = file.data();
     const int valid = size <= UINT32_MAX ? tvx_valid(bytes, static_cast<std::uint32_t>(size)) : 0;
     if (parsed != (valid == 1)) {
+        std::abort();
+    }
+    // The same bytes one past a multiple of 4 are always refused: the header is read in words.
+    std::vector<std::uint8_t> odd(size + 1);
+    std::copy(data, data + size, odd.begin() + 1);
+    if (size <= UINT32_MAX && tvx_valid(odd.data() + 1, static_cast<std::uint32_t>(size)) != 0) {
         std::abort();
     }
     if (!parsed) {

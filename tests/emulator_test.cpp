@@ -1,9 +1,11 @@
-// The example game (examples/gba/) on the mGBA emulator core: each ROM runs headless for a few
-// frames, and every pixel of its 240 x 160 screen must be what tvx2png draws for the file the ROM
-// embeds, over the checkerboard of sprites behind it: a transparent pixel of the PNG shows the
-// checkerboard, any other pixel the PNG's colour. The comparison is in the hardware's 15-bit
-// colours: tvx2png widens each 5-bit component by repeating its top bits, mGBA by its own rule,
-// and both keep the 5 bits on top.
+// The example game (examples/gba/), as its CMake build and its Makefile make it, on the mGBA
+// emulator core: each ROM runs headless for a few frames, and every pixel of its 240 x 160 screen
+// must be what tvx2png draws for the file the ROM embeds, over the checkerboard of sprites behind
+// it: a transparent pixel of the PNG shows the checkerboard, any other pixel the PNG's colour. The
+// comparison is in the hardware's 15-bit colours: tvx2png widens each 5-bit component by repeating
+// its top bits, mGBA by its own rule, and both keep the 5 bits on top. Each ROM also checks that
+// tvx_valid refuses a copy of its file at an odd address, and shows a red screen instead of the
+// picture if it does not.
 #include <cstdint>
 #include <iostream>
 #include <string>
@@ -26,11 +28,24 @@ namespace {
 constexpr int kScreenWidth = 240;
 constexpr int kScreenHeight = 160;
 
-// Where the ROMs are, or why there are none.
-bool RomsBuilt(std::string& why) {
-    why = BMP2TVX_GBA_MISSING;
-    return why.empty();
+// The example is built twice: by its CMakeLists.txt (bmp2tvx_embed) and by its Makefile
+// (make/bmp2tvx.mk).
+struct Build {
+    const char* name;
+    const char* roms;     // the folder of the ROMs
+    const char* missing;  // why there are none, or ""
+    const char* tvx;      // the folder, under `roms`, of each ROM's folder with its logo.tvx
+};
+constexpr Build kBuilds[] = {
+    {"CMake", BMP2TVX_GBA_ROMS, BMP2TVX_GBA_MISSING, "/bmp2tvx/"},
+    {"Make", BMP2TVX_GBA_MAKE_ROMS, BMP2TVX_GBA_MAKE_MISSING, "/"},
+};
+
+void PrintTo(const Build& build, std::ostream* out) {
+    *out << build.name;
 }
+
+class GbaExample : public testing::TestWithParam<Build> {};
 
 struct Rom {
     const char* name;    // logo_<name>.gba, converted with `flag`
@@ -43,19 +58,18 @@ constexpr Rom kRoms[] = {
     {"index16_uneven", "Index16"},
 };
 
-std::string RomPath(const Rom& rom) {
-    return std::string(BMP2TVX_GBA_ROMS) + "/logo_" + rom.name + ".gba";
+std::string RomPath(const Build& build, const Rom& rom) {
+    return std::string(build.roms) + "/logo_" + rom.name + ".gba";
 }
 
 // The cartridge header's fixed byte and complement check, which real hardware verifies.
-TEST(GbaExample, RomHeadersAreComplete) {
-    std::string why;
-    if (!RomsBuilt(why)) {
-        GTEST_SKIP() << why;
+TEST_P(GbaExample, RomHeadersAreComplete) {
+    if (*GetParam().missing) {
+        GTEST_SKIP() << GetParam().missing;
     }
     for (const Rom& rom : kRoms) {
         SCOPED_TRACE(rom.name);
-        const Bytes bytes = ReadFile(RomPath(rom));
+        const Bytes bytes = ReadFile(RomPath(GetParam(), rom));
         ASSERT_GE(bytes.size(), 0xC0u);
         EXPECT_EQ(bytes[0xB2], 0x96);
         unsigned sum = 0;
@@ -70,9 +84,9 @@ TEST(GbaExample, RomHeadersAreComplete) {
 
 #if BMP2TVX_HAVE_EMULATOR
 
-// The tile image file the ROM embeds, as bmp2tvx_embed() made it.
-std::string TvxPath(const Rom& rom) {
-    return std::string(BMP2TVX_GBA_ROMS) + "/bmp2tvx/logo_" + rom.name + "/logo.tvx";
+// The tile image file the ROM embeds, as the build made it.
+std::string TvxPath(const Build& build, const Rom& rom) {
+    return std::string(build.roms) + build.tvx + "logo_" + rom.name + "/logo.tvx";
 }
 
 // What tvx2png draws for `tvx`, run as a user runs it.
@@ -153,17 +167,16 @@ Color5 FromScreen(color_t pixel) {
 
 #endif
 
-TEST(GbaExample, EmulatorShowsWhatTvx2PngDraws) {
-    std::string why;
-    if (!RomsBuilt(why)) {
-        GTEST_SKIP() << why;
+TEST_P(GbaExample, EmulatorShowsWhatTvx2PngDraws) {
+    if (*GetParam().missing) {
+        GTEST_SKIP() << GetParam().missing;
     }
 #if !BMP2TVX_HAVE_EMULATOR
     GTEST_SKIP() << BMP2TVX_EMULATOR_MISSING;
 #else
     for (const Rom& rom : kRoms) {
         SCOPED_TRACE(rom.name);
-        const Picture png = DrawWithTvx2Png(TvxPath(rom));
+        const Picture png = DrawWithTvx2Png(TvxPath(GetParam(), rom));
         ASSERT_EQ(png.width, 64u);
         ASSERT_EQ(png.height, 32u);
         // The picture must have pixels of both kinds in the paletted layouts, or the layer behind
@@ -179,7 +192,7 @@ TEST(GbaExample, EmulatorShowsWhatTvx2PngDraws) {
             EXPECT_LT(transparent, std::size_t{64 * 32});
         }
 
-        const std::vector<color_t> screen = RunRom(RomPath(rom), 10);
+        const std::vector<color_t> screen = RunRom(RomPath(GetParam(), rom), 10);
         ASSERT_EQ(screen.size(), std::size_t{kScreenWidth * kScreenHeight});
         int compared = 0;
         int differing = 0;
@@ -201,11 +214,27 @@ TEST(GbaExample, EmulatorShowsWhatTvx2PngDraws) {
                 }
             }
         }
-        std::cout << "logo_" << rom.name << ".gba [" << rom.layout << "]: " << compared
-                  << " pixels compared, " << differing << " differ\n";
+        std::cout << GetParam().name << ": logo_" << rom.name << ".gba [" << rom.layout
+                  << "]: " << compared << " pixels compared, " << differing << " differ\n";
         EXPECT_EQ(differing, 0) << examples;
     }
 #endif
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, GbaExample, testing::ValuesIn(kBuilds),
+                         [](const testing::TestParamInfo<Build>& info) { return info.param.name; });
+
+// Both builds compile, assemble and link alike, so they give the same ROMs, byte for byte.
+TEST(GbaExampleBuilds, MakeGivesTheRomsCMakeGives) {
+    for (const Build& build : kBuilds) {
+        if (*build.missing) {
+            GTEST_SKIP() << build.name << ": " << build.missing;
+        }
+    }
+    for (const Rom& rom : kRoms) {
+        EXPECT_TRUE(ReadFile(RomPath(kBuilds[0], rom)) == ReadFile(RomPath(kBuilds[1], rom)))
+            << rom.name;
+    }
 }
 
 }  // namespace

@@ -1,8 +1,12 @@
-// The manual pages in man/: free of formatter warnings, and naming every message of the tool's
-// messages table, so that a new message without a page entry fails here.
+// The manual pages in man/: free of formatter warnings, and naming every message of the tools'
+// messages table, so that a new message without a page entry fails here. Also tvx.h's table of
+// the file format, checked against the sources' own.
 #include <algorithm>
 #include <cctype>
+#include <fstream>
+#include <iterator>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +23,11 @@ const std::string kMandoc = BMP2TVX_MANDOC;
 const std::string kGroff = BMP2TVX_GROFF;
 
 const char* const kPages[] = {"bmp2tvx.1", "tvx2png.1"};
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(PathOf(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 // A format as a pattern over the rendered page: each conversion matches whatever word the page
 // puts in its place (path, n, or an example value), and runs of white space match one space.
@@ -150,6 +159,21 @@ INSTANTIATE_TEST_SUITE_P(Pages, ManPage, testing::ValuesIn(kPages),
                          [](const testing::TestParamInfo<const char*>& info) {
                              return std::string(info.param) == "bmp2tvx.1" ? "bmp2tvx" : "tvx2png";
                          });
+
+// tvx.h, which GBA programmers read, repeats every row of the file format's table in
+// tileimage/tile_image.h, the reference the tools are built from, word for word.
+TEST(FileFormat, TvxHeaderRepeatsTheReferenceTable) {
+    const std::string header = ReadText(kSourceDir + "/include/tvx.h");
+    std::istringstream reference(ReadText(kSourceDir + "/tileimage/tile_image.h"));
+    int rows = 0;
+    for (std::string line; std::getline(reference, line) && line.rfind("//", 0) == 0;) {
+        if (line.rfind("//   ", 0) == 0) {
+            ++rows;
+            EXPECT_NE(header.find(line.substr(5)), std::string::npos) << line;
+        }
+    }
+    EXPECT_EQ(rows, 7);
+}
 
 }  // namespace
 }  // namespace bmp2tvx::test

@@ -5,12 +5,8 @@
 
 #include <stddef.h>
 
-/* The header struct matches the file: four 16-bit words, no padding. */
-typedef char tvx_header_is_8_bytes[sizeof(tvx_header) == 8 ? 1 : -1];
-typedef char tvx_tile_count_is_last[offsetof(tvx_header, tile_count) == 6 ? 1 : -1];
-
 void tvx_c_describe(const void* file, uint32_t size, struct tvx_c_answers* out) {
-    struct tvx_c_answers answers = {0, 0, 0, 0, NULL, 0, NULL, 0};
+    struct tvx_c_answers answers = {0, 0, 0, 0, NULL, 0, NULL, 0, 0};
     answers.valid = tvx_valid(file, size);
     if (answers.valid) {
         answers.format = tvx_format(file);
@@ -20,6 +16,7 @@ void tvx_c_describe(const void* file, uint32_t size, struct tvx_c_answers* out) 
         answers.palette_size = tvx_palette_size(file);
         answers.pixels = tvx_pixels(file);
         answers.pixels_size = tvx_pixels_size(file);
+        answers.tile_bytes = tvx_tile_bytes(file);
     }
     *out = answers;
 }
@@ -35,8 +32,8 @@ void tvx_c_documented_example(const unsigned char* logo_tvx, unsigned int logo_t
     volatile uint16_t* map = (volatile uint16_t*)0x0600F800;
     uint32_t tile_bytes, i, x, y;
     uint16_t tile = 1;
-    if (!tvx_valid(logo_tvx, logo_tvx_size) || tvx_format(logo_tvx) == TVX_FULLCOLOR16) return;
-    tile_bytes = tvx_format(logo_tvx) == TVX_INDEX256 ? 64 : 32;
+    if (!tvx_valid(logo_tvx, logo_tvx_size) || tvx_tile_bytes(logo_tvx) == 0) return;
+    tile_bytes = tvx_tile_bytes(logo_tvx);
     tvx_copy((volatile void*)0x05000000, tvx_palette(logo_tvx), tvx_palette_size(logo_tvx));
     tvx_copy((volatile unsigned char*)0x06000000 + tile_bytes, tvx_pixels(logo_tvx),
              tvx_pixels_size(logo_tvx));

@@ -18,6 +18,7 @@ struct tvx_c_answers {
     uint32_t palette_size;
     const void* pixels;
     uint32_t pixels_size;
+    uint32_t tile_bytes;
 };
 
 /* Everything the header tells about `file`; the accessors only when tvx_valid accepts it. */

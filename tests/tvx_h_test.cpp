@@ -17,8 +17,6 @@
 namespace bmp2tvx::test {
 namespace {
 
-static_assert(sizeof(tvx_header) == 8, "the header struct is the file's 8 bytes");
-
 tvx_c_answers DescribeAsCxx(const void* file, std::uint32_t size) {
     tvx_c_answers answers{};
     answers.valid = tvx_valid(file, size);
@@ -30,6 +28,7 @@ tvx_c_answers DescribeAsCxx(const void* file, std::uint32_t size) {
         answers.palette_size = tvx_palette_size(file);
         answers.pixels = tvx_pixels(file);
         answers.pixels_size = tvx_pixels_size(file);
+        answers.tile_bytes = tvx_tile_bytes(file);
     }
     return answers;
 }
@@ -218,15 +217,16 @@ TEST(TvxHeader, LargestHeadersDoNotWrap) {
     }
 }
 
-// Hand-worked offsets and sizes of one 16 x 8 picture in each layout, from both builds.
+// Hand-worked offsets and sizes of one 16 x 8 picture in each layout, from both builds; a copy
+// of the same file at an odd address is refused by both.
 TEST(TvxHeader, AccessorsFindEachBlock) {
     const struct {
         std::uint16_t format;
-        std::size_t length, paletteSize, pixelsOffset, pixelsSize;
+        std::size_t length, paletteSize, pixelsOffset, pixelsSize, tileBytes;
     } layouts[] = {
-        {TVX_INDEX16, 104, 32, 40, 64},
-        {TVX_INDEX256, 648, 512, 520, 128},
-        {TVX_FULLCOLOR16, 264, 0, 8, 256},
+        {TVX_INDEX16, 104, 32, 40, 64, 32},
+        {TVX_INDEX256, 648, 512, 520, 128, 64},
+        {TVX_FULLCOLOR16, 264, 0, 8, 256, 0},
     };
     for (const auto& l : layouts) {
         SCOPED_TRACE(l.format);
@@ -243,7 +243,15 @@ TEST(TvxHeader, AccessorsFindEachBlock) {
             EXPECT_EQ(a.palette_size, l.paletteSize);
             EXPECT_EQ(a.pixels, file.data() + l.pixelsOffset);
             EXPECT_EQ(a.pixels_size, l.pixelsSize);
+            EXPECT_EQ(a.tile_bytes, l.tileBytes);
         }
+        std::vector<std::uint32_t> words(l.length / 4 + 1);
+        auto* odd = reinterpret_cast<std::uint8_t*>(words.data()) + 1;
+        std::copy(file.begin(), file.end(), odd);
+        const auto size = static_cast<std::uint32_t>(file.size());
+        EXPECT_EQ(tvx_valid(odd, size), 0);
+        tvx_c_describe(odd, size, &c);
+        EXPECT_EQ(c.valid, 0);
     }
 }
 

@@ -20,6 +20,9 @@
 // left to right. Within a tile the eight pixel rows run top to bottom, each row left to right: one
 // palette index per byte in 8-bit form; in 4-bit form two pixels per byte, the left pixel in the
 // low nibble and the right pixel in the high nibble.
+//
+// This is the reference. README.md ("The tile image file"), the top comment of include/tvx.h and
+// the manual page bmp2tvx(1) give the same table; a test checks tvx.h's rows against these.
 #pragma once
 
 #include <cstddef>

@@ -1,0 +1,98 @@
+# bmp2tvx.mk: make rules that convert BMP pictures to tile image files and link them into a GBA
+# program, for projects built the way devkitPro's template Makefiles build them: make runs inside
+# the build folder, VPATH names the source folders, and each data file becomes an object and a
+# header. Include this file where your Makefile runs in the build folder (the template's "else"
+# branch), after VPATH is set and after devkitARM's gba_rules (or your own setting of AS):
+#
+#     include $(TOPDIR)/bmp2tvx.mk
+#
+# For a picture logo.bmp in any folder on VPATH, the rules make, all in the build folder:
+#
+#     logo.tvx     the tile image file, as bmp2tvx writes it (never beside the picture)
+#     logo.tvx.o   its bytes as read-only data starting at a multiple of 4
+#     logo_tvx.h   #include it to use them: logo_tvx[] (the file), logo_tvx_end[] (just past it)
+#                  and logo_tvx_size (its length in bytes), the names bin2s gives any data file
+#
+# Link logo.tvx.o into the program, and make every object whose source includes logo_tvx.h depend
+# on it, so the header exists before they compile. In the template's terms:
+#
+#     PICTURES := $(foreach dir,$(GRAPHICS),$(notdir $(wildcard $(dir)/*.bmp)))
+#     export OFILES_BIN += $(PICTURES:.bmp=.tvx.o)
+#     export HFILES += $(PICTURES:.bmp=_tvx.h)
+#
+# Flags. bmp2tvx is run with the contents of logo.bmp2tvx as its flags (for example
+# "-c4 -r255 -b255"), or with none when there is no such file. The flags file is looked for the
+# way make looks for the picture: in the build folder, then in the VPATH folders in order, so put
+# it beside the picture (or, to convert one picture with different flags in different builds, in a
+# folder that comes before the picture's on VPATH). It is a prerequisite of logo.tvx: a changed
+# flags file converts that picture again and no other. Deleting a flags file is not noticed; touch
+# the picture as well.
+#
+# Settings:
+#   BMP2TVX  the bmp2tvx to run: a name on the PATH (the default, bmp2tvx) or an absolute path.
+#   AS       the ARM assembler. devkitARM's rules set it; left at make's own default, it becomes
+#            arm-none-eabi-as.
+# The object is made by devkitPro's bin2s -a 4 when bin2s is on the PATH, and otherwise by the
+# assembler's .incbin, with the same names and alignment.
+#
+# These rules turn on .SECONDEXPANSION for every rule after the include line; that changes nothing
+# unless one of their prerequisite lists holds a literal $$.
+
+BMP2TVX ?= bmp2tvx
+ifeq ($(origin AS),default)
+AS := arm-none-eabi-as
+endif
+
+# The folders make searches for a prerequisite, in order.
+bmp2tvx_search = . $(subst :, ,$(VPATH))
+# The flags file of picture $(1) (a name without .bmp) as make would find it, or nothing.
+bmp2tvx_flags_file = $(firstword $(wildcard $(addsuffix /$(1).bmp2tvx,$(bmp2tvx_search))))
+# In a recipe, the C name bin2s gives the file $<: its name with every dot and dash an underscore.
+bmp2tvx_c_name = $(subst -,_,$(subst .,_,$(notdir $<)))
+
+# bmp2tvx writes its output beside its input, so it converts a copy in bmp2tvx/ under the build
+# folder (a copy named logo.bmp in the build folder itself would hide the picture from VPATH) and
+# the result is moved into place. bmp2tvx prints one line for each picture, and on a bad picture
+# one line saying what is wrong; the rule then fails and leaves no logo.tvx. The file stays in the
+# build folder after it has become an object (make would delete it as an in-between file).
+.SECONDEXPANSION:
+.PRECIOUS: %.tvx
+%.tvx: %.bmp $$(call bmp2tvx_flags_file,$$*)
+	@mkdir -p bmp2tvx
+	@cp -f $< bmp2tvx/$*.bmp
+	@$(BMP2TVX) $(foreach flags,$(filter %.bmp2tvx,$^),$$(cat $(flags))) bmp2tvx/$*.bmp
+	@mv -f bmp2tvx/$*.tvx $@
+	@rm -f bmp2tvx/$*.bmp
+
+# The file as an object: by bin2s as the template's bin2o makes one, else by .incbin. Either way
+# the object has the file 4-byte aligned between logo_tvx and logo_tvx_end, then logo_tvx_size.
+%.tvx.o %_tvx.h: %.tvx
+	@echo $(notdir $<)
+	@if command -v bin2s >/dev/null 2>&1; then \
+	    bin2s -a 4 -H $*_tvx.h $< | $(AS) -o $*.tvx.o; \
+	else \
+	    printf '%s\n' \
+	        '    .section .rodata.$(bmp2tvx_c_name), "a", %progbits' \
+	        '    .balign 4' \
+	        '    .global $(bmp2tvx_c_name), $(bmp2tvx_c_name)_end, $(bmp2tvx_c_name)_size' \
+	        '$(bmp2tvx_c_name):' \
+	        '    .incbin "$<"' \
+	        '$(bmp2tvx_c_name)_end:' \
+	        '    .balign 4' \
+	        '$(bmp2tvx_c_name)_size:' \
+	        '    .4byte $(bmp2tvx_c_name)_end - $(bmp2tvx_c_name)' | $(AS) -o $*.tvx.o && \
+	    printf '%s\n' \
+	        '/* $(notdir $<), embedded by bmp2tvx.mk with the names bin2s gives it. */' \
+	        '#ifndef $(bmp2tvx_c_name)_H_BMP2TVX' \
+	        '#define $(bmp2tvx_c_name)_H_BMP2TVX' \
+	        '#ifdef __cplusplus' \
+	        'extern "C" {' \
+	        '#endif' \
+	        'extern const unsigned char $(bmp2tvx_c_name)[]; /* starts at a multiple of 4 */' \
+	        'extern const unsigned char $(bmp2tvx_c_name)_end[];' \
+	        'extern const unsigned int $(bmp2tvx_c_name)_size;' \
+	        '#ifdef __cplusplus' \
+	        '}' \
+	        '#endif' \
+	        '#endif' > $*_tvx.h; \
+	fi

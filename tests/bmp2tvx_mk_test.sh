@@ -1,0 +1,41 @@
+#!/bin/sh
+# make/bmp2tvx.mk in a build folder of its own, on three copies of the example picture: a.bmp with
+# the flags file a.bmp2tvx (-c4), b.bmp with none, c.bmp with c.bmp2tvx (-c16). Each is converted
+# with its own flags and embedded under the names bin2s gives, nothing is written beside the
+# pictures, and touching a.bmp2tvx remakes a's files and no others.
+# Arguments: bmp2tvx, make, arm-none-eabi-gcc and the source tree.
+set -eu
+bmp2tvx=$1 make=$2 gcc=$3 source=$4
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/art" "$work/build"
+for name in a b c; do cp "$source/examples/logo.bmp" "$work/art/$name.bmp"; done
+echo -c4 > "$work/art/a.bmp2tvx"
+echo -c16 > "$work/art/c.bmp2tvx"
+printf '%s\n' "VPATH := $work/art" "AS := ${gcc%gcc}as" "include $source/make/bmp2tvx.mk" \
+    'all: a.tvx.o b.tvx.o c.tvx.o' > "$work/Makefile"
+build() { "$make" -s -C "$work/build" -f "$work/Makefile" BMP2TVX="$bmp2tvx" > /dev/null; }
+fail() {
+    echo "$1" >&2
+    exit 1
+}
+
+build
+# The first byte is the format: Index16 (0) for -c4, Index256 (1) without flags (the default for
+# an 8-bit picture), FullColor16 (2) for -c16.
+formats=$(for name in a b c; do od -An -tu1 -N1 "$work/build/$name.tvx"; done | tr -s ' \n' ' ')
+[ "$formats" = " 0 1 2 " ] || fail "formats a, b, c:$formats, not 0 1 2"
+symbols=$("${gcc%gcc}nm" -g "$work/build/a.tvx.o" | awk '{print $3}' | tr '\n' ' ')
+[ "$symbols" = "a_tvx a_tvx_end a_tvx_size " ] || fail "a.tvx.o defines $symbols"
+grep -q 'extern const unsigned char a_tvx\[\]' "$work/build/a_tvx.h" || fail "a_tvx.h: no a_tvx"
+[ "$(ls "$work/art" | tr '\n' ' ')" = "a.bmp a.bmp2tvx b.bmp c.bmp c.bmp2tvx " ] ||
+    fail "written beside the pictures: $(ls "$work/art")"
+"$make" -q -C "$work/build" -f "$work/Makefile" BMP2TVX="$bmp2tvx" || fail "not up to date"
+
+# Timestamps may be coarse: let a second pass before touching.
+sleep 1
+touch "$work/marker" "$work/art/a.bmp2tvx"
+build
+remade=$(cd "$work/build" && find . -type f -newer ../marker | sort | tr '\n' ' ')
+[ "$remade" = "./a.tvx ./a.tvx.o ./a_tvx.h " ] || fail "remade after touching a.bmp2tvx: $remade"
+echo "a.bmp2tvx touched: remade $remade"
