@@ -23,13 +23,18 @@ elseif(CMAKE_CROSSCOMPILING)
 elseif(CMAKE_GENERATOR MATCHES "Visual Studio|Xcode")
     set(BMP2TVX_WEB_MISSING "the browser page needs a Makefile or Ninja generator")
 else()
+    # Under make, the page's build shares the jobs of the make that runs it.
+    set(web_build "${CMAKE_COMMAND}" --build .)
+    if(CMAKE_GENERATOR MATCHES "Makefiles")
+        set(web_build "$(MAKE)")
+    endif()
     include(ExternalProject)
     ExternalProject_Add(web_page
         SOURCE_DIR "${CMAKE_CURRENT_SOURCE_DIR}"
         BINARY_DIR "${CMAKE_CURRENT_BINARY_DIR}/web-page"
         CONFIGURE_COMMAND "${BMP2TVX_EMCMAKE}" "${CMAKE_COMMAND}" -S <SOURCE_DIR> -B <BINARY_DIR>
             -G "${CMAKE_GENERATOR}"
-        BUILD_COMMAND "${CMAKE_COMMAND}" --build <BINARY_DIR>
+        BUILD_COMMAND ${web_build}
         BUILD_ALWAYS ON
         INSTALL_COMMAND "")
 endif()
