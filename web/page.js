@@ -27,11 +27,16 @@ function component(id) {
     return value;
 }
 
-// bmp2tvx's arguments for a picture: the layout's flag, and the key colour unless it is black,
-// bmp2tvx's own default.
-function argumentsFor(name) {
+// The key colour from its three fields, also shown as a swatch.
+function keyColor() {
     const key = ['red', 'green', 'blue'].map(component);
     $('key-swatch').style.background = `rgb(${key.join(' ')})`;
+    return key;
+}
+
+// bmp2tvx's arguments for a picture: the layout's flag, and the key colour unless it is black,
+// bmp2tvx's own default.
+function argumentsFor(name, key) {
     const flags = [$('layout').value].filter(Boolean);
     if (key.some(Boolean)) {
         flags.push(`-r${key[0]}`, `-g${key[1]}`, `-b${key[2]}`);
@@ -39,7 +44,9 @@ function argumentsFor(name) {
     return ['bmp2tvx', ...flags, name];
 }
 
-const shellWord = (word) => (/^[\w.,+=:@%/-]+$/.test(word) ? word : `'${word.replace(/'/g, `'\\''`)}'`);
+// A word of the command line as a POSIX shell reads it: quoted unless plain.
+const shellWord = (word) =>
+    (/^[\w.,+=:@%/-]+$/.test(word) ? word : `'${word.replace(/'/g, `'\\''`)}'`);
 
 // Copies bytes into the module's memory for one call.
 function withBytes(bytes, call) {
@@ -56,8 +63,8 @@ function withBytes(bytes, call) {
 function run(args, bytes) {
     const text = new TextEncoder().encode(args.join('\0') + '\0');
     printed = [];
-    const at = withBytes(text, (argsAt) =>
-        withBytes(bytes, (bytesAt) => converter._web_convert(argsAt, args.length, bytesAt, bytes.length)));
+    const at = withBytes(text, (argsAt) => withBytes(bytes, (bytesAt) =>
+        converter._web_convert(argsAt, args.length, bytesAt, bytes.length)));
     const lines = printed;
     printed = null;
     const heap = converter.HEAPU8;
@@ -97,8 +104,8 @@ function showPalette(list, result) {
     }
 }
 
-function convert(picture) {
-    const args = argumentsFor(picture.name);
+function convert(picture, key) {
+    const args = argumentsFor(picture.name, key);
     const result = run(args, picture.bytes);
     const {card} = picture;
     picture.result = result;
@@ -108,6 +115,7 @@ function convert(picture) {
     card.querySelector('.preview').hidden = !drawn;
     card.querySelector('.palette-box').hidden = !drawn || !result.entries;
     card.querySelector('.downloads').hidden = !result.output.length;
+    card.querySelector('.png').hidden = !drawn;
     showPalette(card.querySelector('.palette'), result);
     if (result.output.length) {
         offer(card.querySelector('.tvx'), new Blob([result.output]), result.outputName);
@@ -128,8 +136,9 @@ function convert(picture) {
 }
 
 function convertAll() {
+    const key = keyColor();
     if (converter) {
-        pictures.forEach(convert);
+        pictures.forEach((picture) => convert(picture, key));
     }
 }
 
@@ -138,7 +147,8 @@ function pick(picture, x, y) {
     const color = withBytes(picture.bytes, (at) =>
         converter._web_source_color(at, picture.bytes.length, x, y));
     if (color >= 0) {
-        [$('red').value, $('green').value, $('blue').value] = [color >> 16, (color >> 8) & 255, color & 255];
+        [$('red').value, $('green').value, $('blue').value] =
+            [color >> 16, (color >> 8) & 255, color & 255];
         convertAll();
     }
 }
@@ -184,6 +194,9 @@ function addCard(picture) {
 async function load(files) {
     const chosen = await Promise.all([...files].map(async (file) =>
         ({name: file.name, bytes: new Uint8Array(await file.arrayBuffer())})));
+    for (const link of $('pictures').querySelectorAll('a')) {
+        URL.revokeObjectURL(link.href);
+    }
     pictures.length = 0;
     $('pictures').replaceChildren();
     chosen.forEach(addCard);
@@ -201,11 +214,12 @@ for (const id of ['layout', 'red', 'green', 'blue']) {
     $(id).addEventListener('change', convertAll);
 }
 $('zoom').addEventListener('input', showZoom);
-$('grid').addEventListener('change', () => $('pictures').classList.toggle('grid-on', $('grid').checked));
+$('grid').addEventListener('change',
+                          () => $('pictures').classList.toggle('grid-on', $('grid').checked));
 document.addEventListener('dragover', (event) => event.preventDefault());
 document.addEventListener('drop', (event) => {
     event.preventDefault();
     load(event.dataTransfer.files);
 });
 showZoom();
-argumentsFor('');
+keyColor();
