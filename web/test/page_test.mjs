@@ -7,7 +7,7 @@
 // Exits 77 (skipped) with the reason when the page, chromium or the npm modules are missing.
 import assert from 'node:assert/strict';
 import {spawnSync} from 'node:child_process';
-import {existsSync, mkdtempSync, readFileSync, writeFileSync} from 'node:fs';
+import {existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync} from 'node:fs';
 import {createServer} from 'node:http';
 import {tmpdir} from 'node:os';
 import path from 'node:path';
@@ -76,7 +76,10 @@ const server = createServer((request, response) => {
 await new Promise((ready) => server.listen(0, '127.0.0.1', ready));
 const origin = `http://127.0.0.1:${server.address().port}`;
 
-const profile = mkdtempSync(path.join(tmpdir(), 'bmp2tvx-chromium-'));
+// Scratch folders, removed at the end: chromium's profile and one for each native run.
+const scratch = [];
+const scratchFolder = () => scratch[scratch.push(mkdtempSync(path.join(tmpdir(), 'bmp2tvx-'))) - 1];
+const profile = scratchFolder();
 const context = await chromium.launchPersistentContext(profile, {
     executablePath: chromiumPath,
     args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
@@ -106,7 +109,7 @@ try {
         await card.nth(files.length - 1).waitFor();
     };
     for (const {name, flags, file} of cases) {
-        const native = mkdtempSync(path.join(tmpdir(), 'bmp2tvx-native-'));
+        const native = scratchFolder();
         writeFileSync(path.join(native, name), file);
         const expected = spawnSync(bmp2tvx, [...flags, name], {cwd: native, encoding: 'utf8'});
         const command = ['bmp2tvx', ...flags, name].join(' ');
@@ -175,4 +178,5 @@ try {
 } finally {
     await context.close();
     server.close();
+    scratch.forEach((folder) => rmSync(folder, {recursive: true, force: true}));
 }
