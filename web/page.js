@@ -1,0 +1,225 @@
+// The page: runs bmp2tvx on each chosen picture inside the WebAssembly module (bmp2tvx_web.js,
+// built from web_main.cpp and the tools' own sources) and shows what the run printed and wrote,
+// drawn by tvx2png's renderer. Nothing leaves the browser.
+'use strict';
+
+const $ = (id) => document.getElementById(id);
+const pictures = [];  // {name, bytes, card, result, cursor}
+let converter = null;
+let printed = null;  // the lines a run prints, while it runs
+
+const collect = (line) => (printed ? printed.push(line) : console.log(line));
+createConverter({print: collect, printErr: collect}).then((module) => {
+    converter = module;
+    $('status').textContent = 'Ready.';
+    convertAll();
+}, (error) => {
+    $('status').textContent = `The converter could not be loaded: ${error}`;
+});
+
+// A key component from its field, as a whole number from 0 to 255, written back if it was not.
+function component(id) {
+    const field = $(id);
+    const value = Math.min(255, Math.max(0, Math.trunc(Number(field.value)) || 0));
+    if (field.value !== String(value)) {
+        field.value = value;
+    }
+    return value;
+}
+
+// The key colour from its three fields, also shown as a swatch.
+function keyColor() {
+    const key = ['red', 'green', 'blue'].map(component);
+    $('key-swatch').style.background = `rgb(${key.join(' ')})`;
+    return key;
+}
+
+// bmp2tvx's arguments for a picture: the layout's flag, and the key colour unless it is black,
+// bmp2tvx's own default.
+function argumentsFor(name, key) {
+    const flags = [$('layout').value].filter(Boolean);
+    if (key.some(Boolean)) {
+        flags.push(`-r${key[0]}`, `-g${key[1]}`, `-b${key[2]}`);
+    }
+    return ['bmp2tvx', ...flags, name];
+}
+
+// A word of the command line as a POSIX shell reads it: quoted unless plain.
+const shellWord = (word) =>
+    (/^[\w.,+=:@%/-]+$/.test(word) ? word : `'${word.replace(/'/g, `'\\''`)}'`);
+
+// Copies bytes into the module's memory for one call.
+function withBytes(bytes, call) {
+    const at = converter._malloc(bytes.length || 1);
+    converter.HEAPU8.set(bytes, at);
+    try {
+        return call(at);
+    } finally {
+        converter._free(at);
+    }
+}
+
+// One run of bmp2tvx (web_convert): what it printed and wrote, and the written file drawn.
+function run(args, bytes) {
+    const text = new TextEncoder().encode(args.join('\0') + '\0');
+    printed = [];
+    const at = withBytes(text, (argsAt) => withBytes(bytes, (bytesAt) =>
+        converter._web_convert(argsAt, args.length, bytesAt, bytes.length)));
+    const lines = printed;
+    printed = null;
+    const heap = converter.HEAPU8;
+    const [status, nameAt, outputAt, outputSize, width, height, rgbaAt, entries, paletteAt] =
+        converter.HEAPU32.slice(at / 4, at / 4 + 9);
+    let nameEnd = nameAt;
+    while (heap[nameEnd]) {
+        ++nameEnd;
+    }
+    return {
+        status, lines, width, height, entries,
+        outputName: new TextDecoder().decode(heap.slice(nameAt, nameEnd)),
+        output: heap.slice(outputAt, outputAt + outputSize),
+        rgba: new Uint8ClampedArray(heap.slice(rgbaAt, rgbaAt + 4 * width * height)),
+        palette: heap.slice(paletteAt, paletteAt + 4 * entries),
+    };
+}
+
+// The downloads: the blob a link offers replaces the one it offered before.
+function offer(link, blob, name) {
+    URL.revokeObjectURL(link.href);
+    link.href = URL.createObjectURL(blob);
+    link.download = name;
+    link.textContent = `Download ${name}`;
+}
+
+function showPalette(list, result) {
+    list.replaceChildren();
+    for (let i = 0; i < result.entries; ++i) {
+        const color = `rgb(${result.palette.slice(4 * i, 4 * i + 3).join(' ')})`;
+        const item = document.createElement('li');
+        item.style.setProperty('--color', color);
+        item.textContent = i;
+        item.title = i ? `${i}: ${color}` : `0: ${color}, the key colour, drawn as transparent`;
+        item.className = i ? '' : 'key';
+        list.append(item);
+    }
+}
+
+function convert(picture, key) {
+    const args = argumentsFor(picture.name, key);
+    const result = run(args, picture.bytes);
+    const {card} = picture;
+    picture.result = result;
+    card.querySelector('.message').textContent = result.lines.join('\n');
+    card.querySelector('.command').textContent = args.map(shellWord).join(' ');
+    const drawn = result.width > 0 && result.height > 0;
+    card.querySelector('.preview').hidden = !drawn;
+    card.querySelector('.palette-box').hidden = !drawn || !result.entries;
+    card.querySelector('.downloads').hidden = !result.output.length;
+    card.querySelector('.png').hidden = !drawn;
+    showPalette(card.querySelector('.palette'), result);
+    if (result.output.length) {
+        offer(card.querySelector('.tvx'), new Blob([result.output]), result.outputName);
+    }
+    if (drawn) {
+        const canvas = card.querySelector('canvas');
+        canvas.width = result.width;
+        canvas.height = result.height;
+        canvas.style.width = `calc(${result.width}px * var(--zoom))`;
+        canvas.style.height = `calc(${result.height}px * var(--zoom))`;
+        canvas.getContext('2d').putImageData(new ImageData(result.rgba, result.width), 0, 0);
+        canvas.toBlob((png) => offer(card.querySelector('.png'), png, `${result.outputName}.png`));
+        picture.cursor = {x: Math.min(picture.cursor.x, result.width - 1),
+                          y: Math.min(picture.cursor.y, result.height - 1)};
+        placeCursor(picture);
+    }
+    card.dataset.status = result.status;
+}
+
+function convertAll() {
+    const key = keyColor();
+    if (converter) {
+        pictures.forEach((picture) => convert(picture, key));
+    }
+}
+
+// The eyedropper: the source picture's own colour at a pixel becomes the key (web_source_color).
+function pick(picture, x, y) {
+    const color = withBytes(picture.bytes, (at) =>
+        converter._web_source_color(at, picture.bytes.length, x, y));
+    if (color >= 0) {
+        [$('red').value, $('green').value, $('blue').value] =
+            [color >> 16, (color >> 8) & 255, color & 255];
+        convertAll();
+    }
+}
+
+function placeCursor(picture) {
+    const style = picture.card.querySelector('.cursor').style;
+    style.left = `calc(${picture.cursor.x}px * var(--zoom))`;
+    style.top = `calc(${picture.cursor.y}px * var(--zoom))`;
+}
+
+const kMoves = {ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, -1], ArrowDown: [0, 1]};
+
+function addCard(picture) {
+    picture.card = $('picture').content.firstElementChild.cloneNode(true);
+    picture.card.querySelector('h2').textContent = picture.name;
+    picture.cursor = {x: 0, y: 0};
+    const canvas = picture.card.querySelector('canvas');
+    canvas.addEventListener('click', (event) => {
+        const box = canvas.getBoundingClientRect();
+        picture.cursor = {x: Math.floor((event.clientX - box.left) * canvas.width / box.width),
+                          y: Math.floor((event.clientY - box.top) * canvas.height / box.height)};
+        pick(picture, picture.cursor.x, picture.cursor.y);
+    });
+    canvas.addEventListener('keydown', (event) => {
+        const move = kMoves[event.key];
+        const {cursor} = picture;
+        if (move) {
+            cursor.x = Math.min(Math.max(cursor.x + move[0], 0), canvas.width - 1);
+            cursor.y = Math.min(Math.max(cursor.y + move[1], 0), canvas.height - 1);
+            placeCursor(picture);
+        } else if (event.key === 'Enter' || event.key === ' ') {
+            pick(picture, cursor.x, cursor.y);
+        } else {
+            return;
+        }
+        event.preventDefault();
+    });
+    $('pictures').append(picture.card);
+    pictures.push(picture);
+}
+
+// The chosen or dropped files replace the pictures shown.
+async function load(files) {
+    const chosen = await Promise.all([...files].map(async (file) =>
+        ({name: file.name, bytes: new Uint8Array(await file.arrayBuffer())})));
+    for (const link of $('pictures').querySelectorAll('a')) {
+        URL.revokeObjectURL(link.href);
+    }
+    pictures.length = 0;
+    $('pictures').replaceChildren();
+    chosen.forEach(addCard);
+    convertAll();
+}
+
+function showZoom() {
+    $('zoom-shown').textContent = `${$('zoom').value}x`;
+    $('pictures').style.setProperty('--zoom', $('zoom').value);
+}
+
+$('files').addEventListener('change', (event) => load(event.target.files));
+$('settings').addEventListener('submit', (event) => event.preventDefault());
+for (const id of ['layout', 'red', 'green', 'blue']) {
+    $(id).addEventListener('change', convertAll);
+}
+$('zoom').addEventListener('input', showZoom);
+$('grid').addEventListener('change',
+                          () => $('pictures').classList.toggle('grid-on', $('grid').checked));
+document.addEventListener('dragover', (event) => event.preventDefault());
+document.addEventListener('drop', (event) => {
+    event.preventDefault();
+    load(event.dataTransfer.files);
+});
+showZoom();
+keyColor();

@@ -1,0 +1,182 @@
+// The browser page in Debian's headless chromium, served from 127.0.0.1: for each picture of a
+// table, the line it shows and the .tvx it downloads are what the native bmp2tvx prints and writes
+// for the same file and flags; the eyedropper makes a clicked pixel transparent. Saves a screenshot
+// and prints the time a 1024 x 1024 picture takes.
+//
+//   node page_test.mjs SITE BMP2TVX BMPSUITE ARTIFACTS [WHY_NO_PAGE]
+// Exits 77 (skipped) with the reason when the page, chromium or the npm modules are missing.
+import assert from 'node:assert/strict';
+import {spawnSync} from 'node:child_process';
+import {existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync} from 'node:fs';
+import {createServer} from 'node:http';
+import {tmpdir} from 'node:os';
+import path from 'node:path';
+
+const [site, bmp2tvx, bmpsuite, artifacts, whyNoPage = ''] = process.argv.slice(2);
+const chromiumPath = process.env.BMP2TVX_CHROMIUM ?? '/usr/bin/chromium';
+function skip(why) {
+    console.log(`Skipped: ${why}`);
+    process.exit(77);
+}
+if (whyNoPage) skip(whyNoPage);
+if (!existsSync(chromiumPath)) skip(`no chromium at ${chromiumPath} (Debian: chromium)`);
+const {chromium} = await import('playwright-core').catch(() =>
+    skip(`playwright-core is not installed: run npm ci in ${import.meta.dirname}`));
+
+// A BMP: 8-bit when `table` ([red, green, blue] entries) is given, pixel(x, y) an index; else
+// 24-bit, pixel(x, y) [red, green, blue]. Rows top first, stored bottom-up.
+function bmp(width, height, pixel, table = null) {
+    const depth = table ? 1 : 3;
+    const offset = 54 + 4 * (table?.length ?? 0);
+    const file = Buffer.alloc(offset + width * height * depth);
+    file.write('BM');
+    const fields = [[2, file.length], [10, offset], [14, 40], [18, width], [22, height]];
+    for (const [at, value] of fields) {
+        file.writeUInt32LE(value, at);
+    }
+    file.writeUInt16LE(1, 26);
+    file.writeUInt16LE(8 * depth, 28);
+    table?.forEach(([r, g, b], i) => file.set([b, g, r], 54 + 4 * i));
+    for (let y = 0; y < height; ++y) {
+        for (let x = 0; x < width; ++x) {
+            const value = pixel(x, y);
+            const at = offset + ((height - 1 - y) * width + x) * depth;
+            file.set(table ? [value] : [value[2], value[1], value[0]], at);
+        }
+    }
+    return file;
+}
+const disc = (x, y) => (x - 11) ** 2 + (y - 8) ** 2 < 30;
+const square = (x, y) => x > 3 && x < 12 && y > 3 && y < 12;
+// A magenta that 15 bits cannot hold: the key must be the picture's own colour, not the drawn one.
+const magenta = [250, 2, 253];
+const ship = [[0, 0, 0], [255, 255, 255], [40, 120, 224], [0, 0, 0], [9, 9, 9], magenta];
+// Black used at entry 1 and repeated, unused, up to entry 255, as Pillow pads a palette.
+const pillow = [[255, 200, 0], ...Array(255).fill([0, 0, 0])];
+const cases = [
+    ['ship.bmp', '-c4 -r250 -g2 -b253', bmp(24, 16, (x, y) => (disc(x, y) ? 2 : 5), ship)],
+    ['pillow.bmp', '', bmp(16, 16, (x, y) => (square(x, y) ? 0 : 1), pillow)],
+    ['ship24.bmp', '-c4 -r0 -g128 -b255',
+     bmp(24, 16, (x, y) => (disc(x, y) ? [250, 40, 0] : [0, 128, 255]))],
+    ['many.bmp', '-c4', bmp(8, 8, (x) => 40 * (x % 2), Array(41).fill([10, 20, 30]))],
+    ['pal8v5.bmp', '-c16', readFileSync(path.join(bmpsuite, 'g/pal8v5.bmp'))],
+].map(([name, flags, file]) => ({name, flags: flags.split(' ').filter(Boolean), file}));
+
+// The site, served as any static server would.
+const types = {'.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
+               '.wasm': 'application/wasm'};
+const server = createServer((request, response) => {
+    const url = new URL(request.url, 'http://page').pathname.replace(/\/$/, '/index.html');
+    const file = path.join(site, path.normalize(url));
+    const found = existsSync(file);
+    const type = types[path.extname(file)] ?? 'text/plain';
+    response.writeHead(found ? 200 : 404, {'Content-Type': type});
+    response.end(found ? readFileSync(file) : '');
+});
+await new Promise((ready) => server.listen(0, '127.0.0.1', ready));
+const origin = `http://127.0.0.1:${server.address().port}`;
+
+// Scratch folders, removed at the end: chromium's profile and one for each native run.
+const scratch = [];
+const scratchFolder = () => scratch[scratch.push(mkdtempSync(path.join(tmpdir(), 'bmp2tvx-'))) - 1];
+const profile = scratchFolder();
+const context = await chromium.launchPersistentContext(profile, {
+    executablePath: chromiumPath,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+           '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+});
+// Errors on the page, and any request that would leave this machine's server.
+const problems = [];
+const page = context.pages()[0] ?? (await context.newPage());
+page.on('pageerror', (error) => problems.push(`${error}`));
+page.on('request', (request) => /^(blob:|data:|http:\/\/127\.0\.0\.1)/.test(request.url()) ||
+    problems.push(`a request to ${request.url()}`));
+try {
+    await page.goto(origin);
+    await page.getByText('Ready.').waitFor();
+    // Sets the controls as `flags` would, and chooses the files; the cards shown before are
+    // marked, to wait for the new ones.
+    const card = page.locator('article.picture[data-status]:not([data-old])');
+    const choose = async (files, flags) => {
+        const value = (letter) => flags.find((flag) => flag[1] === letter)?.slice(2);
+        await page.selectOption('#layout', flags.find((flag) => flag[1] === 'c') ?? '');
+        for (const color of ['red', 'green', 'blue']) {
+            await page.fill(`#${color}`, value(color[0]) ?? '0');
+        }
+        await page.$$eval('article', (cards) => cards.forEach((old) => (old.dataset.old = '')));
+        await page.locator('#files').setInputFiles(
+            files.map(({name, file}) => ({name, mimeType: 'image/bmp', buffer: file})));
+        await card.nth(files.length - 1).waitFor();
+    };
+    for (const {name, flags, file} of cases) {
+        const native = scratchFolder();
+        writeFileSync(path.join(native, name), file);
+        const expected = spawnSync(bmp2tvx, [...flags, name], {cwd: native, encoding: 'utf8'});
+        const command = ['bmp2tvx', ...flags, name].join(' ');
+        await choose([{name, file}], flags);
+        assert.equal(await card.locator('.message').textContent(),
+                     (expected.stdout + expected.stderr).trimEnd(), command);
+        assert.equal(await card.locator('.command').textContent(), command);
+        assert.equal(await card.getAttribute('data-status'), String(expected.status), command);
+        const tvx = path.join(native, name.replace(/bmp$/, 'tvx'));
+        if (existsSync(tvx)) {
+            const [download] =
+                await Promise.all([page.waitForEvent('download'), card.locator('a.tvx').click()]);
+            assert.equal(download.suggestedFilename(), path.basename(tvx));
+            assert.deepEqual(readFileSync(await download.path()), readFileSync(tvx), command);
+        } else {
+            assert.ok(await card.locator('.downloads').isHidden(), `${command}: a download`);
+        }
+        console.log(`ok: ${command}`);
+    }
+
+    // The eyedropper: ship.bmp with a black key shows its magenta background; clicking it there
+    // makes magenta the key, and the same pixel shows the checkerboard.
+    await choose([cases[0]], []);
+    const canvas = card.locator('canvas');
+    const shownAt = async (x, y) => page.evaluate(async ([png, x, y]) => {
+        const shot = await fetch(`data:image/png;base64,${png}`);
+        const image = await createImageBitmap(await shot.blob());
+        const context = new OffscreenCanvas(image.width, image.height).getContext('2d');
+        context.drawImage(image, 0, 0);
+        return [...context.getImageData(x, y, 1, 1).data.slice(0, 3)];
+    }, [(await canvas.screenshot()).toString('base64'), x, y]);
+    assert.deepEqual(await shownAt(3, 3), [255, 0, 255]);
+    await canvas.click({position: {x: 3, y: 3}});
+    await page.waitForFunction(() => document.getElementById('red').value === '250');
+    assert.equal(`${await page.inputValue('#green')} ${await page.inputValue('#blue')}`, '2 253');
+    const [r, g, b] = await shownAt(3, 3);
+    assert.ok(r === g && g === b && [0xc8, 0xf4].includes(r), `the key pixel shows ${[r, g, b]}`);
+    console.log('ok: the eyedropper');
+
+    // A screenshot of the page with several pictures as Index16, the tile grid on, at 4x.
+    await page.check('#grid');
+    await page.locator('#zoom').fill('4');
+    await choose(cases.slice(0, 4), ['-c4', '-r250', '-g2', '-b253']);
+    const screenshot = path.join(artifacts, 'web_page.png');
+    await page.screenshot({path: screenshot, fullPage: true});
+    console.log(`screenshot: ${screenshot}`);
+
+    // A 1024 x 1024 picture of 24-bit colour: from the page's being given the file to the picture
+    // drawn, then converted and drawn again.
+    const large = bmp(1024, 1024, (x, y) => [x & 255, y & 255, (x ^ y) & 255]);
+    await page.$eval('#files', (input) =>
+        input.addEventListener('change', () => (window.chosenAt = performance.now())));
+    await choose([{name: 'large.bmp', file: large}], []);
+    const [chosen, again] = await page.evaluate(async () => {
+        const frame = () => new Promise(requestAnimationFrame);
+        await frame();
+        const first = performance.now() - window.chosenAt;
+        const start = performance.now();
+        convertAll();
+        await frame();
+        return [first, performance.now() - start];
+    });
+    console.log(`1024x1024: ${chosen.toFixed(0)} ms from the file given to the picture drawn, ` +
+                `${again.toFixed(0)} ms to convert and draw it again`);
+    assert.deepEqual(problems, []);
+} finally {
+    await context.close();
+    server.close();
+    scratch.forEach((folder) => rmSync(folder, {recursive: true, force: true}));
+}
