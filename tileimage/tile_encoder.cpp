@@ -104,6 +104,17 @@ void BgrToColor15(const std::uint8_t* bgr, std::size_t count, std::uint8_t* out)
     BgrToColor15Loop(bgr, count, out);
 }
 
+// Index pixels to little-endian Color15 words through the palette's words. The pointers do not
+// overlap, which lets the compiler keep the words in place and store each one whole.
+void IndexToColor15(const std::uint8_t* __restrict row, std::size_t count,
+                    const Color15* __restrict words, std::uint8_t* __restrict out) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const Color15 word = words[row[i]];
+        out[2 * i] = static_cast<std::uint8_t>(word);
+        out[2 * i + 1] = static_cast<std::uint8_t>(word >> 8);
+    }
+}
+
 void FillFullColorRow(const SourceImage& image, const std::array<Color15, 256>& words,
                       const std::uint8_t* row, std::int32_t xBegin, std::int32_t xEnd,
                       std::uint8_t* out) {
@@ -111,9 +122,7 @@ void FillFullColorRow(const SourceImage& image, const std::array<Color15, 256>& 
         BgrToColor15(row + 3 * static_cast<std::size_t>(xBegin),
                      static_cast<std::size_t>(xEnd - xBegin), out);
     } else {
-        for (std::int32_t x = xBegin; x < xEnd; ++x, out += 2) {
-            PutU16(out, words[row[x]]);
-        }
+        IndexToColor15(row + xBegin, static_cast<std::size_t>(xEnd - xBegin), words.data(), out);
     }
 }
 
