@@ -16,6 +16,7 @@
 #include "bmp_reader.h"
 #include "pixels.h"
 #include "run.h"
+#include "system.h"
 #include "tile_reader.h"
 
 namespace bmp2tvx {
@@ -49,17 +50,18 @@ LastRun last;
 // picture is the one it wrote, under whatever name bmp2tvx gave it.
 constexpr char kFolder[] = "/pictures";
 
-std::vector<std::uint8_t> ReadWholeFile(const char* name) {
+// The whole of a file, read through the system layer as every other reader does.
+std::vector<std::uint8_t> ReadWholeFile(const std::string& name) {
     std::vector<std::uint8_t> bytes;
-    struct stat info {};
-    if (::stat(name, &info) != 0) {
+    InputFile file;
+    if (!OpenInputFile(name, file)) {
         return bytes;
     }
-    bytes.resize(static_cast<std::size_t>(info.st_size));
-    if (FILE* file = std::fopen(name, "rb")) {
-        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-        std::fclose(file);
-    }
+    bytes.resize(static_cast<std::size_t>(file.size));
+    std::uint64_t got = 0;
+    ReadInputFileAt(file, 0, bytes.data(), file.size, got);
+    bytes.resize(static_cast<std::size_t>(got));
+    CloseInputFile(file);
     return bytes;
 }
 
@@ -78,7 +80,7 @@ void CollectOutput(const std::string& input) {
         }
         if (name != input) {
             last.outputName = name;
-            last.output = ReadWholeFile(name.c_str());
+            last.output = ReadWholeFile(name);
         }
         ::unlink(name.c_str());
     }
