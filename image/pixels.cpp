@@ -137,8 +137,7 @@ PixelWalk VisitBands(const SourceImage& image, const BandVisitor& visit) {
         image, true,
         [&](std::int32_t y0, std::int32_t count, const std::uint8_t* rows,
             std::ptrdiff_t rowBytes) {
-            // Rows y0 .. y0 + count - 1 from the top, stored in one order or the
-            // other.
+            // Rows y0 .. y0 + count - 1 from the top, stored in one order or the other.
             for (std::int32_t b = 0; b < count; b += 8) {
                 const std::ptrdiff_t place = topDown ? b : count - 1 - b;
                 if (!visit(Band{y0 + b, rows + place * rowBytes, topDown ? rowBytes : -rowBytes})) {

@@ -85,7 +85,7 @@ PixelWalk HighestUsed(const SourceImage& image, const std::vector<std::uint8_t>&
     std::array<EntryRun, 8> runs{};
     std::size_t runCount = FindRuns(wanted, runs);
     constexpr std::size_t kBlock = 16 * 1024;
-    const PixelWalk walk = VisitPieces(image, [&](const std::uint8_t* pixels, std::size_t total) {
+    return VisitPieces(image, [&](const std::uint8_t* pixels, std::size_t total) {
         for (std::size_t start = 0; start < total && highest != candidates.back();
              start += kBlock) {
             const std::uint8_t* block = pixels + start;
@@ -104,7 +104,6 @@ PixelWalk HighestUsed(const SourceImage& image, const std::vector<std::uint8_t>&
         }
         return highest != candidates.back();
     });
-    return walk;
 }
 
 }  // namespace

@@ -65,7 +65,7 @@ bool WriteOutputFile(OutputFile& file, std::span<const std::uint8_t> bytes) {
 
 bool FinishOutputFile(OutputFile& file, OutputEnd end) {
     if (file.handle != -1 && !family::CloseFile(file.handle)) {
-        Fail(file, OutputProblem::Write);
+        file.problem = OutputProblem::Write;
     }
     file.handle = -1;
     if (end == OutputEnd::Failed && file.problem == OutputProblem::None) {
