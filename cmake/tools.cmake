@@ -11,8 +11,6 @@ if(TARGET bmp2tvx_png)
     target_link_libraries(tvx2png PRIVATE bmp2tvx_png bmp2tvx_tileimage bmp2tvx_flags)
     # --version prints the project's version.
     target_compile_definitions(tvx2png PRIVATE BMP2TVX_VERSION="${PROJECT_VERSION}")
-    # --version prints the project's version.
-    target_compile_definitions(tvx2png PRIVATE BMP2TVX_VERSION="${PROJECT_VERSION}")
     if(MINGW)
         target_link_options(tvx2png PRIVATE -static)
     endif()

@@ -4,8 +4,6 @@
 
 #include "color_table.h"
 #include "key_color.h"
-#include "messages.h"
-#include "system.h"
 
 namespace bmp2tvx {
 
@@ -17,36 +15,29 @@ TargetFormat ChooseTarget(const SourceImage& picture, std::int32_t targetDepth) 
             return TargetFormat::Index256;
         case 16:
             return TargetFormat::FullColor16;
-        default:
-            return picture.isFullColor ? TargetFormat::FullColor16 : TargetFormat::Index256;
+        default:  // automatic
+            return picture.kind == SourceKind::FullColor ? TargetFormat::FullColor16
+                                                         : TargetFormat::Index256;
     }
 }
 
-std::optional<TargetFormat> ConvertPicture(SourceImage picture, const ConversionSettings& settings,
-                                           const TileImageWriter& write) {
-    const ConversionPlan plan{KindOf(picture), ChooseTarget(picture, settings.targetDepth),
+std::optional<PreparedPicture> PreparePicture(SourceImage picture,
+                                              const ConversionSettings& settings) {
+    const ConversionPlan plan{picture.kind, ChooseTarget(picture, settings.targetDepth),
                               picture.width, picture.height};
     const std::size_t entries = PaletteEntries(plan.target);
-    if (plan.source == SourceKind::FullColor && entries > 0) {
-        if (!IndexFullColorPicture(picture, entries, settings.keyRed, settings.keyGreen,
-                                   settings.keyBlue)) {
+    const KeyColor key = MakeKeyColor(settings.key.red, settings.key.green, settings.key.blue);
+    if (entries > 0 && plan.source == SourceKind::FullColor) {
+        std::optional<SourceImage> indexed = IndexFullColorPicture(picture, entries, key);
+        if (!indexed) {
             return std::nullopt;
         }
-    } else if (plan.source == SourceKind::Index && entries > 0) {
-        if (!MoveKeyColorToZero(picture, settings.keyRed, settings.keyGreen, settings.keyBlue,
-                                static_cast<std::int32_t>(entries))) {
-            return std::nullopt;
-        }
+        return PreparedPicture{std::move(*indexed), plan};
     }
-    switch (write(picture, plan)) {
-        case Encoding::Complete:
-            return plan.target;
-        case Encoding::AboveIndex16:
-            Report(Message::AboveIndex16, {picture.pixels.name});
-            return std::nullopt;
-        default:
-            return std::nullopt;
+    if (entries > 0 && !MoveKeyColorToZero(picture, key, static_cast<std::int32_t>(entries))) {
+        return std::nullopt;
     }
+    return PreparedPicture{std::move(picture), plan};
 }
 
 }  // namespace bmp2tvx

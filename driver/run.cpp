@@ -4,14 +4,13 @@
 #include <string>
 #include <string_view>
 #include <utility>
-#include <variant>
 
 #include "bmp_reader.h"
 #include "convert.h"
 #include "messages.h"
 #include "settings.h"
 #include "system.h"
-#include "tile_writer.h"
+#include "tile_encoder.h"
 
 namespace bmp2tvx {
 namespace {
@@ -22,6 +21,25 @@ constexpr int kFailure = 1;
 int Refuse(Message message, std::initializer_list<MessageArg> args) {
     Report(message, args);
     return kFailure;
+}
+
+// Encodes the prepared picture into a temporary file beside `outputPath` and, unless the encoding
+// refuses the picture or fails, prints the summary line and moves the file into place. A problem
+// with the output itself is told after the summary line; a refused picture leaves no trace.
+int WriteOutput(const std::string& outputPath, const PreparedPicture& prepared) {
+    OutputFile output;
+    OpenOutputFile(outputPath, output);
+    const Encoding encoding = WriteTileImage(output, prepared.picture, prepared.plan.target);
+    if (encoding.outcome != Outcome::Complete) {
+        if (encoding.unsaid) {
+            Report(*encoding.unsaid);
+        }
+        return kFailure;
+    }
+    const ConversionPlan& plan = prepared.plan;
+    Report(Message::Summary, {outputPath, SourceKindName(plan.source), plan.width, plan.height,
+                              TargetFormatName(plan.target), plan.width / 8, plan.height / 8});
+    return CommitOutputFile(output) ? kSuccess : kFailure;
 }
 
 }  // namespace
@@ -46,35 +64,30 @@ int RunConversion(int argc, const char* const* argv) {
         ParseFlag(settings, argv[i]);
     }
     const std::string inputPath = argv[argc - 1];
-
-    SourceImage image;
-    if (!LoadBitmap(inputPath.c_str(), image)) {
+    InputFile input;
+    if (!OpenInputFile(inputPath, input)) {
         return kFailure;
     }
-
+    // Another name for the input itself: a link, a second hard link, or on Windows and macOS a
+    // name that differs in case only. Writing the output there would destroy the picture, so this
+    // is asked of the open input before anything is read, whatever kind of picture it holds.
     const std::optional<std::string> outputPath = MakeOutputPath(inputPath);
+    if (outputPath && *outputPath != inputPath && IsSameFile(input, *outputPath)) {
+        return Refuse(Message::SameFileAsOutput, {inputPath, *outputPath});
+    }
+
+    SourceImage image;
+    if (!LoadBitmap(std::move(input), image)) {
+        return kFailure;
+    }
     if (!outputPath) {
         return Refuse(Message::PathTooShort, {inputPath});
     }
     if (*outputPath == inputPath) {
         return Refuse(Message::AlreadyEndsInTvx, {inputPath});
     }
-    // Another name for the input itself: a link, a second hard link, or on Windows and macOS a
-    // name that differs in case only. Writing the output there would destroy the picture.
-    const auto* inFile = std::get_if<PixelsInFile>(&image.pixels.place);
-    if (inFile != nullptr && IsSameFile(*inFile->file, *outputPath)) {
-        return Refuse(Message::SameFileAsOutput, {inputPath, *outputPath});
-    }
-
-    const std::optional<TargetFormat> written = ConvertPicture(
-        std::move(image), settings, [&](const SourceImage& picture, const ConversionPlan& plan) {
-            return WriteTileImage(*outputPath, picture, plan.target, [&] {
-                Report(Message::Summary,
-                       {*outputPath, SourceKindName(plan.source), plan.width, plan.height,
-                        TileImageFormatName(plan.target), plan.width / 8, plan.height / 8});
-            });
-        });
-    return written ? kSuccess : kFailure;
+    const std::optional<PreparedPicture> prepared = PreparePicture(std::move(image), settings);
+    return prepared ? WriteOutput(*outputPath, *prepared) : kFailure;
 }
 
 }  // namespace bmp2tvx

@@ -47,15 +47,15 @@ void ParseFlag(ConversionSettings& settings, const char* argument) {
             break;
         }
         case 'r':
-            settings.keyRed = ParseFlagValue(valueText);
+            settings.key.red = ParseFlagValue(valueText);
             break;
         case 'g':
-            settings.keyGreen = ParseFlagValue(valueText);
+            settings.key.green = ParseFlagValue(valueText);
             break;
         case 'b':
-            settings.keyBlue = ParseFlagValue(valueText);
+            settings.key.blue = ParseFlagValue(valueText);
             break;
-        default:
+        default:  // any other letter is not a flag
             break;
     }
 }

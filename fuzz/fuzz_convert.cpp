@@ -15,6 +15,7 @@
 
 #include "bmp_reader.h"
 #include "convert.h"
+#include "system.h"
 #include "tile_encoder.h"
 
 namespace {
@@ -29,12 +30,14 @@ Result Convert(bool loaded, bmp2tvx::SourceImage image,
                const bmp2tvx::ConversionSettings& settings) {
     Result result;
     result.loaded = loaded;
+    std::optional<bmp2tvx::PreparedPicture> prepared;
     if (loaded) {
-        result.written = bmp2tvx::ConvertPicture(
-            std::move(image), settings,
-            [&](const bmp2tvx::SourceImage& picture, const bmp2tvx::ConversionPlan& plan) {
-                return bmp2tvx::EncodeTileImage(picture, plan.target, result.file);
-            });
+        prepared = bmp2tvx::PreparePicture(std::move(image), settings);
+    }
+    if (prepared &&
+        bmp2tvx::EncodeTileImage(prepared->picture, prepared->plan.target, result.file).outcome ==
+            bmp2tvx::Outcome::Complete) {
+        result.written = prepared->plan.target;
     }
     return result;
 }
@@ -70,9 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     constexpr std::int32_t kDepths[] = {-1, 4, 8, 16};
     ConversionSettings settings;
     settings.targetDepth = kDepths[choice[0] & 3];
-    settings.keyRed = key(choice[1]);
-    settings.keyGreen = key(choice[2]);
-    settings.keyBlue = key(choice[3]);
+    settings.key = {key(choice[1]), key(choice[2]), key(choice[3])};
 
     SourceImage inMemory;
     const Result fromMemory = Convert(LoadBitmapFromMemory("fuzz.bmp", data, size, inMemory),
@@ -82,8 +83,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
     SourceImage onFile;
+    InputFile file;
     const Result fromFile =
-        Convert(LoadBitmap(ScratchPath().c_str(), onFile), std::move(onFile), settings);
+        Convert(OpenInputFile(ScratchPath(), file) && LoadBitmap(std::move(file), onFile),
+                std::move(onFile), settings);
     if (fromMemory.loaded != fromFile.loaded || fromMemory.written != fromFile.written ||
         fromMemory.file != fromFile.file) {
         std::abort();  // the two ways of reading a picture disagree

@@ -26,7 +26,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <optional>
 
 #include "messages.h"
@@ -139,7 +138,7 @@ void StartImage(const BitmapLayout& layout, const std::uint8_t* table, SourceIma
     image = SourceImage{};
     image.width = layout.width;
     image.height = layout.height;
-    image.isFullColor = layout.fullColor ? 1 : 0;
+    image.kind = layout.fullColor ? SourceKind::FullColor : SourceKind::Index;
     if (!layout.fullColor) {
         image.suppliedColors = layout.tableEntries;
         for (std::int32_t i = 0; i < layout.tableEntries; ++i, table += 4) {
@@ -151,30 +150,23 @@ void StartImage(const BitmapLayout& layout, const std::uint8_t* table, SourceIma
 
 }  // namespace
 
-bool LoadBitmap(const char* path, SourceImage& image) {
-    OwnedInputFile file(new (std::nothrow) InputFile);
-    if (!file) {
-        Report(Message::NoMemoryToLoad, {path});
-        return false;
-    }
-    if (!OpenInputFile(path, *file)) {
-        return false;
-    }
+bool LoadBitmap(InputFile file, SourceImage& image) {
+    const char* path = file.path.c_str();
     std::uint8_t head[kHeadersSize] = {};
     std::uint64_t headRead = 0;
-    if (!ReadInputFileAt(*file, 0, head, kHeadersSize, headRead)) {
+    if (!ReadInputFileAt(file, 0, head, kHeadersSize, headRead)) {
         return false;
     }
     BitmapLayout layout;
     // A file that ends inside the headers is judged by what could be read of it.
-    const std::uint64_t knownSize = headRead < kHeadersSize ? headRead : file->size;
+    const std::uint64_t knownSize = headRead < kHeadersSize ? headRead : file.size;
     if (!CheckHeaders(path, head, knownSize, layout)) {
         return false;
     }
     std::uint8_t table[4 * kMaxTableEntries];
     const std::uint64_t tableBytes = 4 * static_cast<std::uint64_t>(layout.tableEntries);
     std::uint64_t got = 0;
-    if (!ReadInputFileAt(*file, layout.tableOffset, table, tableBytes, got)) {
+    if (!ReadInputFileAt(file, layout.tableOffset, table, tableBytes, got)) {
         return false;
     }
     if (got != tableBytes) {  // the file shrank since its length was checked
@@ -183,8 +175,9 @@ bool LoadBitmap(const char* path, SourceImage& image) {
     }
     // The pixels stay in the file, read as they are needed.
     StartImage(layout, table, image);
+    std::string name = file.path;
     image.pixels = PixelSource{PixelsInFile{std::move(file), layout.pixelOffset}, layout.topDown,
-                               IdentityMap(), path};
+                               IdentityMap(), std::move(name)};
     return true;
 }
 

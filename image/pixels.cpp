@@ -41,7 +41,7 @@ void ApplyMap(const IndexMap& map, std::uint8_t* pixels, std::size_t count) {
 }
 
 bool NeedsRenumbering(const SourceImage& image) {
-    return !image.isFullColor && image.pixels.renumbering != IdentityMap();
+    return image.kind == SourceKind::Index && image.pixels.renumbering != IdentityMap();
 }
 
 // Reading rows of a picture: `chunkRows` rows (a multiple of 8) at a time through `buffer`, or,
@@ -88,7 +88,7 @@ const std::uint8_t* ReadRows(RowReader& reader, std::int32_t first, std::int32_t
     } else {
         const PixelsInFile& file = std::get<PixelsInFile>(image.pixels.place);
         std::uint64_t got = 0;
-        if (!ReadInputFileAt(*file.file, file.offset + at, reader.buffer.get(), size, got)) {
+        if (!ReadInputFileAt(file.file, file.offset + at, reader.buffer.get(), size, got)) {
             return nullptr;
         }
         if (got != size) {

@@ -11,11 +11,12 @@
 
 namespace bmp2tvx {
 
-// One colour-table entry, in the byte order a BMP colour table stores it.
+// A 24-bit colour, as a colour-table entry holds it: in the byte order a BMP colour table stores.
 struct ColorEntry {
     std::uint8_t blue = 0;
     std::uint8_t green = 0;
     std::uint8_t red = 0;
+    friend bool operator==(const ColorEntry&, const ColorEntry&) = default;
 };
 
 // What the input carries: an 8-bit picture with a colour table, or 24-bit direct colour.
@@ -43,7 +44,7 @@ struct PixelsInMemory {
 // picture is read from there a few bands at a time into a buffer that stays in the processor's
 // cache, which saves copying it whole into fresh memory that the system must first clear.
 struct PixelsInFile {
-    OwnedInputFile file;
+    InputFile file;
     std::uint64_t offset = 0;
 };
 
@@ -64,7 +65,7 @@ struct PixelSource {
 struct SourceImage {
     std::int32_t width = 0;   // pixels per row
     std::int32_t height = 0;  // rows
-    std::int32_t isFullColor = 0;
+    SourceKind kind = SourceKind::Index;
 
     // Index sources only. Entries beyond suppliedColors were not in the file and are black.
     std::array<ColorEntry, 256> colorTable{};
@@ -73,16 +74,12 @@ struct SourceImage {
     PixelSource pixels;
 };
 
-inline SourceKind KindOf(const SourceImage& image) {
-    return image.isFullColor ? SourceKind::FullColor : SourceKind::Index;
-}
-
 inline std::uint64_t PixelCount(const SourceImage& image) {
     return static_cast<std::uint64_t>(image.width) * static_cast<std::uint64_t>(image.height);
 }
 
 inline std::size_t BytesPerPixel(const SourceImage& image) {
-    return image.isFullColor ? 3 : 1;
+    return image.kind == SourceKind::FullColor ? 3 : 1;
 }
 
 }  // namespace bmp2tvx

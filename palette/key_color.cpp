@@ -20,9 +20,9 @@ struct EntryRun {
 };
 
 // Whether any byte lies in one of the first `kRuns` runs. The run count is fixed so that the
-// compiler can vectorise the loop; unused places repeat a real run.
+// compiler can vectorise the loop.
 template <std::size_t kRuns>
-bool AnyInRuns(const std::uint8_t* bytes, std::size_t size, const std::array<EntryRun, 8>& runs) {
+bool AnyInRuns(const std::uint8_t* bytes, std::size_t size, const std::array<EntryRun, 2>& runs) {
     std::uint8_t hit = 0;
     for (std::size_t i = 0; i < size; ++i) {
         const std::uint8_t b = bytes[i];
@@ -34,8 +34,8 @@ bool AnyInRuns(const std::uint8_t* bytes, std::size_t size, const std::array<Ent
     return hit != 0;
 }
 
-// Finds the runs of consecutive entry numbers in `wanted`; unused places repeat the first run.
-std::size_t FindRuns(const std::array<bool, 256>& wanted, std::array<EntryRun, 8>& runs) {
+// Finds the runs of consecutive entry numbers in `wanted`, and keeps the first two.
+std::size_t FindRuns(const std::array<bool, 256>& wanted, std::array<EntryRun, 2>& runs) {
     std::size_t count = 0;
     for (std::size_t e = 0; e < 256;) {
         if (!wanted[e]) {
@@ -52,25 +52,17 @@ std::size_t FindRuns(const std::array<bool, 256>& wanted, std::array<EntryRun, 8
         ++count;
         e = last + 1;
     }
-    for (std::size_t r = count; r < runs.size(); ++r) {
-        runs[r] = runs[0];
-    }
     return count;
 }
 
-// Whether any of `size` bytes is a wanted entry number.
+// Whether any of `size` bytes is a wanted entry number. One or two runs, as in a table padded
+// with copies of the key colour, are tested many pixels at a time; more look each pixel up.
 bool AnyWanted(const std::uint8_t* block, std::size_t size, const std::array<bool, 256>& wanted,
-               const std::array<EntryRun, 8>& runs, std::size_t runCount) {
-    switch (runCount) {
-        case 1:
-            return AnyInRuns<1>(block, size, runs);
-        case 2:
-            return AnyInRuns<2>(block, size, runs);
-        default:
-            return runCount <= 8 ? AnyInRuns<8>(block, size, runs)
-                                 : std::any_of(block, block + size,
-                                               [&](std::uint8_t b) { return wanted[b]; });
+               const std::array<EntryRun, 2>& runs, std::size_t runCount) {
+    if (runCount <= 2) {
+        return runCount == 1 ? AnyInRuns<1>(block, size, runs) : AnyInRuns<2>(block, size, runs);
     }
+    return std::any_of(block, block + size, [&](std::uint8_t b) { return wanted[b]; });
 }
 
 // The highest of the `candidates` (entry numbers in ascending order) that some pixel uses, in
@@ -82,7 +74,7 @@ PixelWalk HighestUsed(const SourceImage& image, const std::vector<std::uint8_t>&
     for (const std::uint8_t c : candidates) {
         wanted[c] = true;
     }
-    std::array<EntryRun, 8> runs{};
+    std::array<EntryRun, 2> runs{};
     std::size_t runCount = FindRuns(wanted, runs);
     constexpr std::size_t kBlock = 16 * 1024;
     return VisitPieces(image, [&](const std::uint8_t* pixels, std::size_t total) {
@@ -108,13 +100,21 @@ PixelWalk HighestUsed(const SourceImage& image, const std::vector<std::uint8_t>&
 
 }  // namespace
 
-bool ChooseKeyEntry(const SourceImage& image, std::int32_t keyRed, std::int32_t keyGreen,
-                    std::int32_t keyBlue, std::int32_t searchEntries, std::uint8_t& entry) {
+KeyColor MakeKeyColor(std::int32_t red, std::int32_t green, std::int32_t blue) {
+    const auto inRange = [](std::int32_t c) { return c >= 0 && c <= 255; };
+    if (!inRange(red) || !inRange(green) || !inRange(blue)) {
+        return std::nullopt;
+    }
+    return ColorEntry{static_cast<std::uint8_t>(blue), static_cast<std::uint8_t>(green),
+                      static_cast<std::uint8_t>(red)};
+}
+
+bool ChooseKeyEntry(const SourceImage& image, KeyColor key, std::int32_t searchEntries,
+                    std::uint8_t& entry) {
     const std::int32_t count = std::clamp(std::min(searchEntries, image.suppliedColors), 0, 256);
     std::vector<std::uint8_t> candidates;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const ColorEntry& e = image.colorTable[static_cast<std::size_t>(i)];
-        if (e.red == keyRed && e.green == keyGreen && e.blue == keyBlue) {
+    for (std::int32_t i = 0; key && i < count; ++i) {
+        if (image.colorTable[static_cast<std::size_t>(i)] == *key) {
             candidates.push_back(static_cast<std::uint8_t>(i));
         }
     }
@@ -137,16 +137,15 @@ bool ChooseKeyEntry(const SourceImage& image, std::int32_t keyRed, std::int32_t 
     return true;
 }
 
-bool MoveKeyColorToZero(SourceImage& image, std::int32_t keyRed, std::int32_t keyGreen,
-                        std::int32_t keyBlue, std::int32_t searchEntries) {
-    std::uint8_t key = 0;
-    if (!ChooseKeyEntry(image, keyRed, keyGreen, keyBlue, searchEntries, key)) {
+bool MoveKeyColorToZero(SourceImage& image, KeyColor key, std::int32_t searchEntries) {
+    std::uint8_t entry = 0;
+    if (!ChooseKeyEntry(image, key, searchEntries, entry)) {
         return false;
     }
-    if (key != 0) {
-        std::swap(image.colorTable[0], image.colorTable[key]);
+    if (entry != 0) {
+        std::swap(image.colorTable[0], image.colorTable[entry]);
         IndexMap exchange = IdentityMap();
-        std::swap(exchange[0], exchange[key]);
+        std::swap(exchange[0], exchange[entry]);
         Renumber(image, exchange);
     }
     return true;

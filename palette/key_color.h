@@ -3,24 +3,29 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "source_image.h"
 
 namespace bmp2tvx {
 
+// The key colour: a colour, or none when a component lies outside 0 to 255, which no colour can
+// match (then nothing is transparent by colour).
+using KeyColor = std::optional<ColorEntry>;
+
+KeyColor MakeKeyColor(std::int32_t red, std::int32_t green, std::int32_t blue);
+
 // Sets `entry` to the colour-table entry that becomes entry 0. Among the entries equal to the key
 // colour (only those the file supplied, and only the first `searchEntries` of them), the highest
 // one that some pixel uses; when no pixel uses any of them, the highest of them. 0 means nothing
-// moves: no entry matches, or entry 0 is the only match that pixels use. A component outside
-// 0..255 matches nothing. The pixels are read only when the key matches several entries. Returns
-// false when reading them failed, its line printed.
-bool ChooseKeyEntry(const SourceImage& image, std::int32_t keyRed, std::int32_t keyGreen,
-                    std::int32_t keyBlue, std::int32_t searchEntries, std::uint8_t& entry);
+// moves: no entry matches, or entry 0 is the only match that pixels use. The pixels are read only
+// when the key matches several entries. Returns false when reading them failed, its line printed.
+bool ChooseKeyEntry(const SourceImage& image, KeyColor key, std::int32_t searchEntries,
+                    std::uint8_t& entry);
 
 // Moves the chosen key entry to entry 0 of an Index image's colour table and renumbers the pixels
 // so that every pixel keeps its colour (as they are read). Returns false when reading the pixels
 // failed, its line printed.
-bool MoveKeyColorToZero(SourceImage& image, std::int32_t keyRed, std::int32_t keyGreen,
-                        std::int32_t keyBlue, std::int32_t searchEntries = 256);
+bool MoveKeyColorToZero(SourceImage& image, KeyColor key, std::int32_t searchEntries = 256);
 
 }  // namespace bmp2tvx

@@ -57,7 +57,7 @@ bool WritePng(const std::string& path, std::uint32_t width, std::uint32_t height
     }
     OutputFile file;
     const bool encoded = OpenOutputFile(path, file) && Encode(file, width, height, rows.data());
-    return FinishOutputFile(file, encoded ? OutputEnd::Complete : OutputEnd::Failed);
+    return CommitOutputFile(file, encoded);
 }
 
 }  // namespace bmp2tvx

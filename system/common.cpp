@@ -1,5 +1,6 @@
 // The parts of the system layer that are the same on every system, written on top of the rest.
 #include <algorithm>
+#include <utility>
 
 #include "family.h"
 #include "messages.h"
@@ -16,7 +17,6 @@ bool Fail(OutputFile& file, OutputProblem problem) {
 }  // namespace
 
 bool OpenOutputFile(const std::string& path, OutputFile& file) {
-    file = OutputFile{};
     file.path = path;
     file.finalPath = path;
     switch (family::KindOfPath(path)) {
@@ -63,24 +63,34 @@ bool WriteOutputFile(OutputFile& file, std::span<const std::uint8_t> bytes) {
     return file.problem == OutputProblem::None;
 }
 
-bool FinishOutputFile(OutputFile& file, OutputEnd end) {
+bool CommitOutputFile(OutputFile& file, bool complete) {
     if (file.handle != -1 && !family::CloseFile(file.handle)) {
         file.problem = OutputProblem::Write;
     }
     file.handle = -1;
-    if (end == OutputEnd::Failed && file.problem == OutputProblem::None) {
+    if (!complete && file.problem == OutputProblem::None) {
         file.problem = OutputProblem::Write;
     }
-    const bool keep = end == OutputEnd::Complete && file.problem == OutputProblem::None;
+    const bool keep = file.problem == OutputProblem::None;
     if (!file.tempPath.empty() && !family::FinishTemporary(file.tempPath, file.finalPath, keep) &&
         keep) {
         file.problem = OutputProblem::Write;
     }
-    if (end != OutputEnd::Abandoned && file.problem != OutputProblem::None) {
+    file.tempPath.clear();
+    if (file.problem != OutputProblem::None) {
         Report(file.problem == OutputProblem::Open ? Message::CouldNotOpen : Message::CouldNotWrite,
                {file.path});
     }
-    return file.problem == OutputProblem::None && end == OutputEnd::Complete;
+    return file.problem == OutputProblem::None;
+}
+
+OutputFile::~OutputFile() {
+    if (handle != -1) {
+        family::CloseFile(handle);
+    }
+    if (!tempPath.empty()) {
+        family::FinishTemporary(tempPath, finalPath, false);
+    }
 }
 
 bool OpenInputFile(const std::string& path, InputFile& file) {
@@ -112,9 +122,25 @@ bool ReadInputFileAt(const InputFile& file, std::uint64_t offset, std::uint8_t* 
     return true;
 }
 
-void InputFileCloser::operator()(InputFile* file) const {
-    CloseInputFile(*file);
-    delete file;
+InputFile::InputFile(InputFile&& other) noexcept {
+    *this = std::move(other);
+}
+
+InputFile& InputFile::operator=(InputFile&& other) noexcept {
+    std::swap(handle, other.handle);
+    std::swap(size, other.size);
+    std::swap(path, other.path);
+    return *this;
+}
+
+InputFile::~InputFile() {
+    if (handle != -1) {
+        family::CloseFile(handle);
+    }
+}
+
+bool IsRegularFile(const std::string& path) {
+    return family::KindOfPath(path) == family::PathKind::Regular;
 }
 
 std::string FolderOf(const std::string& path) {

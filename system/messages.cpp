@@ -1,5 +1,7 @@
 #include "messages.h"
 
+#include <cstdlib>
+
 #include "family.h"
 
 namespace bmp2tvx {
@@ -17,28 +19,34 @@ std::span<const MessageEntry> Messages() {
     return std::span<const MessageEntry>(kTable);
 }
 
-std::string FormatMessage(Message id, std::initializer_list<MessageArg> args) {
-    const char* format = kTable[static_cast<std::size_t>(id)].format;
+std::string FormatMessage(Message id, std::span<const MessageArg> args) {
     std::string line;
-    const MessageArg* next = args.begin();
-    for (const char* c = format; *c != '\0'; ++c) {
+    auto next = args.begin();
+    for (const char* c = kTable[static_cast<std::size_t>(id)].format; *c != '\0'; ++c) {
         if (*c != '%') {
             line += *c;
             continue;
         }
         c += c[1] == 'z' ? 2 : 1;  // %s, %d, %u or %zu
-        if (next == args.end()) {
-            continue;
+        if (next == args.end() || next->isNumber != (*c != 's')) {
+            std::abort();
         }
-        line += next->isNumber ? std::to_string(next->number) : std::string(next->text);
+        line += next->isNumber ? std::to_string(next->number) : next->text;
         ++next;
+    }
+    if (next != args.end()) {
+        std::abort();
     }
     return line + "\n";
 }
 
 void Report(Message id, std::initializer_list<MessageArg> args) {
-    family::WriteLine(kTable[static_cast<std::size_t>(id)].stream == MessageStream::Out,
-                      FormatMessage(id, args));
+    Report(Notice{id, args});
+}
+
+void Report(const Notice& notice) {
+    family::WriteLine(kTable[static_cast<std::size_t>(notice.id)].stream == MessageStream::Out,
+                      FormatMessage(notice.id, notice.args));
 }
 
 }  // namespace bmp2tvx

@@ -8,7 +8,8 @@
 #include <initializer_list>
 #include <span>
 #include <string>
-#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace bmp2tvx {
 
@@ -34,22 +35,31 @@ struct MessageEntry {
 // The whole table, in the order of the enumeration.
 std::span<const MessageEntry> Messages();
 
-// One value for a message's placeholder: a text or a number.
+// One value for a message's placeholder: a text (for %s) or a number (for %d, %u and %zu).
 struct MessageArg {
     MessageArg(const char* text) : text(text) {}
-    MessageArg(const std::string& text) : text(text) {}
+    MessageArg(std::string text) : text(std::move(text)) {}
     template <std::integral T>
     MessageArg(T number) : number(static_cast<std::int64_t>(number)), isNumber(true) {}
-    std::string_view text;
+    std::string text;
     std::int64_t number = 0;
     bool isNumber = false;
 };
 
-// The message's line, its placeholders filled in order, with its line feed.
-std::string FormatMessage(Message id, std::initializer_list<MessageArg> args = {});
+// A message with the values of its placeholders, kept to be reported later.
+struct Notice {
+    Message id;
+    std::vector<MessageArg> args;
+};
+
+// The message's line, its placeholders filled in order, with its line feed. The values must
+// match the placeholders one for one, texts for %s and numbers for the others: a line that does
+// not is a fault in the tool, which stops it at once rather than print a wrong line.
+std::string FormatMessage(Message id, std::span<const MessageArg> args = {});
 
 // Prints the message's line on its stream. A line on standard output is flushed at once, so that
 // it comes before anything the tool does next.
 void Report(Message id, std::initializer_list<MessageArg> args = {});
+void Report(const Notice& notice);
 
 }  // namespace bmp2tvx

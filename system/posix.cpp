@@ -202,19 +202,16 @@ bool ReadSomeAt(std::intptr_t handle, std::uint64_t offset, std::uint8_t* buffer
 
 }  // namespace family
 
-void CloseInputFile(InputFile& file) {
-    if (file.handle >= 0) {
-        ::close(static_cast<int>(file.handle));
-    }
-    file.handle = -1;
-}
-
 bool IsSameFile(const InputFile& file, const std::string& path) {
     struct stat opened {};
     struct stat named {};
     return ::fstat(static_cast<int>(file.handle), &opened) == 0 &&
            ::stat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
            opened.st_ino == named.st_ino;
+}
+
+bool RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
 }
 
 // ---- Writing files ----

@@ -47,10 +47,17 @@ Storage AllocateStorage(std::uint64_t size);
 
 // ---- Reading files -------------------------------------------------------------------------
 
+// An open regular file, closed when the object goes. Only moved, never copied, so exactly one
+// object owns each open file.
 struct InputFile {
     std::intptr_t handle = -1;
     std::uint64_t size = 0;  // the file's length when it was opened
     std::string path;        // as the user named it, for messages
+
+    InputFile() = default;
+    InputFile(InputFile&& other) noexcept;
+    InputFile& operator=(InputFile&& other) noexcept;
+    ~InputFile();
 };
 
 // Opens a regular file for reading. Anything else (a missing file, a folder, a device, a pipe:
@@ -63,8 +70,6 @@ bool OpenInputFile(const std::string& path, InputFile& file);
 bool ReadInputFileAt(const InputFile& file, std::uint64_t offset, std::uint8_t* buffer,
                      std::uint64_t size, std::uint64_t& got);
 
-void CloseInputFile(InputFile& file);
-
 // Whether `path` exists and names, through any symbolic links, the very file that `file` has
 // open: the same device and inode on POSIX systems, the same volume serial number and file index
 // on Windows (where a short 8.3 name, or a name that differs only in case, names the same file).
@@ -72,19 +77,21 @@ void CloseInputFile(InputFile& file);
 // file itself.
 bool IsSameFile(const InputFile& file, const std::string& path);
 
-// An open input file that closes itself, for a picture that keeps reading its file as it goes.
-struct InputFileCloser {
-    void operator()(InputFile* file) const;
-};
-using OwnedInputFile = std::unique_ptr<InputFile, InputFileCloser>;
+// Whether `path` names a regular file, through any symbolic links.
+bool IsRegularFile(const std::string& path);
+
+// Removes a file; false when it could not be removed (or was not there).
+bool RemoveFile(const std::string& path);
 
 // ---- Writing files -------------------------------------------------------------------------
 
 // An output written so that a failed or interrupted run never leaves a partial file at the
 // output path, and a good file from an earlier run survives until the new one is complete: the
 // bytes go to a temporary file beside the target, moved into place only once all are written.
-// A problem is remembered rather than printed at once, so that the writer can decide, once it
-// has seen its whole input, whether the output's problem is the one to report.
+// A problem is remembered rather than printed at once, so that the caller can first find out
+// whether its input is good: a refused input is reported alone. An output that is never
+// committed is abandoned when the object goes: its temporary file is removed, and nothing is
+// printed. It stays where it was made, never copied or moved, so nothing else can finish it.
 enum class OutputProblem { None, Open, Write };
 
 struct OutputFile {
@@ -93,28 +100,26 @@ struct OutputFile {
     std::string finalPath;  // where the file ends up (a symbolic link's target)
     std::string tempPath;   // empty when writing straight to a device or pipe
     OutputProblem problem = OutputProblem::None;
+
+    OutputFile() = default;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();
 };
 
 // Opens a temporary file beside the output path (or, for an existing device or pipe, the path
-// itself). Returns false when that fails, remembered as an Open problem.
+// itself) for a `file` not yet opened. Returns false when that fails, remembered as an Open
+// problem.
 bool OpenOutputFile(const std::string& path, OutputFile& file);
 
 // Appends bytes. Returns false once any write has failed (a Write problem); nothing more is
 // written then.
 bool WriteOutputFile(OutputFile& file, std::span<const std::uint8_t> bytes);
 
-// How the work of the output's writer ended.
-enum class OutputEnd {
-    Complete,   // every byte was handed over
-    Failed,     // the writer could not make its bytes
-    Abandoned,  // the input failed, and said so
-};
-
-// Finishes the output. Complete: the file is moved into place, unless a problem was met, whose
-// line ("Could not open %s." or "Could not write %s.") is printed. Failed: that line is printed,
-// "Could not write %s." when no problem was met. Abandoned: nothing is printed. The temporary file
-// is removed in every case but success. Returns whether the output is complete at its path.
-bool FinishOutputFile(OutputFile& file, OutputEnd end);
+// Finishes the output: the file is moved into place, unless a problem was met (or `complete` is
+// false: its writer could not make all of its bytes, a Write problem), whose line ("Could not open
+// %s." or "Could not write %s.") is printed. Returns whether the output is at its path.
+bool CommitOutputFile(OutputFile& file, bool complete = true);
 
 // The folder part of a path, with its trailing separator ("" for a bare name). On Windows "\",
 // "/" and a drive's "C:" all end a folder part.

@@ -186,13 +186,6 @@ bool ReadSomeAt(std::intptr_t handle, std::uint64_t offset, std::uint8_t* buffer
 
 }  // namespace family
 
-void CloseInputFile(InputFile& file) {
-    if (file.handle != -1) {
-        CloseHandle(AsHandle(file.handle));
-    }
-    file.handle = -1;
-}
-
 bool IsSameFile(const InputFile& file, const std::string& path) {
     // No access asked for, and every kind of sharing allowed: this only looks at the file. Opening
     // follows links, and the folder flag lets a folder open too (it is then simply another file).
@@ -210,6 +203,10 @@ bool IsSameFile(const InputFile& file, const std::string& path) {
                       a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
     CloseHandle(named);
     return same;
+}
+
+bool RemoveFile(const std::string& path) {
+    return DeleteFileW(Wide(path).c_str()) != 0;
 }
 
 // ---- Writing files ----

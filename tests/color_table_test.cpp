@@ -36,11 +36,12 @@ TEST(ColorTable, FirstAppearanceInTileOrder) {
         }
     }
     testing::internal::CaptureStderr();
-    SourceImage image = Load24(16, 8, pixels);
-    const bool indexed = IndexFullColorPicture(image, 256, 0, 0, 0);
+    const std::optional<SourceImage> indexed =
+        IndexFullColorPicture(Load24(16, 8, pixels), 256, ColorEntry{});
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     ASSERT_TRUE(indexed);
-    EXPECT_EQ(image.isFullColor, 0);
+    const SourceImage& image = *indexed;
+    EXPECT_EQ(image.kind, SourceKind::Index);
     EXPECT_EQ(image.suppliedColors, 4);
     EXPECT_EQ(image.colorTable[0].red, 0);
     EXPECT_EQ(image.colorTable[1].red, 30);
@@ -48,7 +49,7 @@ TEST(ColorTable, FirstAppearanceInTileOrder) {
     EXPECT_EQ(image.colorTable[3].red, 60);
     EXPECT_EQ(image.colorTable[4].red, 0);
 
-    const Bytes file = EncodeTileImage(image, TileImageFormat::Index256);
+    const Bytes file = EncodeTileImage(image, TargetFormat::Index256);
     Bytes left(64, 1), right(64, 1);
     left[56] = 2;  // bottom-left pixel: C
     right[0] = 3;  // top-left pixel: B
@@ -136,14 +137,15 @@ TEST(ColorTable, KeyColourTakesEntryZero) {
             pixels.insert(pixels.end(), {e.blue, e.green, e.red});
         }
         testing::internal::CaptureStderr();
-        SourceImage image = Load24(16, 8, pixels);
-        const bool indexed = IndexFullColorPicture(image, c.entries, c.red, c.green, c.blue);
+        const std::optional<SourceImage> indexed = IndexFullColorPicture(
+            Load24(16, 8, pixels), c.entries, MakeKeyColor(c.red, c.green, c.blue));
         EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
-        ASSERT_EQ(indexed, *c.err == '\0');
+        ASSERT_EQ(indexed.has_value(), *c.err == '\0');
         if (!indexed) {
             continue;
         }
-        EXPECT_EQ(image.isFullColor, 0);
+        const SourceImage& image = *indexed;
+        EXPECT_EQ(image.kind, SourceKind::Index);
         EXPECT_EQ(image.suppliedColors, static_cast<std::int32_t>(c.table.size()));
         for (std::size_t i = 0; i < 256; ++i) {
             const ColorEntry want = i < c.table.size() ? c.table[i] : kBlack;
@@ -187,10 +189,10 @@ TEST(ColorTable, RefusalGivesCountAndRoom) {
             pixels.insert(pixels.end(), {e.blue, e.green, e.red});
         }
         testing::internal::CaptureStderr();
-        SourceImage image = Load24(32, 16, pixels);
-        const bool indexed = IndexFullColorPicture(image, c.entries, 0, 0, 0);
+        const std::optional<SourceImage> indexed =
+            IndexFullColorPicture(Load24(32, 16, pixels), c.entries, ColorEntry{});
         EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err) << c.colours;
-        EXPECT_EQ(indexed, *c.err == '\0') << c.colours;
+        EXPECT_EQ(indexed.has_value(), *c.err == '\0') << c.colours;
     }
 }
 

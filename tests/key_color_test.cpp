@@ -131,7 +131,8 @@ TEST(KeyColor, ChosenEntryAndRenumbering) {
         SourceImage image = Load(c.table, pixels);
         const auto before = image.colorTable;
         const Bytes stored = RowsFromTop(image);
-        EXPECT_TRUE(MoveKeyColorToZero(image, c.red, c.green, c.blue, c.searchEntries));
+        EXPECT_TRUE(
+            MoveKeyColorToZero(image, MakeKeyColor(c.red, c.green, c.blue), c.searchEntries));
         const Bytes after = RowsFromTop(image);
         const std::size_t k = c.expectedKey;
         for (std::size_t i = 0; i < 256; ++i) {
@@ -165,10 +166,10 @@ TEST(KeyColor, UsedCopyFoundAnywhere) {
             spec.pixels.assign(kSide * kSide, 1);
             spec.pixels[at] = 3;
             std::uint8_t entry = 0;
-            EXPECT_TRUE(ChooseKeyEntry(LoadBmp(spec), 0, 0, 0, 256, entry));
+            EXPECT_TRUE(ChooseKeyEntry(LoadBmp(spec), ColorEntry{}, 256, entry));
             EXPECT_EQ(entry, 3);
             spec.pixels.assign(kSide * kSide, 1);
-            EXPECT_TRUE(ChooseKeyEntry(LoadBmp(spec), 0, 0, 0, 256, entry));
+            EXPECT_TRUE(ChooseKeyEntry(LoadBmp(spec), ColorEntry{}, 256, entry));
             EXPECT_EQ(entry, 200) << "no copy used";
         }
     }
@@ -192,7 +193,7 @@ TEST(KeyColor, PixelColoursNeverChange) {
         SourceImage image = Load(table, pixels);
         const auto before = image.colorTable;
         const Bytes stored = RowsFromTop(image);
-        MoveKeyColorToZero(image, byte() & 0x80, byte() & 0x80, byte() & 0x80,
+        MoveKeyColorToZero(image, MakeKeyColor(byte() & 0x80, byte() & 0x80, byte() & 0x80),
                            round % 2 ? 16 : 256);
         const Bytes after = RowsFromTop(image);
         for (std::size_t i = 0; i < 256; ++i) {

@@ -26,10 +26,16 @@ Encoded Convert(SourceImage picture, std::int32_t depth) {
     settings.targetDepth = depth;
     Encoded result;
     testing::internal::CaptureStderr();
-    result.written = ConvertPicture(std::move(picture), settings,
-                                    [&](const SourceImage& image, const ConversionPlan& plan) {
-                                        return EncodeTileImage(image, plan.target, result.file);
-                                    });
+    const std::optional<PreparedPicture> prepared = PreparePicture(std::move(picture), settings);
+    const Encoding encoding =
+        prepared ? EncodeTileImage(prepared->picture, prepared->plan.target, result.file)
+                 : Encoding{Outcome::ReadFailed, std::nullopt};
+    if (encoding.unsaid) {
+        Report(*encoding.unsaid);
+    }
+    if (encoding.outcome == Outcome::Complete) {
+        result.written = prepared->plan.target;
+    }
     result.err = testing::internal::GetCapturedStderr();
     return result;
 }
@@ -79,7 +85,7 @@ TEST(Pixels, FileAndMemoryGiveTheSameFile) {
         TempDir dir;
         WriteFile(dir / "p.bmp", bmp);
         SourceImage fromFile;
-        ASSERT_TRUE(LoadBitmap((dir / "p.bmp").c_str(), fromFile));
+        ASSERT_TRUE(LoadBitmapFile(dir / "p.bmp", fromFile));
         EXPECT_TRUE(std::holds_alternative<PixelsInFile>(fromFile.pixels.place));
         const Encoded streamed = Convert(std::move(fromFile), c.depth);
         const Encoded loaded = Convert(LoadBmp(spec), c.depth);
@@ -91,7 +97,7 @@ TEST(Pixels, FileAndMemoryGiveTheSameFile) {
 
         // Read whole, the file's pixels are the memory picture's.
         SourceImage whole;
-        ASSERT_TRUE(LoadBitmap((dir / "p.bmp").c_str(), whole));
+        ASSERT_TRUE(LoadBitmapFile(dir / "p.bmp", whole));
         const Bytes rows = RowsFromTop(whole);
         EXPECT_EQ(rows.size(), bytes);
         EXPECT_EQ(rows, RowsFromTop(LoadBmp(spec)));
@@ -118,7 +124,7 @@ TEST(Pixels, RenumberingsCompose) {
         {exchange03}, {exchange03, exchange07}, {exchange03, exchange03}, {shift, exchange07}};
     for (const auto& maps : sequences) {
         SourceImage fromFile;
-        ASSERT_TRUE(LoadBitmap((dir / "p.bmp").c_str(), fromFile));
+        ASSERT_TRUE(LoadBitmapFile(dir / "p.bmp", fromFile));
         SourceImage inMemory = LoadBmp(spec);
         Bytes expected = spec.pixels;
         for (const IndexMap& map : maps) {
@@ -177,19 +183,13 @@ TEST(Pixels, PassesOverTheFile) {
         TempDir dir;
         WriteFile(dir / "p.bmp", BuildBmp(spec));
         SourceImage image;
-        ASSERT_TRUE(LoadBitmap((dir / "p.bmp").c_str(), image));
-        ConversionSettings settings;
-        settings.targetDepth = c.depth;
+        ASSERT_TRUE(LoadBitmapFile(dir / "p.bmp", image));
         const std::uint64_t before = BytesRead();
-        Bytes file;
-        ConvertPicture(std::move(image), settings,
-                       [&](const SourceImage& picture, const ConversionPlan& plan) {
-                           return EncodeTileImage(picture, plan.target, file);
-                       });
+        const Encoded result = Convert(std::move(image), c.depth);
         const double passes =
             static_cast<double>(BytesRead() - before) / static_cast<double>(spec.pixels.size());
         EXPECT_NEAR(passes, c.passes, 0.05);
-        EXPECT_FALSE(file.empty());
+        EXPECT_FALSE(result.file.empty());
     }
 }
 #endif
@@ -213,7 +213,7 @@ TEST(Pixels, FileThatShrinksIsReported) {
             TempDir dir;
             WriteFile(dir / "p.bmp", bmp);
             SourceImage image;
-            ASSERT_TRUE(LoadBitmap((dir / "p.bmp").c_str(), image));
+            ASSERT_TRUE(LoadBitmapFile(dir / "p.bmp", image));
             std::filesystem::resize_file(PathOf(dir / "p.bmp"), bmp.size() - 100);
             const Encoded result = Convert(std::move(image), depth);
             EXPECT_FALSE(result.written.has_value());

@@ -76,7 +76,7 @@ TEST(Reader, HeaderVariantsLoadTheSamePicture) {
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(r.image.width, 16);
         EXPECT_EQ(r.image.height, 8);
-        EXPECT_EQ(r.image.isFullColor, c.bitCount == 24 ? 1 : 0);
+        EXPECT_EQ(r.image.kind, c.bitCount == 24 ? SourceKind::FullColor : SourceKind::Index);
         const std::size_t rowBytes = 16u * (c.bitCount / 8u);
         const Bytes rows = RowsFromTop(r.image);
         ASSERT_EQ(rows.size(), rowBytes * 8);  // the source's own kind of pixels, no more
@@ -216,7 +216,7 @@ TEST(Reader, ZeroSizedPicturesLoad) {
 TEST(Reader, MissingFile) {
     SourceImage image;
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(LoadBitmap("/nonexistent/pic.bmp", image));
+    EXPECT_FALSE(LoadBitmapFile("/nonexistent/pic.bmp", image));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Could not open /nonexistent/pic.bmp.\n");
 }
 

@@ -74,6 +74,11 @@ SourceImage LoadBmp(const BmpSpec& spec, const char* name) {
     return image;
 }
 
+bool LoadBitmapFile(const std::string& path, SourceImage& image) {
+    InputFile file;
+    return OpenInputFile(path, file) && LoadBitmap(std::move(file), image);
+}
+
 Bytes RowsFromTop(const SourceImage& image) {
     Bytes rows;
     const std::size_t rowBytes = static_cast<std::size_t>(image.width) * BytesPerPixel(image);

@@ -39,6 +39,9 @@ Bytes BuildBmp(const BmpSpec& spec);
 // The picture a built file loads to (a failed load fails the test), under the name `name`.
 SourceImage LoadBmp(const BmpSpec& spec, const char* name = "built.bmp");
 
+// Opens `path` and loads the BMP in it, as the tool does.
+bool LoadBitmapFile(const std::string& path, SourceImage& image);
+
 // Every pixel byte of a picture, rows from the top, as the conversion reads them (renumbered).
 Bytes RowsFromTop(const SourceImage& image);
 

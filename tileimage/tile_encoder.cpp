@@ -93,17 +93,6 @@ __attribute__((target("avx2"))) void BgrToColor15Avx2(const std::uint8_t* __rest
 }
 #endif
 
-void BgrToColor15(const std::uint8_t* bgr, std::size_t count, std::uint8_t* out) {
-#ifdef BMP2TVX_AVX2_COPY
-    static const bool avx2 = ProcessorHasAvx2();
-    if (avx2) {
-        BgrToColor15Avx2(bgr, count, out);
-        return;
-    }
-#endif
-    BgrToColor15Loop(bgr, count, out);
-}
-
 // Index pixels to little-endian Color15 words through the palette's words. The pointers do not
 // overlap, which lets the compiler keep the words in place and store each one whole.
 void IndexToColor15(const std::uint8_t* __restrict row, std::size_t count,
@@ -118,7 +107,7 @@ void IndexToColor15(const std::uint8_t* __restrict row, std::size_t count,
 void FillFullColorRow(const SourceImage& image, const std::array<Color15, 256>& words,
                       const std::uint8_t* row, std::int32_t xBegin, std::int32_t xEnd,
                       std::uint8_t* out) {
-    if (image.isFullColor) {
+    if (image.kind == SourceKind::FullColor) {
         BgrToColor15(row + 3 * static_cast<std::size_t>(xBegin),
                      static_cast<std::size_t>(xEnd - xBegin), out);
     } else {
@@ -131,37 +120,36 @@ struct Output {
     std::span<std::uint8_t> scratch;
     const ByteSink* sink = nullptr;
     std::size_t used = 0;
-    bool stopped = false;
 };
 
-bool Flush(Output& out) {
-    if (out.used > 0 && !out.stopped) {
-        out.stopped = !(*out.sink)(out.scratch.first(out.used));
+void Flush(Output& out) {
+    if (out.used > 0) {
+        (*out.sink)(out.scratch.first(out.used));
     }
     out.used = 0;
-    return !out.stopped;
 }
 
 // Room for `bytes` more (never more than the scratch block), flushing first if needed.
-bool Reserve(Output& out, std::size_t bytes) {
-    return out.used + bytes <= out.scratch.size() || Flush(out);
+void Reserve(Output& out, std::size_t bytes) {
+    if (out.used + bytes > out.scratch.size()) {
+        Flush(out);
+    }
 }
 
-bool Append(Output& out, std::span<const std::uint8_t> bytes) {
+void Append(Output& out, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
-        if (out.used == out.scratch.size() && !Flush(out)) {
-            return false;
+        if (out.used == out.scratch.size()) {
+            Flush(out);
         }
         const std::size_t n = std::min(bytes.size(), out.scratch.size() - out.used);
         std::memcpy(out.scratch.data() + out.used, bytes.data(), n);
         out.used += n;
         bytes = bytes.subspan(n);
     }
-    return true;
 }
 
 // One band as 15-bit colour words, each row in pieces as long as the scratch block allows.
-bool EmitFullColorBand(const SourceImage& image, const std::array<Color15, 256>& words,
+void EmitFullColorBand(const SourceImage& image, const std::array<Color15, 256>& words,
                        const Band& band, Output& out) {
     const std::int32_t piecePixels =
         static_cast<std::int32_t>(std::min<std::size_t>(out.scratch.size() / 2, INT32_MAX));
@@ -170,44 +158,54 @@ bool EmitFullColorBand(const SourceImage& image, const std::array<Color15, 256>&
         for (std::int32_t x = 0; x < image.width; x += piecePixels) {
             const std::int32_t end = x + std::min(piecePixels, image.width - x);
             const std::size_t bytes = 2 * static_cast<std::size_t>(end - x);
-            if (!Reserve(out, bytes)) {
-                return false;
-            }
+            Reserve(out, bytes);
             FillFullColorRow(image, words, row, x, end, out.scratch.data() + out.used);
             out.used += bytes;
         }
     }
-    return true;
 }
 
-// One band of tiles, in runs of as many tiles as the scratch block has room for. Sets
-// `aboveIndex16` when a 4-bit tile would not hold some pixel.
-bool EmitTileBand(std::size_t tilesAcross, bool four, const Band& band, Output& out,
-                  bool& aboveIndex16) {
+// One band of tiles, in runs of as many tiles as the scratch block has room for. False, with the
+// run left out, when a 4-bit tile of the run would not hold some pixel.
+bool EmitTileBand(std::size_t tilesAcross, bool four, const Band& band, Output& out) {
     const std::size_t tileBytes = four ? kTile4Bytes : kTile8Bytes;
-    std::uint64_t all = 0;
     for (std::size_t done = 0; done < tilesAcross;) {
-        if (!Reserve(out, tileBytes)) {
-            return false;
-        }
+        Reserve(out, tileBytes);
         const std::size_t run =
             std::min(tilesAcross - done, (out.scratch.size() - out.used) / tileBytes);
         std::uint8_t* to = out.scratch.data() + out.used;
         if (four) {
-            all |= EncodeTiles4(band.top + 8 * done, band.down, run, to);
+            if ((EncodeTiles4(band.top + 8 * done, band.down, run, to) & 0xF0F0F0F0F0F0F0F0ull) !=
+                0) {
+                return false;
+            }
         } else {
             EncodeTiles8(band.top + 8 * done, band.down, run, to);
         }
         out.used += run * tileBytes;
         done += run;
     }
-    aboveIndex16 = (all & 0xF0F0F0F0F0F0F0F0ull) != 0;
-    return !aboveIndex16;
+    return true;
 }
 
 }  // namespace
 
-Encoding EmitTileImage(const SourceImage& image, TileImageFormat format,
+void BgrToColor15(const std::uint8_t* bgr, std::size_t count, std::uint8_t* out) {
+#ifdef BMP2TVX_AVX2_COPY
+    static const bool avx2 = ProcessorHasAvx2();
+    if (avx2) {
+        BgrToColor15Avx2(bgr, count, out);
+        return;
+    }
+#endif
+    BgrToColor15Loop(bgr, count, out);
+}
+
+void BgrToColor15Generic(const std::uint8_t* bgr, std::size_t count, std::uint8_t* out) {
+    BgrToColor15Loop(bgr, count, out);
+}
+
+Encoding EmitTileImage(const SourceImage& image, TargetFormat format,
                        std::span<std::uint8_t> scratch, const ByteSink& sink) {
     Output out{scratch, &sink};
     std::uint8_t header[kTileImageHeaderSize];
@@ -219,29 +217,29 @@ Encoding EmitTileImage(const SourceImage& image, TileImageFormat format,
     for (std::size_t i = 0; i < PaletteEntries(format); ++i) {
         PutU16(palette + 2 * i, words[i]);
     }
-    if (!Append(out, header) ||
-        !Append(out, std::span<const std::uint8_t>(palette, 2 * PaletteEntries(format)))) {
-        return Encoding::SinkStopped;
-    }
+    Append(out, header);
+    Append(out, std::span<const std::uint8_t>(palette, 2 * PaletteEntries(format)));
     const std::size_t tilesAcross = static_cast<std::size_t>(image.width) / kTileSide;
-    bool aboveIndex16 = false;
     const PixelWalk walk = VisitBands(image, [&](const Band& band) {
-        return format == TileImageFormat::FullColor16
-                   ? EmitFullColorBand(image, words, band, out)
-                   : EmitTileBand(tilesAcross, format == TileImageFormat::Index16, band, out,
-                                  aboveIndex16);
+        if (format == TargetFormat::FullColor16) {
+            EmitFullColorBand(image, words, band, out);
+            return true;
+        }
+        return EmitTileBand(tilesAcross, format == TargetFormat::Index16, band, out);
     });
-    if (walk == PixelWalk::Failed) {
-        return Encoding::ReadFailed;
+    switch (walk) {
+        case PixelWalk::Finished:
+            Flush(out);
+            return Encoding{};
+        case PixelWalk::Stopped:
+            return Encoding{Outcome::Refused, Notice{Message::AboveIndex16, {image.pixels.name}}};
+        case PixelWalk::Failed:
+            return Encoding{Outcome::ReadFailed, std::nullopt};
     }
-    if (aboveIndex16) {
-        Flush(out);  // the tiles up to that band, packed by the sum rule all the same
-        return Encoding::AboveIndex16;
-    }
-    return walk == PixelWalk::Finished && Flush(out) ? Encoding::Complete : Encoding::SinkStopped;
+    return Encoding{Outcome::ReadFailed, std::nullopt};
 }
 
-Encoding EncodeTileImage(const SourceImage& image, TileImageFormat format,
+Encoding EncodeTileImage(const SourceImage& image, TargetFormat format,
                          std::vector<std::uint8_t>& file) {
     file.clear();
     file.reserve(
@@ -250,16 +248,26 @@ Encoding EncodeTileImage(const SourceImage& image, TileImageFormat format,
     std::array<std::uint8_t, 64 * 1024> scratch;
     return EmitTileImage(image, format, scratch, [&](std::span<const std::uint8_t> bytes) {
         file.insert(file.end(), bytes.begin(), bytes.end());
-        return true;
     });
 }
 
-std::vector<std::uint8_t> EncodeTileImage(const SourceImage& image, TileImageFormat format) {
+std::vector<std::uint8_t> EncodeTileImage(const SourceImage& image, TargetFormat format) {
     std::vector<std::uint8_t> file;
-    if (EncodeTileImage(image, format, file) != Encoding::Complete) {
+    if (EncodeTileImage(image, format, file).outcome != Outcome::Complete) {
         file.clear();
     }
     return file;
+}
+
+Encoding WriteTileImage(OutputFile& output, const SourceImage& image, TargetFormat format) {
+    constexpr std::size_t kBlock = 128 * 1024;
+    const Storage scratch = AllocateStorage(kBlock);
+    if (!scratch) {
+        return Encoding{Outcome::NoMemory, Notice{Message::NoMemoryToConvert, {image.pixels.name}}};
+    }
+    return EmitTileImage(
+        image, format, std::span<std::uint8_t>(scratch.get(), kBlock),
+        [&](std::span<const std::uint8_t> bytes) { WriteOutputFile(output, bytes); });
 }
 
 }  // namespace bmp2tvx

@@ -2,19 +2,19 @@
 
 namespace bmp2tvx {
 
-const char* TileImageFormatName(TileImageFormat format) {
+const char* TargetFormatName(TargetFormat format) {
     switch (format) {
-        case TileImageFormat::Index16:
+        case TargetFormat::Index16:
             return "Index16";
-        case TileImageFormat::Index256:
+        case TargetFormat::Index256:
             return "Index256";
-        case TileImageFormat::FullColor16:
+        case TargetFormat::FullColor16:
             return "FullColor16";
     }
     return "?";
 }
 
-TileImageHeader MakeTileImageHeader(TileImageFormat format, std::uint32_t width,
+TileImageHeader MakeTileImageHeader(TargetFormat format, std::uint32_t width,
                                     std::uint32_t height) {
     const std::uint32_t tilesAcross = width / kTileSide;
     const std::uint32_t tilesDown = height / kTileSide;

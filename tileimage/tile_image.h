@@ -30,12 +30,12 @@
 
 namespace bmp2tvx {
 
-// The three layouts, by the code the header's first field holds. A conversion chooses one to
-// write; a reader finds one in the file.
-enum class TileImageFormat : std::uint16_t { Index16 = 0, Index256 = 1, FullColor16 = 2 };
+// The three layouts, by the code the header's first field holds: the one a conversion writes, or
+// the one a reader finds in the file.
+enum class TargetFormat : std::uint16_t { Index16 = 0, Index256 = 1, FullColor16 = 2 };
 
 // "Index16", "Index256" or "FullColor16", as the tools print it.
-const char* TileImageFormatName(TileImageFormat format);
+const char* TargetFormatName(TargetFormat format);
 
 using Color15 = std::uint16_t;
 
@@ -59,8 +59,7 @@ struct TileImageHeader {
 constexpr std::size_t kTileImageHeaderSize = 8;
 
 // The header of a picture of `width` x `height` pixels (multiples of 8), its sizes wrapped.
-TileImageHeader MakeTileImageHeader(TileImageFormat format, std::uint32_t width,
-                                    std::uint32_t height);
+TileImageHeader MakeTileImageHeader(TargetFormat format, std::uint32_t width, std::uint32_t height);
 
 // The header's 8 bytes, little-endian, in field order.
 void PutTileImageHeader(const TileImageHeader& header, std::uint8_t* out);
@@ -68,21 +67,21 @@ TileImageHeader GetTileImageHeader(const std::uint8_t* in);
 
 // Whether a header's format code names one of the three layouts.
 constexpr bool IsKnownFormat(std::uint16_t code) {
-    return code <= static_cast<std::uint16_t>(TileImageFormat::FullColor16);
+    return code <= static_cast<std::uint16_t>(TargetFormat::FullColor16);
 }
 
 // Number of palette entries the format's palette block holds (0 for FullColor16).
-constexpr std::size_t PaletteEntries(TileImageFormat format) {
-    return format == TileImageFormat::Index16 ? 16 : format == TileImageFormat::Index256 ? 256 : 0;
+constexpr std::size_t PaletteEntries(TargetFormat format) {
+    return format == TargetFormat::Index16 ? 16 : format == TargetFormat::Index256 ? 256 : 0;
 }
 
 // Bytes one column of pixels adds to the body over a band of eight rows.
-constexpr std::size_t BodyBytesPerColumnBand(TileImageFormat format) {
-    return format == TileImageFormat::Index16 ? 4 : format == TileImageFormat::Index256 ? 8 : 16;
+constexpr std::size_t BodyBytesPerColumnBand(TargetFormat format) {
+    return format == TargetFormat::Index16 ? 4 : format == TargetFormat::Index256 ? 8 : 16;
 }
 
 // The whole file's length for a picture of the given size in pixels (multiples of 8).
-constexpr std::uint64_t TileImageFileSize(TileImageFormat format, std::uint64_t width,
+constexpr std::uint64_t TileImageFileSize(TargetFormat format, std::uint64_t width,
                                           std::uint64_t height) {
     return kTileImageHeaderSize + 2 * PaletteEntries(format) +
            width * (height / kTileSide) * BodyBytesPerColumnBand(format);

@@ -1,5 +1,6 @@
 #include "tile_reader.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "messages.h"
@@ -7,15 +8,6 @@
 
 namespace bmp2tvx {
 namespace {
-
-// One colour word as red, green, blue, alpha bytes.
-void PutRgba(std::uint8_t* out, Color15 word, std::uint8_t alpha) {
-    const auto widen = [](unsigned c) { return static_cast<std::uint8_t>((c << 3) | (c >> 2)); };
-    out[0] = widen(word & 0x1F);
-    out[1] = widen((word >> 5) & 0x1F);
-    out[2] = widen((word >> 10) & 0x1F);
-    out[3] = alpha;
-}
 
 // The problem with a file of `size` bytes whose first bytes are `head`, or nothing if none.
 std::optional<Message> HeaderProblem(const std::uint8_t* head, std::uint64_t size,
@@ -27,7 +19,7 @@ std::optional<Message> HeaderProblem(const std::uint8_t* head, std::uint64_t siz
     if (!IsKnownFormat(header.formatCode)) {
         return Message::UnknownFormat;
     }
-    view.format = static_cast<TileImageFormat>(header.formatCode);
+    view.format = static_cast<TargetFormat>(header.formatCode);
     view.tilesAcross = header.tilesAcross;
     view.tilesDown = header.tilesDown;
     const TileImageHeader expected =
@@ -47,6 +39,11 @@ void PointInto(std::span<const std::uint8_t> bytes, TileImageView& view) {
 }
 
 }  // namespace
+
+std::array<std::uint8_t, 4> ColorWordToRgba(Color15 word, std::uint8_t alpha) {
+    const auto widen = [](unsigned c) { return static_cast<std::uint8_t>((c << 3) | (c >> 2)); };
+    return {widen(word & 0x1F), widen((word >> 5) & 0x1F), widen((word >> 10) & 0x1F), alpha};
+}
 
 bool ParseTileImage(const char* path, std::span<const std::uint8_t> bytes, TileImageView& view) {
     if (const std::optional<Message> problem = HeaderProblem(bytes.data(), bytes.size(), view)) {
@@ -91,13 +88,14 @@ std::vector<std::uint8_t> RenderRgba(const TileImageView& view) {
     const std::size_t height = std::size_t{view.tilesDown} * kTileSide;
     std::vector<std::uint8_t> rgba(width * height * 4);
     const std::uint8_t* body = view.body.data();
-    if (view.format == TileImageFormat::FullColor16) {
+    if (view.format == TargetFormat::FullColor16) {
         for (std::size_t i = 0; i < width * height; ++i) {
-            PutRgba(&rgba[4 * i], GetU16(body + 2 * i), 255);
+            const std::array<std::uint8_t, 4> color = ColorWordToRgba(GetU16(body + 2 * i));
+            std::copy(color.begin(), color.end(), &rgba[4 * i]);
         }
         return rgba;
     }
-    const bool four = view.format == TileImageFormat::Index16;
+    const bool four = view.format == TargetFormat::Index16;
     const std::size_t tileBytes = four ? kTile4Bytes : kTile8Bytes;
     std::size_t tile = 0;
     for (std::size_t y0 = 0; y0 < height; y0 += kTileSide) {
@@ -109,8 +107,9 @@ std::vector<std::uint8_t> RenderRgba(const TileImageView& view) {
                         four ? static_cast<std::uint8_t>((bytes[r * 4 + c / 2] >> (4 * (c % 2))) &
                                                          0xF)
                              : bytes[r * 8 + c];
-                    PutRgba(&rgba[4 * ((y0 + r) * width + x0 + c)],
-                            GetU16(view.palette.data() + 2 * index), index == 0 ? 0 : 255);
+                    const std::array<std::uint8_t, 4> color = ColorWordToRgba(
+                        GetU16(view.palette.data() + 2 * index), index == 0 ? 0 : 255);
+                    std::copy(color.begin(), color.end(), &rgba[4 * ((y0 + r) * width + x0 + c)]);
                 }
             }
         }

@@ -1,6 +1,7 @@
 // Reading tile image files back, and drawing them as the handheld's display shows them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -12,7 +13,7 @@ namespace bmp2tvx {
 
 // A tile image file checked against its own header; the spans point into the file's bytes.
 struct TileImageView {
-    TileImageFormat format = TileImageFormat::Index256;
+    TargetFormat format = TargetFormat::Index256;
     std::uint32_t tilesAcross = 0;
     std::uint32_t tilesDown = 0;
     std::span<const std::uint8_t> palette;  // PaletteEntries(format) little-endian words
@@ -27,6 +28,10 @@ bool ParseTileImage(const char* path, std::span<const std::uint8_t> bytes, TileI
 // before the rest is read, so no file can make the reader hold more memory than a valid picture
 // of its size needs. Prints one line and returns false on any problem.
 bool ReadTileImageFile(const InputFile& file, Storage& bytes, TileImageView& view);
+
+// A colour word as the display shows it, as red, green, blue and `alpha` bytes: each 5-bit
+// component widened to 8 bits by repeating its top bits.
+std::array<std::uint8_t, 4> ColorWordToRgba(Color15 word, std::uint8_t alpha = 255);
 
 // The picture as 8-bit RGBA, top row first: each 5-bit component widened by repeating its top
 // bits, and in the paletted layouts every pixel of index 0 fully transparent.

@@ -36,15 +36,12 @@ int DrawTileImage(int argc, const char* const* argv) {
     }
     Storage bytes;
     TileImageView view;
-    const bool read = ReadTileImageFile(file, bytes, view);
-    // The PNG must not replace the file it is drawn from, under whatever name.
-    const bool same = read && IsSameFile(file, outputPath);
-    CloseInputFile(file);
-    if (same) {
-        Report(Message::SameFileAsOutput, {inputPath, outputPath});
+    if (!ReadTileImageFile(file, bytes, view)) {
         return 1;
     }
-    if (!read) {
+    // The PNG must not replace the file it is drawn from, under whatever name.
+    if (IsSameFile(file, outputPath)) {
+        Report(Message::SameFileAsOutput, {inputPath, outputPath});
         return 1;
     }
     if (view.tilesAcross == 0 || view.tilesDown == 0) {
@@ -53,7 +50,7 @@ int DrawTileImage(int argc, const char* const* argv) {
     }
     const std::uint32_t width = view.tilesAcross * 8;
     const std::uint32_t height = view.tilesDown * 8;
-    Report(Message::PreviewSummary, {outputPath, TileImageFormatName(view.format), width, height,
+    Report(Message::PreviewSummary, {outputPath, TargetFormatName(view.format), width, height,
                                      view.tilesAcross, view.tilesDown});
     const std::vector<std::uint8_t> rgba = RenderRgba(view);
     return WritePng(outputPath, width, height, rgba.data()) ? 0 : 1;

@@ -2,20 +2,17 @@
 // arguments its command line would have, on the picture saved in the module's in-memory file
 // system. The page collects the lines the run prints (Module.print and Module.printErr receive
 // standard output and standard error) and gets back the file it wrote, drawn by tvx2png's renderer.
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "bmp_reader.h"
 #include "pixels.h"
 #include "run.h"
+#include "settings.h"
 #include "system.h"
 #include "tile_reader.h"
 
@@ -39,71 +36,39 @@ static_assert(sizeof(WebResult) == 9 * 4, "the page reads nine 32-bit words");
 
 struct LastRun {
     std::string outputName;
-    std::vector<std::uint8_t> output;
+    Storage output;
     std::vector<std::uint8_t> rgba;
     std::vector<std::uint8_t> palette;
     WebResult result;
 };
 LastRun last;
 
-// Every run happens in this folder, which holds nothing else: the file a run leaves beside the
-// picture is the one it wrote, under whatever name bmp2tvx gave it.
-constexpr char kFolder[] = "/pictures";
+// Puts `size` bytes at `path` in the module's in-memory file system.
+void SaveFile(const std::string& path, const std::uint8_t* bytes, std::size_t size) {
+    OutputFile file;
+    OpenOutputFile(path, file);
+    WriteOutputFile(file, std::span<const std::uint8_t>(bytes, size));
+    CommitOutputFile(file);
+}
 
-// The whole of a file, read through the system layer as every other reader does.
-std::vector<std::uint8_t> ReadWholeFile(const std::string& name) {
-    std::vector<std::uint8_t> bytes;
+// Keeps the tile image file the run wrote at `outputName`, and draws it with its palette.
+void CollectOutput(const std::string& outputName) {
     InputFile file;
-    if (!OpenInputFile(name, file)) {
-        return bytes;
+    TileImageView view;
+    if (!OpenInputFile(outputName, file) || !ReadTileImageFile(file, last.output, view)) {
+        return;
     }
-    bytes.resize(static_cast<std::size_t>(file.size));
-    std::uint64_t got = 0;
-    ReadInputFileAt(file, 0, bytes.data(), file.size, got);
-    bytes.resize(static_cast<std::size_t>(got));
-    CloseInputFile(file);
-    return bytes;
-}
-
-// Keeps the file the run wrote beside `input`, if any, and empties the folder.
-void CollectOutput(const std::string& input) {
-    std::vector<std::string> names;
-    if (DIR* folder = ::opendir(".")) {
-        while (const dirent* entry = ::readdir(folder)) {
-            names.emplace_back(entry->d_name);
+    last.outputName = outputName;
+    last.result.outputSize = static_cast<std::uint32_t>(file.size);
+    last.rgba = RenderRgba(view);
+    for (std::size_t i = 0; i < view.palette.size(); i += 2) {
+        for (const std::uint8_t c : ColorWordToRgba(GetU16(&view.palette[i]))) {
+            last.palette.push_back(c);
         }
-        ::closedir(folder);
     }
-    for (const std::string& name : names) {
-        if (name == "." || name == "..") {
-            continue;
-        }
-        if (name != input) {
-            last.outputName = name;
-            last.output = ReadWholeFile(name);
-        }
-        ::unlink(name.c_str());
-    }
-}
-
-// The palette's colours as the renderer draws them: RenderRgba on a strip of one-colour tiles,
-// one tile per entry, of which the first pixel is kept.
-std::vector<std::uint8_t> DrawPalette(const TileImageView& image) {
-    const std::size_t entries = PaletteEntries(image.format);
-    std::vector<std::uint8_t> words(2 * PaletteEntries(TileImageFormat::Index256));
-    std::copy(image.palette.begin(), image.palette.end(), words.begin());
-    std::vector<std::uint8_t> tiles(entries * kTile8Bytes);
-    for (std::size_t i = 0; i < tiles.size(); ++i) {
-        tiles[i] = static_cast<std::uint8_t>(i / kTile8Bytes);
-    }
-    const TileImageView strip{TileImageFormat::Index256, static_cast<std::uint32_t>(entries), 1,
-                              words, tiles};
-    const std::vector<std::uint8_t> drawn = RenderRgba(strip);
-    std::vector<std::uint8_t> colors(4 * entries);
-    for (std::size_t i = 0; i < entries; ++i) {
-        std::copy_n(&drawn[4 * kTileSide * i], 4, &colors[4 * i]);
-    }
-    return colors;
+    last.result.width = view.tilesAcross * static_cast<std::uint32_t>(kTileSide);
+    last.result.height = view.tilesDown * static_cast<std::uint32_t>(kTileSide);
+    last.result.paletteEntries = static_cast<std::uint32_t>(last.palette.size() / 4);
 }
 
 }  // namespace
@@ -123,33 +88,22 @@ extern "C" const WebResult* web_convert(const char* arguments, int count,
     if (argv.size() < 2) {
         return &last.result;
     }
-    ::mkdir(kFolder, 0777);
-    ::chdir(kFolder);
+    // The picture is saved in the current folder under its own name, as bmp2tvx would find it
+    // on a disk, and both files go once the run is over.
     const std::string input = argv.back();
-    if (FILE* file = std::fopen(input.c_str(), "wb")) {
-        std::fwrite(picture, 1, size, file);
-        std::fclose(file);
-    }
+    SaveFile(input, picture, size);
     last.result.status = RunConversion(count, argv.data());
-    std::fflush(stdout);
-    std::fflush(stderr);
-    CollectOutput(input);
-
-    WebResult& result = last.result;
-    TileImageView view;
-    if (!last.output.empty() && ParseTileImage(last.outputName.c_str(), last.output, view)) {
-        last.rgba = RenderRgba(view);
-        last.palette = DrawPalette(view);
-        result.width = view.tilesAcross * static_cast<std::uint32_t>(kTileSide);
-        result.height = view.tilesDown * static_cast<std::uint32_t>(kTileSide);
-        result.paletteEntries = static_cast<std::uint32_t>(last.palette.size() / 4);
+    const std::optional<std::string> outputName = MakeOutputPath(input);
+    if (last.result.status == 0 && outputName && IsRegularFile(*outputName)) {
+        CollectOutput(*outputName);
+        RemoveFile(*outputName);
     }
-    result.outputName = last.outputName.c_str();
-    result.output = last.output.data();
-    result.outputSize = static_cast<std::uint32_t>(last.output.size());
-    result.rgba = last.rgba.data();
-    result.paletteRgba = last.palette.data();
-    return &result;
+    RemoveFile(input);
+    last.result.outputName = last.outputName.c_str();
+    last.result.output = last.output.get();
+    last.result.rgba = last.rgba.data();
+    last.result.paletteRgba = last.palette.data();
+    return &last.result;
 }
 
 // The picture's own colour at column x, row y from the top, as 0xRRGGBB: an 8-bit picture's
@@ -168,8 +122,9 @@ extern "C" std::int32_t web_source_color(const std::uint8_t* bmp, std::size_t si
             return true;
         }
         const std::uint8_t* row = band.top + (y - band.y0) * band.down;
-        color = image.isFullColor ? ColorEntry{row[3 * x], row[3 * x + 1], row[3 * x + 2]}
-                                  : image.colorTable[row[x]];
+        color = image.kind == SourceKind::FullColor
+                    ? ColorEntry{row[3 * x], row[3 * x + 1], row[3 * x + 2]}
+                    : image.colorTable[row[x]];
         return false;
     });
     return (color.red << 16) | (color.green << 8) | color.blue;
