@@ -27,14 +27,28 @@ std::optional<PreparedPicture> PreparePicture(SourceImage picture,
                               picture.width, picture.height};
     const std::size_t entries = PaletteEntries(plan.target);
     const KeyColor key = MakeKeyColor(settings.key.red, settings.key.green, settings.key.blue);
-    if (entries > 0 && plan.source == SourceKind::FullColor) {
+    if (entries == 0) {
+        // A bitmap layout has no transparency: transparent pixels take the key colour (the colour
+        // of entry 0 for a FullColor picture with alpha).
+        for (std::size_t e = 0; e < picture.colorTable.size(); ++e) {
+            if (picture.transparentEntries[e] || (e == 0 && picture.carriesAlpha)) {
+                picture.colorTable[e] = key.value_or(ColorEntry{});
+            }
+        }
+        return PreparedPicture{std::move(picture), plan};
+    }
+    if (plan.source == SourceKind::FullColor) {
         std::optional<SourceImage> indexed = IndexFullColorPicture(picture, entries, key);
         if (!indexed) {
             return std::nullopt;
         }
         return PreparedPicture{std::move(*indexed), plan};
     }
-    if (entries > 0 && !MoveKeyColorToZero(picture, key, static_cast<std::int32_t>(entries))) {
+    // Transparency that the file gives comes first; only a picture without transparent pixels
+    // has its key colour moved to entry 0.
+    bool transparent = false;
+    if (!MoveTransparentToZero(picture, transparent) ||
+        (!transparent && !MoveKeyColorToZero(picture, key, static_cast<std::int32_t>(entries)))) {
         return std::nullopt;
     }
     return PreparedPicture{std::move(picture), plan};

@@ -5,9 +5,9 @@
 #include <string_view>
 #include <utility>
 
-#include "bmp_reader.h"
 #include "convert.h"
 #include "messages.h"
+#include "picture_reader.h"
 #include "settings.h"
 #include "system.h"
 #include "tile_encoder.h"
@@ -77,7 +77,7 @@ int RunConversion(int argc, const char* const* argv) {
     }
 
     SourceImage image;
-    if (!LoadBitmap(std::move(input), image)) {
+    if (!LoadPicture(std::move(input), image)) {
         return kFailure;
     }
     if (!outputPath) {

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "bmp_reader.h"
 #include "convert.h"
+#include "picture_reader.h"
 #include "system.h"
 #include "tile_encoder.h"
 
@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.key = {key(choice[1]), key(choice[2]), key(choice[3])};
 
     SourceImage inMemory;
-    const Result fromMemory = Convert(LoadBitmapFromMemory("fuzz.bmp", data, size, inMemory),
+    const Result fromMemory = Convert(LoadPictureFromMemory("fuzz.bmp", data, size, inMemory),
                                       std::move(inMemory), settings);
     {
         std::ofstream out(ScratchPath(), std::ios::binary | std::ios::trunc);
@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SourceImage onFile;
     InputFile file;
     const Result fromFile =
-        Convert(OpenInputFile(ScratchPath(), file) && LoadBitmap(std::move(file), onFile),
+        Convert(OpenInputFile(ScratchPath(), file) && LoadPicture(std::move(file), onFile),
                 std::move(onFile), settings);
     if (fromMemory.loaded != fromFile.loaded || fromMemory.written != fromFile.written ||
         fromMemory.file != fromFile.file) {

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "bmp_rows.h"
 #include "messages.h"
+#include "png_reader.h"
 
 namespace bmp2tvx {
 namespace {
@@ -51,7 +53,13 @@ struct RowReader {
     std::uint64_t rowBytes = 0;
     std::int32_t chunkRows = 0;
     Storage buffer;
+    Storage stored;  // rows as the file stores them, when they must be unpacked
 };
+
+const StoredRows* RowsToUnpack(const SourceImage& image) {
+    const auto* file = std::get_if<PixelsInFile>(&image.pixels.place);
+    return file != nullptr && file->stored.bitCount != 0 ? &file->stored : nullptr;
+}
 
 bool OpenRowReader(const SourceImage& image, RowReader& reader) {
     reader.image = &image;
@@ -66,16 +74,45 @@ bool OpenRowReader(const SourceImage& image, RowReader& reader) {
     if (std::holds_alternative<PixelsInMemory>(image.pixels.place) && !NeedsRenumbering(image)) {
         return true;
     }
+    const StoredRows* stored = RowsToUnpack(image);
     reader.buffer = AllocateStorage(bands * bandBytes);
-    if (!reader.buffer) {
+    if (stored != nullptr) {
+        reader.stored = AllocateStorage(8 * bands * stored->rowBytes);
+    }
+    if (!reader.buffer || (stored != nullptr && !reader.stored)) {
         Report(Message::NoMemoryToConvert, {image.pixels.name});
         return false;
     }
     return true;
 }
 
+// Stored rows first .. first + count - 1 of a picture still in its file, into the reader's
+// buffer; false if reading failed (its line printed). A file that ends early has shrunk since its
+// headers were checked.
+bool ReadFileRows(RowReader& reader, const PixelsInFile& file, std::int32_t first,
+                  std::int32_t count) {
+    const SourceImage& image = *reader.image;
+    const std::uint64_t rowBytes = reader.stored ? file.stored.rowBytes : reader.rowBytes;
+    const std::uint64_t size = static_cast<std::uint64_t>(count) * rowBytes;
+    std::uint8_t* to = reader.stored ? reader.stored.get() : reader.buffer.get();
+    std::uint64_t got = 0;
+    if (!ReadInputFileAt(file.file, file.offset + static_cast<std::uint64_t>(first) * rowBytes, to,
+                         size, got)) {
+        return false;
+    }
+    if (got != size) {
+        Report(Message::Truncated, {image.pixels.name});
+        return false;
+    }
+    for (std::int32_t r = 0; reader.stored && r < count; ++r) {
+        UnpackRow(file.stored, to + r * rowBytes, image.width, image.carriesAlpha,
+                  reader.buffer.get() + r * reader.rowBytes);
+    }
+    return true;
+}
+
 // Stored rows first .. first + count - 1, renumbered; null if reading the file failed (its line
-// printed). A file that ends early has shrunk since its headers were checked.
+// printed).
 const std::uint8_t* ReadRows(RowReader& reader, std::int32_t first, std::int32_t count) {
     const SourceImage& image = *reader.image;
     const std::uint64_t at = static_cast<std::uint64_t>(first) * reader.rowBytes;
@@ -85,16 +122,13 @@ const std::uint8_t* ReadRows(RowReader& reader, std::int32_t first, std::int32_t
             return memory->bytes.get() + at;
         }
         std::memcpy(reader.buffer.get(), memory->bytes.get() + at, static_cast<std::size_t>(size));
-    } else {
-        const PixelsInFile& file = std::get<PixelsInFile>(image.pixels.place);
-        std::uint64_t got = 0;
-        if (!ReadInputFileAt(file.file, file.offset + at, reader.buffer.get(), size, got)) {
+    } else if (const auto* file = std::get_if<PixelsInFile>(&image.pixels.place)) {
+        if (!ReadFileRows(reader, *file, first, count)) {
             return nullptr;
         }
-        if (got != size) {
-            Report(Message::Truncated, {image.pixels.name});
-            return nullptr;
-        }
+    } else if (!ReadPngRows(*std::get<PixelsInPng>(image.pixels.place).decoder, first, count,
+                            reader.buffer.get())) {
+        return nullptr;
     }
     if (NeedsRenumbering(image)) {
         ApplyMap(image.pixels.renumbering, reader.buffer.get(), static_cast<std::size_t>(size));

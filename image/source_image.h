@@ -1,9 +1,11 @@
 // The loaded picture that every later stage of a conversion works on.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <variant>
 
@@ -40,19 +42,40 @@ struct PixelsInMemory {
     Storage bytes;
 };
 
+// How a BMP stores rows that are not yet the picture's own pixels: indices packed 1 or 4 to a
+// bit, from the most significant bits on, or 16- or 32-bit words whose bit fields (`masks`: red,
+// green, blue, alpha) hold the colours. Each stored row is padded to a multiple of 4 bytes.
+struct StoredRows {
+    std::uint16_t bitCount = 0;  // 0: the rows are the picture's own pixels, as 8- and 24-bit BMPs
+    std::uint64_t rowBytes = 0;  // one stored row, its padding included
+    std::array<std::uint32_t, 4> masks{};
+};
+
 // Pixel rows still in the file they came from, one after another from byte `offset` on. A large
 // picture is read from there a few bands at a time into a buffer that stays in the processor's
 // cache, which saves copying it whole into fresh memory that the system must first clear.
 struct PixelsInFile {
     InputFile file;
     std::uint64_t offset = 0;
+    StoredRows stored;  // rows to unpack as they are read, for the other BMP depths
+};
+
+// A PNG file decoded as its rows are read, from the top down (png_reader.h); the decoder is started
+// again from the file's first byte whenever a walk starts over.
+struct PngDecoder;
+struct PngDecoderRelease {
+    void operator()(PngDecoder* decoder) const;
+};
+struct PixelsInPng {
+    std::unique_ptr<PngDecoder, PngDecoderRelease> decoder;
 };
 
 // Where a picture's pixels are, and how they are read: one index byte per pixel (Index), or
-// blue, green, red bytes per pixel (FullColor). The only ways to them are those of
-// image/pixels.h, which apply `renumbering` to index pixels as they read them.
+// blue, green, red bytes per pixel (FullColor), followed by an alpha byte when the picture
+// carries alpha. The only ways to them are those of image/pixels.h, which apply `renumbering` to
+// index pixels as they read them.
 struct PixelSource {
-    std::variant<PixelsInMemory, PixelsInFile> place;
+    std::variant<PixelsInMemory, PixelsInFile, PixelsInPng> place;
     // Row order: a usual BMP stores the bottom row first; a negative height in its header means
     // the top row comes first.
     bool topDown = false;
@@ -67,9 +90,17 @@ struct SourceImage {
     std::int32_t height = 0;  // rows
     SourceKind kind = SourceKind::Index;
 
-    // Index sources only. Entries beyond suppliedColors were not in the file and are black.
+    // Index sources. Entries beyond suppliedColors were not in the file and are black. A
+    // FullColor picture that carries alpha writes its transparent pixels as entry 0's colour when
+    // it is written as FullColor16.
     std::array<ColorEntry, 256> colorTable{};
     std::int32_t suppliedColors = 0;
+
+    // Transparency, as the file itself gives it. Index sources: the entries whose pixels are
+    // transparent (the PNG's tRNS alpha 0). FullColor sources: whether each pixel has a fourth
+    // byte, its alpha, 0 (transparent) or 255 (opaque); the readers refuse any other value.
+    std::array<bool, 256> transparentEntries{};
+    bool carriesAlpha = false;
 
     PixelSource pixels;
 };
@@ -79,7 +110,13 @@ inline std::uint64_t PixelCount(const SourceImage& image) {
 }
 
 inline std::size_t BytesPerPixel(const SourceImage& image) {
-    return image.kind == SourceKind::FullColor ? 3 : 1;
+    return image.kind == SourceKind::Index ? 1 : image.carriesAlpha ? 4 : 3;
+}
+
+// Whether some colour-table entry is transparent.
+inline bool HasTransparentEntries(const SourceImage& image) {
+    return std::find(image.transparentEntries.begin(), image.transparentEntries.end(), true) !=
+           image.transparentEntries.end();
 }
 
 }  // namespace bmp2tvx

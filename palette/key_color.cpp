@@ -65,37 +65,48 @@ bool AnyWanted(const std::uint8_t* block, std::size_t size, const std::array<boo
     return std::any_of(block, block + size, [&](std::uint8_t b) { return wanted[b]; });
 }
 
-// The highest of the `candidates` (entry numbers in ascending order) that some pixel uses, in
-// `highest`; left empty when no pixel uses any of them. It stops as soon as the highest
-// candidate has been seen, since nothing can beat it.
-PixelWalk HighestUsed(const SourceImage& image, const std::vector<std::uint8_t>& candidates,
-                      std::optional<std::uint8_t>& highest) {
+// The highest (or, unless `highest`, the lowest) of the `candidates` (entry numbers in ascending
+// order) that some pixel uses, in `best`; left empty when no pixel uses any of them. It stops as
+// soon as the best candidate of all has been seen, since nothing can beat it.
+PixelWalk BestUsed(const SourceImage& image, const std::vector<std::uint8_t>& candidates,
+                   bool highest, std::optional<std::uint8_t>& best) {
     std::array<bool, 256> wanted{};
     for (const std::uint8_t c : candidates) {
         wanted[c] = true;
     }
+    const std::uint8_t unbeatable = highest ? candidates.back() : candidates.front();
     std::array<EntryRun, 2> runs{};
     std::size_t runCount = FindRuns(wanted, runs);
     constexpr std::size_t kBlock = 16 * 1024;
     return VisitPieces(image, [&](const std::uint8_t* pixels, std::size_t total) {
-        for (std::size_t start = 0; start < total && highest != candidates.back();
-             start += kBlock) {
+        for (std::size_t start = 0; start < total && best != unbeatable; start += kBlock) {
             const std::uint8_t* block = pixels + start;
             const std::size_t size = std::min(kBlock, total - start);
             if (!AnyWanted(block, size, wanted, runs, runCount)) {
                 continue;
             }
-            // Rare: at most once per candidate, as each hit rules out every candidate up to it.
+            // Rare: at most once per candidate, as each hit rules out every candidate it beats.
             for (std::size_t i = 0; i < size; ++i) {
-                if (wanted[block[i]] && (!highest || block[i] > *highest)) {
-                    highest = block[i];
+                if (wanted[block[i]] && (!best || (block[i] > *best) == highest)) {
+                    best = block[i];
                 }
             }
-            std::fill(wanted.begin(), wanted.begin() + *highest + 1, false);
+            std::fill(highest ? wanted.begin() : wanted.begin() + *best,
+                      highest ? wanted.begin() + *best + 1 : wanted.end(), false);
             runCount = FindRuns(wanted, runs);
         }
-        return highest != candidates.back();
+        return best != unbeatable;
     });
+}
+
+// Exchanges colour-table entry `entry` with entry 0, and the pixels of the two with them.
+void ExchangeWithZero(SourceImage& image, std::uint8_t entry) {
+    if (entry != 0) {
+        std::swap(image.colorTable[0], image.colorTable[entry]);
+        IndexMap exchange = IdentityMap();
+        std::swap(exchange[0], exchange[entry]);
+        Renumber(image, exchange);
+    }
 }
 
 }  // namespace
@@ -130,7 +141,7 @@ bool ChooseKeyEntry(const SourceImage& image, KeyColor key, std::int32_t searchE
     // unused copy of the key colour, such as the black filler many writers pad their tables
     // with, would make nothing transparent. Only when no pixel uses any of them, the highest.
     std::optional<std::uint8_t> used;
-    if (HighestUsed(image, candidates, used) == PixelWalk::Failed) {
+    if (BestUsed(image, candidates, true, used) == PixelWalk::Failed) {
         return false;
     }
     entry = used.value_or(candidates.back());
@@ -142,12 +153,36 @@ bool MoveKeyColorToZero(SourceImage& image, KeyColor key, std::int32_t searchEnt
     if (!ChooseKeyEntry(image, key, searchEntries, entry)) {
         return false;
     }
-    if (entry != 0) {
-        std::swap(image.colorTable[0], image.colorTable[entry]);
-        IndexMap exchange = IdentityMap();
-        std::swap(exchange[0], exchange[entry]);
-        Renumber(image, exchange);
+    ExchangeWithZero(image, entry);
+    return true;
+}
+
+bool MoveTransparentToZero(SourceImage& image, bool& moved) {
+    moved = false;
+    std::vector<std::uint8_t> candidates;
+    for (std::size_t e = 0; e < image.transparentEntries.size(); ++e) {
+        if (image.transparentEntries[e]) {
+            candidates.push_back(static_cast<std::uint8_t>(e));
+        }
     }
+    std::optional<std::uint8_t> used;
+    if (!candidates.empty() && BestUsed(image, candidates, false, used) == PixelWalk::Failed) {
+        return false;
+    }
+    if (!used) {
+        return true;  // no pixel is transparent
+    }
+    ExchangeWithZero(image, *used);
+    std::swap(image.transparentEntries[0], image.transparentEntries[*used]);
+    // Every other transparent entry reads as 0, by the numbers the exchange left it.
+    IndexMap clear = IdentityMap();
+    for (const std::uint8_t e : candidates) {
+        if (e != *used) {
+            clear[e == 0 ? *used : e] = 0;
+        }
+    }
+    Renumber(image, clear);
+    moved = true;
     return true;
 }
 

@@ -28,4 +28,10 @@ bool ChooseKeyEntry(const SourceImage& image, KeyColor key, std::int32_t searchE
 // failed, its line printed.
 bool MoveKeyColorToZero(SourceImage& image, KeyColor key, std::int32_t searchEntries = 256);
 
+// For an Index picture whose file makes some entries transparent: when pixels use any of them, the
+// lowest-numbered one they use is exchanged with entry 0, every other transparent entry reads as
+// 0 too, and `moved` is set; the key colour has no part in such a picture. Returns false when
+// reading the pixels failed, its line printed.
+bool MoveTransparentToZero(SourceImage& image, bool& moved);
+
 }  // namespace bmp2tvx

@@ -19,7 +19,7 @@ SourceImage Load24(std::int32_t width, std::int32_t height, const Bytes& bgrTopF
     return LoadBmp(spec, "c.bmp");
 }
 
-ColorEntry Colour(std::size_t i) {  // never black, never magenta
+ColorEntry Color(std::size_t i) {  // never black, never magenta
     return {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8), 1};
 }
 
@@ -59,7 +59,7 @@ TEST(ColorTable, FirstAppearanceInTileOrder) {
 
 // Entry 0 always holds the key colour, and exactly the pixels of that colour use it; every other
 // colour is counted against the room left beside it.
-TEST(ColorTable, KeyColourTakesEntryZero) {
+TEST(ColorTable, KeyColorTakesEntryZero) {
     constexpr ColorEntry kBlack{0, 0, 0};
     constexpr ColorEntry kNearBlack{7, 7, 7};
     constexpr ColorEntry kMagenta{255, 0, 255};
@@ -73,33 +73,33 @@ TEST(ColorTable, KeyColourTakesEntryZero) {
     };
     std::vector<ColorEntry> fifteen;
     for (std::size_t i = 0; i < 15; ++i) {
-        fifteen.push_back(Colour(i + 1));
+        fifteen.push_back(Color(i + 1));
     }
     std::vector<ColorEntry> fifteenAndKey = fifteen;
     fifteenAndKey.insert(fifteenAndKey.begin() + 6, kBlack);
     std::vector<ColorEntry> sixteen = fifteen;
-    sixteen.push_back(Colour(99));
+    sixteen.push_back(Color(99));
     std::vector<ColorEntry> withKeyTable = {kBlack};
     withKeyTable.insert(withKeyTable.end(), fifteen.begin(), fifteen.end());
     std::vector<ColorEntry> sixteenTable = withKeyTable;
-    sixteenTable.push_back(Colour(99));
+    sixteenTable.push_back(Color(99));
     const Case cases[] = {
         {"key present",
-         {Colour(5), kMagenta, Colour(6)},
+         {Color(5), kMagenta, Color(6)},
          255,
          0,
          255,
          16,
          "",
-         {kMagenta, Colour(5), Colour(6)}},
+         {kMagenta, Color(5), Color(6)}},
         {"key absent: entry 0 unused",
-         {Colour(5), Colour(6)},
+         {Color(5), Color(6)},
          0,
          0,
          0,
          16,
          "",
-         {kBlack, Colour(5), Colour(6)}},
+         {kBlack, Color(5), Color(6)}},
         {"15 colours and the key, Index16", fifteenAndKey, 0, 0, 0, 16, "", withKeyTable},
         {"15 colours without the key, Index16", fifteen, 0, 0, 0, 16, "", withKeyTable},
         {"16 colours without the key, Index16",
@@ -120,13 +120,13 @@ TEST(ColorTable, KeyColourTakesEntryZero) {
          "",
          {kBlack, kNearBlack}},
         {"key red 300 matches nothing",
-         {kBlack, Colour(3)},
+         {kBlack, Color(3)},
          300,
          0,
          0,
          256,
          "",
-         {kBlack, kBlack, Colour(3)}},
+         {kBlack, kBlack, Color(3)}},
         {"key blue -1 matches nothing", {kMagenta}, 255, 0, -1, 16, "", {kBlack, kMagenta}},
     };
     for (const Case& c : cases) {
@@ -185,7 +185,7 @@ TEST(ColorTable, RefusalGivesCountAndRoom) {
     for (const auto& c : cases) {
         Bytes pixels;
         for (std::size_t i = 0; i < 32 * 16; ++i) {
-            const ColorEntry e = Colour(i % c.colours);
+            const ColorEntry e = Color(i % c.colours);
             pixels.insert(pixels.end(), {e.blue, e.green, e.red});
         }
         testing::internal::CaptureStderr();

@@ -176,7 +176,7 @@ TEST(KeyColor, UsedCopyFoundAnywhere) {
 }
 
 // Whatever the picture and key, every pixel shows the same colour afterwards.
-TEST(KeyColor, PixelColoursNeverChange) {
+TEST(KeyColor, PixelColorsNeverChange) {
     std::mt19937 random(12345);
     auto byte = [&] { return static_cast<std::uint8_t>(random() & 0xFF); };
     for (int round = 0; round < 200; ++round) {

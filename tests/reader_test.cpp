@@ -98,7 +98,7 @@ TEST(Reader, HeaderVariantsLoadTheSamePicture) {
 }
 
 // N = (bfOffBits - biSize - 14) / 4 entries come from the file; the rest are black.
-TEST(Reader, ColourTableCountFollowsPixelOffset) {
+TEST(Reader, ColorTableCountFollowsPixelOffset) {
     const struct {
         std::size_t entries;
         std::uint32_t gap;
@@ -148,14 +148,14 @@ TEST(Reader, RefusalsAndTheirOrder) {
          "pic.bmp is not a valid bitmap file.\n"},
         {"39-byte header", edit(good, [](Bytes& f) { Poke32(f, 14, 39); }),
          "pic.bmp is not a valid bitmap file.\n"},
-        {"16-bit, bad width and compressed", file([](BmpSpec& s) {
-             s.bitCount = 16;
+        {"2-bit, bad width and compressed", file([](BmpSpec& s) {
+             s.bitCount = 2;
              s.width = 20;
              s.compression = 3;
          }),
-         "pic.bmp is not in 8-bit or 24-bit color.\n"},
-        {"32-bit", file([](BmpSpec& s) { s.bitCount = 32; }),
-         "pic.bmp is not in 8-bit or 24-bit color.\n"},
+         "pic.bmp is not in 1-, 4-, 8-, 16-, 24- or 32-bit color.\n"},
+        {"64-bit", file([](BmpSpec& s) { s.bitCount = 64; }),
+         "pic.bmp is not in 1-, 4-, 8-, 16-, 24- or 32-bit color.\n"},
         {"24-bit 20 x 16", file([](BmpSpec& s) {
              s.bitCount = 24;
              s.width = 20;
@@ -174,6 +174,14 @@ TEST(Reader, RefusalsAndTheirOrder) {
              s.compression = 1;
          }),
          "pic.bmp is not uncompressed.\n"},
+        {"8-bit with bit fields", file([](BmpSpec& s) { s.compression = 3; }),
+         "pic.bmp is not uncompressed.\n"},
+        {"16-bit with masks not contiguous", file([](BmpSpec& s) {
+             s.bitCount = 16;
+             s.infoSize = 56;
+             s.compression = 3;
+         }),
+         "pic.bmp has bit-field masks that are empty, overlap or are not contiguous.\n"},
         {"most negative width", edit(good, [](Bytes& f) { Poke32(f, 18, 0x80000000u); }),
          "pic.bmp is too large to convert.\n"},
         {"pixel offset inside the info header", edit(good, [](Bytes& f) { Poke32(f, 10, 40); }),

@@ -135,7 +135,7 @@ TEST(Tvx2Png, Refusals) {
 // Random pictures through bmp2tvx and tvx2png: every pixel shows its source colour cut to five
 // bits per channel and widened again, and in the paletted layouts exactly the key colour is
 // transparent.
-TEST(RoundTrip, EveryPixelKeepsItsColour) {
+TEST(RoundTrip, EveryPixelKeepsItsColor) {
     std::mt19937 random(2024);
     for (int round = 0; round < 24; ++round) {
         SCOPED_TRACE(round);

@@ -104,14 +104,23 @@ void IndexToColor15(const std::uint8_t* __restrict row, std::size_t count,
     }
 }
 
+// Blue, green, red, alpha quadruples to colour words; a transparent pixel is `clear`.
+void BgraToColor15(const std::uint8_t* bgra, std::size_t count, Color15 clear, std::uint8_t* out) {
+    for (std::size_t i = 0; i < count; ++i, bgra += 4) {
+        PutU16(out + 2 * i, bgra[3] == 0 ? clear : ToColor15(bgra[0], bgra[1], bgra[2]));
+    }
+}
+
 void FillFullColorRow(const SourceImage& image, const std::array<Color15, 256>& words,
                       const std::uint8_t* row, std::int32_t xBegin, std::int32_t xEnd,
                       std::uint8_t* out) {
-    if (image.kind == SourceKind::FullColor) {
-        BgrToColor15(row + 3 * static_cast<std::size_t>(xBegin),
-                     static_cast<std::size_t>(xEnd - xBegin), out);
+    const std::size_t count = static_cast<std::size_t>(xEnd - xBegin);
+    if (image.kind == SourceKind::FullColor && image.carriesAlpha) {
+        BgraToColor15(row + 4 * static_cast<std::size_t>(xBegin), count, words[0], out);
+    } else if (image.kind == SourceKind::FullColor) {
+        BgrToColor15(row + 3 * static_cast<std::size_t>(xBegin), count, out);
     } else {
-        IndexToColor15(row + xBegin, static_cast<std::size_t>(xEnd - xBegin), words.data(), out);
+        IndexToColor15(row + xBegin, count, words.data(), out);
     }
 }
 

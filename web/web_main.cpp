@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "bmp_reader.h"
+#include "picture_reader.h"
 #include "pixels.h"
 #include "run.h"
 #include "settings.h"
@@ -106,14 +106,14 @@ extern "C" const WebResult* web_convert(const char* arguments, int count,
     return &last.result;
 }
 
-// The picture's own colour at column x, row y from the top, as 0xRRGGBB: an 8-bit picture's
-// colour-table entry, a 24-bit picture's blue, green and red bytes. -1 when the file does not
-// load or the point lies outside it.
-extern "C" std::int32_t web_source_color(const std::uint8_t* bmp, std::size_t size, std::int32_t x,
+// The picture's own colour at column x, row y from the top, as 0xRRGGBB: an indexed picture's
+// colour-table entry, a true-colour picture's blue, green and red bytes. -1 when the file does
+// not load or the point lies outside it.
+extern "C" std::int32_t web_source_color(const std::uint8_t* file, std::size_t size, std::int32_t x,
                                          std::int32_t y) {
     SourceImage image;
-    if (!LoadBitmapFromMemory("picture", bmp, size, image) || x < 0 || y < 0 || x >= image.width ||
-        y >= image.height) {
+    if (!LoadPictureFromMemory("picture", file, size, image) || x < 0 || y < 0 ||
+        x >= image.width || y >= image.height) {
         return -1;
     }
     ColorEntry color;
@@ -121,10 +121,10 @@ extern "C" std::int32_t web_source_color(const std::uint8_t* bmp, std::size_t si
         if (y >= band.y0 + 8) {
             return true;
         }
-        const std::uint8_t* row = band.top + (y - band.y0) * band.down;
-        color = image.kind == SourceKind::FullColor
-                    ? ColorEntry{row[3 * x], row[3 * x + 1], row[3 * x + 2]}
-                    : image.colorTable[row[x]];
+        const std::uint8_t* pixel = band.top + (y - band.y0) * band.down +
+                                    x * static_cast<std::ptrdiff_t>(BytesPerPixel(image));
+        color = image.kind == SourceKind::FullColor ? ColorEntry{pixel[0], pixel[1], pixel[2]}
+                                                    : image.colorTable[pixel[0]];
         return false;
     });
     return (color.red << 16) | (color.green << 8) | color.blue;

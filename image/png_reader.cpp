@@ -1,0 +1,366 @@
+#include "png_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "messages.h"
+
+#ifdef BMP2TVX_HAVE_PNG
+#include <png.h>
+
+#include <csetjmp>
+#endif
+
+namespace bmp2tvx {
+
+bool IsPngSignature(const std::uint8_t* head, std::size_t size) {
+    static constexpr std::uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+    return size >= sizeof kSignature && std::equal(kSignature, kSignature + 8, head);
+}
+
+#ifndef BMP2TVX_HAVE_PNG
+
+struct PngDecoder {};
+
+void PngDecoderRelease::operator()(PngDecoder* decoder) const {
+    delete decoder;
+}
+
+bool LoadPng(InputFile file, SourceImage&) {
+    Report(Message::NoPngSupport, {file.path});
+    return false;
+}
+
+bool LoadPngFromMemory(const char* name, const std::uint8_t*, std::size_t, SourceImage&) {
+    Report(Message::NoPngSupport, {name});
+    return false;
+}
+
+bool ReadPngRows(PngDecoder&, std::int32_t, std::int32_t, std::uint8_t*) {
+    return false;
+}
+
+#else
+
+// What stopped a decoding, for its one line.
+enum class PngProblem { None, Damaged, Truncated, ReadFailed, NoMemory, PartlyTransparent };
+
+struct PngDecoder {
+    // The file's bytes: from the open file, read ahead a block at a time so that libpng's many
+    // small reads cost no system call each, or from a copy in memory.
+    InputFile file;
+    bool fromMemory = false;
+    std::vector<std::uint8_t> memory;
+    std::vector<std::uint8_t> block;
+    std::uint64_t blockStart = 0;  // the file offset of block[0]
+    std::uint64_t position = 0;    // the next byte libpng takes
+    std::string name;
+
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::int32_t nextRow = 0;
+    std::uint64_t storedRowBytes = 0;  // a row as the file stores it, before it is compressed
+    std::size_t rowBytes = 0;          // a decoded row: the picture's own pixels
+    bool alpha = false;        // rows carry an alpha byte a pixel, checked as they come
+    PngProblem problem = PngProblem::None;
+    std::int32_t problemX = 0;
+    std::int32_t problemY = 0;
+};
+
+namespace {
+
+constexpr std::size_t kBlockBytes = 64 * 1024;
+
+std::uint64_t SourceSize(const PngDecoder& d) {
+    return d.fromMemory ? d.memory.size() : d.file.size;
+}
+
+// Fills `out` with the file's next bytes, or stops libpng when the file ends first.
+bool TakeBytes(PngDecoder& d, std::uint8_t* out, std::size_t length) {
+    if (d.position + length > SourceSize(d)) {
+        d.problem = PngProblem::Truncated;
+        return false;
+    }
+    if (d.fromMemory) {
+        std::memcpy(out, d.memory.data() + d.position, length);
+        d.position += length;
+        return true;
+    }
+    while (length > 0) {
+        if (d.position < d.blockStart || d.position >= d.blockStart + d.block.size()) {
+            std::uint64_t got = 0;
+            d.block.resize(kBlockBytes);
+            if (!ReadInputFileAt(d.file, d.position, d.block.data(), kBlockBytes, got)) {
+                d.problem = PngProblem::ReadFailed;
+                return false;
+            }
+            d.block.resize(static_cast<std::size_t>(got));
+            d.blockStart = d.position;
+            if (got == 0) {
+                d.problem = PngProblem::Truncated;  // the file shrank while it was read
+                return false;
+            }
+        }
+        const std::size_t at = static_cast<std::size_t>(d.position - d.blockStart);
+        const std::size_t n = std::min(length, d.block.size() - at);
+        std::memcpy(out, d.block.data() + at, n);
+        out += n;
+        length -= n;
+        d.position += n;
+    }
+    return true;
+}
+
+void ReadBytes(png_structp png, png_bytep out, png_size_t length) {
+    if (!TakeBytes(*static_cast<PngDecoder*>(png_get_io_ptr(png)), out, length)) {
+        png_error(png, "read");
+    }
+}
+
+// libpng calls this before it jumps back to the setjmp of the call under way; its messages are
+// not ours to print, only what went wrong.
+void OnError(png_structp png, png_const_charp) {
+    auto& d = *static_cast<PngDecoder*>(png_get_error_ptr(png));
+    if (d.problem == PngProblem::None) {
+        d.problem = PngProblem::Damaged;
+    }
+}
+
+void OnWarning(png_structp, png_const_charp) {}
+
+void Stop(PngDecoder& d) {
+    png_destroy_read_struct(&d.png, &d.info, nullptr);
+}
+
+// Reads the header and asks for the picture's own pixels: indices a byte each, or blue, green,
+// red (and alpha) bytes. Kept apart from everything with a destructor, as are the two functions
+// below it, so that libpng's jump back to the setjmp skips nothing.
+bool Start(PngDecoder& d) {
+    Stop(d);
+    d.position = 0;
+    d.nextRow = 0;
+    d.problem = PngProblem::None;
+    d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &d, OnError, OnWarning);
+    d.info = d.png != nullptr ? png_create_info_struct(d.png) : nullptr;
+    if (d.info == nullptr) {
+        d.problem = PngProblem::NoMemory;
+        return false;
+    }
+    if (setjmp(png_jmpbuf(d.png))) {
+        return false;
+    }
+    png_set_read_fn(d.png, &d, ReadBytes);
+    png_set_crc_action(d.png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
+    png_set_user_limits(d.png, 0x7FFFFFFF, 0x7FFFFFFF);
+    png_read_info(d.png, d.info);
+    d.storedRowBytes = png_get_rowbytes(d.png, d.info) + 1;  // and the filter's byte
+    const png_byte type = png_get_color_type(d.png, d.info);
+    if (type == PNG_COLOR_TYPE_PALETTE) {
+        png_set_packing(d.png);
+    } else {
+        png_set_expand_gray_1_2_4_to_8(d.png);
+        if (png_get_valid(d.png, d.info, PNG_INFO_tRNS) != 0) {
+            png_set_tRNS_to_alpha(d.png);
+        }
+        png_set_strip_16(d.png);
+        png_set_gray_to_rgb(d.png);
+        png_set_bgr(d.png);
+    }
+    png_set_interlace_handling(d.png);
+    png_read_update_info(d.png, d.info);
+    return true;
+}
+
+// Rows until `last` is decoded, and then the chunks after the pixels, up to the end of the file,
+// whose checksums are checked as well.
+bool DecodeRows(PngDecoder& d, std::uint8_t* out, std::int32_t count, bool last) {
+    if (setjmp(png_jmpbuf(d.png))) {
+        return false;
+    }
+    for (std::int32_t r = 0; r < count; ++r) {
+        png_read_row(d.png, out + static_cast<std::size_t>(r) * d.rowBytes, nullptr);
+    }
+    if (last) {
+        png_read_end(d.png, nullptr);
+    }
+    return true;
+}
+
+bool DecodeWhole(PngDecoder& d, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(d.png))) {
+        return false;
+    }
+    png_read_image(d.png, rows);
+    png_read_end(d.png, nullptr);
+    return true;
+}
+
+// Prints the line for what stopped the decoding (a failed read has printed its own).
+void ReportProblem(const PngDecoder& d) {
+    switch (d.problem) {
+        case PngProblem::None:
+        case PngProblem::ReadFailed:
+            return;
+        case PngProblem::Damaged:
+            return Report(Message::DamagedPng, {d.name});
+        case PngProblem::Truncated:
+            return Report(Message::Truncated, {d.name});
+        case PngProblem::NoMemory:
+            return Report(Message::NoMemoryToLoad, {d.name});
+        case PngProblem::PartlyTransparent:
+            return Report(Message::PartlyTransparent, {d.name, d.problemX, d.problemY});
+    }
+}
+
+// Finds the first pixel from the top left, in `count` rows starting with row `y0`, that is
+// neither transparent nor opaque: by its alpha byte, or by the alpha of its colour-table entry.
+bool AllOpaqueOrClear(PngDecoder& d, const std::uint8_t* rows, std::int32_t y0,
+                      std::int32_t count, std::size_t bytesPerPixel, const std::uint8_t* alphaOf) {
+    const std::size_t width = d.rowBytes / bytesPerPixel;
+    for (std::int32_t r = 0; r < count; ++r) {
+        const std::uint8_t* row = rows + static_cast<std::size_t>(r) * d.rowBytes;
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::uint8_t a = alphaOf != nullptr ? alphaOf[row[x]] : row[4 * x + 3];
+            if (a != 0 && a != 255) {
+                d.problem = PngProblem::PartlyTransparent;
+                d.problemX = static_cast<std::int32_t>(x);
+                d.problemY = y0 + r;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The picture's size, kind, colour table and transparency from the decoder's header; false,
+// with its line printed, for sides that are not multiples of 8 or more pixels than the file can
+// hold (compressed data gives back at most 1032 bytes a byte).
+bool DescribePicture(PngDecoder& d, SourceImage& image, std::array<std::uint8_t, 256>& alphaOf) {
+    const png_uint_32 width = png_get_image_width(d.png, d.info);
+    const png_uint_32 height = png_get_image_height(d.png, d.info);
+    if (width % 8 != 0 || height % 8 != 0) {
+        Report(Message::NotMultipleOfEight, {d.name});
+        return false;
+    }
+    if (d.storedRowBytes * height > SourceSize(d) * 1032) {
+        Report(Message::Truncated, {d.name});
+        return false;
+    }
+    image.width = static_cast<std::int32_t>(width);
+    image.height = static_cast<std::int32_t>(height);
+    alphaOf.fill(255);
+    png_colorp palette = nullptr;
+    int entries = 0;
+    png_bytep trans = nullptr;
+    int transCount = 0;
+    png_get_tRNS(d.png, d.info, &trans, &transCount, nullptr);
+    if (png_get_color_type(d.png, d.info) == PNG_COLOR_TYPE_PALETTE) {
+        image.kind = SourceKind::Index;
+        png_get_PLTE(d.png, d.info, &palette, &entries);
+        image.suppliedColors = std::min(entries, 256);
+        for (int i = 0; i < image.suppliedColors; ++i) {
+            image.colorTable[i] = ColorEntry{palette[i].blue, palette[i].green, palette[i].red};
+        }
+        for (int i = 0; trans != nullptr && i < std::min(transCount, 256); ++i) {
+            alphaOf[i] = trans[i];
+            image.transparentEntries[i] = trans[i] == 0;
+        }
+    } else {
+        image.kind = SourceKind::FullColor;
+        image.carriesAlpha = png_get_channels(d.png, d.info) == 4;
+    }
+    d.rowBytes = static_cast<std::size_t>(width) * BytesPerPixel(image);
+    d.alpha = image.carriesAlpha;
+    return true;
+}
+
+// Decodes the whole picture into memory, for the pictures read whole.
+bool DecodeIntoMemory(PngDecoder& d, SourceImage& image, const std::array<std::uint8_t, 256>& alphaOf) {
+    Storage pixels = AllocateStorage(std::uint64_t{d.rowBytes} * static_cast<std::uint64_t>(image.height));
+    std::vector<png_bytep> rows(static_cast<std::size_t>(image.height));
+    if (!pixels) {
+        Report(Message::NoMemoryToLoad, {d.name});
+        return false;
+    }
+    for (std::size_t y = 0; y < rows.size(); ++y) {
+        rows[y] = pixels.get() + y * d.rowBytes;
+    }
+    const bool partly = image.kind == SourceKind::Index
+                            ? std::any_of(alphaOf.begin(), alphaOf.end(),
+                                          [](std::uint8_t a) { return a != 0 && a != 255; })
+                            : d.alpha;
+    if (!DecodeWhole(d, rows.data()) ||
+        (partly && !AllOpaqueOrClear(d, pixels.get(), 0, image.height, BytesPerPixel(image),
+                                     image.kind == SourceKind::Index ? alphaOf.data() : nullptr))) {
+        ReportProblem(d);
+        return false;
+    }
+    image.pixels.place = PixelsInMemory{std::move(pixels)};
+    return true;
+}
+
+bool LoadFromDecoder(std::unique_ptr<PngDecoder, PngDecoderRelease> decoder, SourceImage& image) {
+    PngDecoder& d = *decoder;
+    image = SourceImage{};
+    std::array<std::uint8_t, 256> alphaOf{};
+    if (!Start(d)) {
+        ReportProblem(d);
+        return false;
+    }
+    if (!DescribePicture(d, image, alphaOf)) {
+        return false;
+    }
+    image.pixels.topDown = true;
+    image.pixels.name = d.name;
+    const bool whole = image.kind == SourceKind::Index ||
+                       png_get_interlace_type(d.png, d.info) != PNG_INTERLACE_NONE;
+    if (whole) {
+        return DecodeIntoMemory(d, image, alphaOf);
+    }
+    image.pixels.place = PixelsInPng{std::move(decoder)};
+    return true;
+}
+
+}  // namespace
+
+void PngDecoderRelease::operator()(PngDecoder* decoder) const {
+    Stop(*decoder);
+    delete decoder;
+}
+
+bool LoadPng(InputFile file, SourceImage& image) {
+    std::unique_ptr<PngDecoder, PngDecoderRelease> decoder(new PngDecoder);
+    decoder->name = file.path;
+    decoder->file = std::move(file);
+    return LoadFromDecoder(std::move(decoder), image);
+}
+
+bool LoadPngFromMemory(const char* name, const std::uint8_t* data, std::size_t size,
+                       SourceImage& image) {
+    std::unique_ptr<PngDecoder, PngDecoderRelease> decoder(new PngDecoder);
+    decoder->name = name;
+    decoder->fromMemory = true;
+    decoder->memory.assign(data, data + size);
+    return LoadFromDecoder(std::move(decoder), image);
+}
+
+bool ReadPngRows(PngDecoder& d, std::int32_t first, std::int32_t count, std::uint8_t* out) {
+    if (first != d.nextRow && (first != 0 || !Start(d))) {
+        ReportProblem(d);
+        return false;
+    }
+    if (!DecodeRows(d, out, count, first + count == static_cast<std::int32_t>(png_get_image_height(d.png, d.info))) ||
+        (d.alpha && !AllOpaqueOrClear(d, out, first, count, 4, nullptr))) {
+        ReportProblem(d);
+        return false;
+    }
+    d.nextRow = first + count;
+    return true;
+}
+
+#endif
+
+}  // namespace bmp2tvx
