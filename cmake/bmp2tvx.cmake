@@ -19,6 +19,11 @@
 # package provides, or any imported executable you create with that name), the bmp2tvx target of
 # this source tree, the path in BMP2TVX_EXECUTABLE, bmp2tvx on the PATH.
 
+# The policies of CMake 3.25, whatever the including project's cmake_minimum_required: the function
+# keeps them when called (IN_LIST needs CMP0057, quoted words in if() CMP0054).
+cmake_policy(PUSH)
+cmake_policy(VERSION 3.25)
+
 if(NOT DEFINED BMP2TVX_INCLUDE_DIR AND EXISTS "${CMAKE_CURRENT_LIST_DIR}/../include/tvx.h")
     set(BMP2TVX_INCLUDE_DIR "${CMAKE_CURRENT_LIST_DIR}/../include")
 endif()
@@ -133,3 +138,5 @@ extern const unsigned int @name@_tvx_size;
         target_include_directories(${target} PRIVATE "${BMP2TVX_INCLUDE_DIR}")
     endif()
 endfunction()
+
+cmake_policy(POP)

@@ -61,12 +61,14 @@ configure_package_config_file(cmake/bmp2tvx-config.cmake.in
     INSTALL_DESTINATION ${BMP2TVX_INSTALL_CMAKEDIR}
     PATH_VARS CMAKE_INSTALL_INCLUDEDIR BMP2TVX_INSTALL_MAKEDIR)
 # The package holds programs that run on the build machine, not libraries to link: a project for
-# any target (the GBA's 32-bit one among them) may use it, so the version file checks no pointer
-# size.
-write_basic_package_version_file("${CMAKE_CURRENT_BINARY_DIR}/bmp2tvx-config-version.cmake"
+# any target (the GBA's 32-bit one among them) may use it, so the version check looks at no pointer
+# size. find_package() reads it through cmake/bmp2tvx-config-version.cmake, which sets the policies
+# it needs.
+write_basic_package_version_file("${CMAKE_CURRENT_BINARY_DIR}/bmp2tvx-version-check.cmake"
     COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
 install(FILES "${CMAKE_CURRENT_BINARY_DIR}/bmp2tvx-config.cmake"
-    "${CMAKE_CURRENT_BINARY_DIR}/bmp2tvx-config-version.cmake" cmake/bmp2tvx.cmake
+    "${CMAKE_CURRENT_BINARY_DIR}/bmp2tvx-version-check.cmake" cmake/bmp2tvx-config-version.cmake
+    cmake/bmp2tvx.cmake
     DESTINATION ${BMP2TVX_INSTALL_CMAKEDIR})
 
 # Packages, made by cpack in the build folder: a Debian package and a .tar.gz, or a .zip for

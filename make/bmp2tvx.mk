@@ -8,7 +8,8 @@
 #
 # For a picture logo.bmp in any folder on VPATH, the rules make, all in the build folder:
 #
-#     logo.tvx     the tile image file, as bmp2tvx writes it (never beside the picture)
+#     logo.tvx     the tile image file, as bmp2tvx writes it (never beside the picture, and never
+#                  taken from a VPATH folder: a logo.tvx left beside the picture changes nothing)
 #     logo.tvx.o   its bytes as read-only data starting at a multiple of 4
 #     logo_tvx.h   #include it to use them: logo_tvx[] (the file), logo_tvx_end[] (just past it)
 #                  and logo_tvx_size (its length in bytes), the names bin2s gives any data file
@@ -50,14 +51,19 @@ bmp2tvx_flags_file = $(firstword $(wildcard $(addsuffix /$(1).bmp2tvx,$(bmp2tvx_
 # In a recipe, the C name bin2s gives the file $<: its name with every dot and dash an underscore.
 bmp2tvx_c_name = $(subst -,_,$(subst .,_,$(notdir $<)))
 
+# The rules name logo.tvx by its path in the build folder: make looks along VPATH for a file
+# named without a folder, and so would take a logo.tvx left beside the picture (by a hand run of
+# bmp2tvx) as it is, unconverted. Only the picture and its flags file are looked for there.
+bmp2tvx_tvx = $(CURDIR)/$(1).tvx
+
 # bmp2tvx writes its output beside its input, so it converts a copy in bmp2tvx/ under the build
 # folder (a copy named logo.bmp in the build folder itself would hide the picture from VPATH) and
 # the result is moved into place. bmp2tvx prints one line for each picture, and on a bad picture
 # one line saying what is wrong; the rule then fails and leaves no logo.tvx. The file stays in the
 # build folder after it has become an object (make would delete it as an in-between file).
 .SECONDEXPANSION:
-.PRECIOUS: %.tvx
-%.tvx: %.bmp $$(call bmp2tvx_flags_file,$$*)
+.PRECIOUS: $(call bmp2tvx_tvx,%)
+$(call bmp2tvx_tvx,%): %.bmp $$(call bmp2tvx_flags_file,$$*)
 	@mkdir -p bmp2tvx
 	@cp -f $< bmp2tvx/$*.bmp
 	@$(BMP2TVX) $(foreach flags,$(filter %.bmp2tvx,$^),$$(cat $(flags))) bmp2tvx/$*.bmp
@@ -66,7 +72,7 @@ bmp2tvx_c_name = $(subst -,_,$(subst .,_,$(notdir $<)))
 
 # The file as an object: by bin2s as the template's bin2o makes one, else by .incbin. Either way
 # the object has the file 4-byte aligned between logo_tvx and logo_tvx_end, then logo_tvx_size.
-%.tvx.o %_tvx.h: %.tvx
+%.tvx.o %_tvx.h: $(call bmp2tvx_tvx,%)
 	@echo $(notdir $<)
 	@if command -v bin2s >/dev/null 2>&1; then \
 	    bin2s -a 4 -H $*_tvx.h $< | $(AS) -o $*.tvx.o; \

@@ -3,9 +3,9 @@
 # the flags file a.bmp2tvx (-c4), b.bmp with none, c.bmp with c.bmp2tvx (-c16). Each is converted
 # with its own flags and embedded under the names bin2s gives, nothing is written beside the
 # pictures, and touching a.bmp2tvx remakes a's files and no others.
-# Arguments: bmp2tvx, make, arm-none-eabi-gcc and the source tree.
+# Arguments: bmp2tvx, make, arm-none-eabi-gcc, the source tree and the CMake build's ROMs.
 set -eu
-bmp2tvx=$1 make=$2 gcc=$3 source=$4
+bmp2tvx=$1 make=$2 gcc=$3 source=$4 cmake_roms=$5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/art" "$work/build"
@@ -39,3 +39,15 @@ build
 remade=$(cd "$work/build" && find . -type f -newer ../marker | sort | tr '\n' ' ')
 [ "$remade" = "./a.tvx ./a.tvx.o ./a_tvx.h " ] || fail "remade after touching a.bmp2tvx: $remade"
 echo "a.bmp2tvx touched: remade $remade"
+
+# The example game, in a tree of links to its files, with a logo.tvx of other flags beside its
+# picture and newer than it, as a hand run of bmp2tvx leaves one: its ROMs are the CMake build's.
+mkdir -p "$work/tree/examples/gba"
+ln -s "$source/make" "$source/include" "$work/tree/"
+ln -s "$source/examples/logo.bmp" "$work/tree/examples/"
+ln -s "$source"/examples/gba/* "$work/tree/examples/gba/"
+"$bmp2tvx" -c4 -r255 -g255 -b255 "$work/tree/examples/logo.bmp" > /dev/null
+"$make" -s -C "$work/tree/examples/gba" BUILD="$work/roms" PREFIX="${gcc%gcc}" BMP2TVX="$bmp2tvx"
+for rom in index16 index256 fullcolor16 index16_uneven; do
+    cmp "$cmake_roms/logo_$rom.gba" "$work/roms/logo_$rom.gba" || fail "logo_$rom.gba differs"
+done
