@@ -4,10 +4,15 @@
 
 #include "color_table.h"
 #include "key_color.h"
+#include "palette_map.h"
 
 namespace bmp2tvx {
 
-TargetFormat ChooseTarget(const SourceImage& picture, std::int32_t targetDepth) {
+TargetFormat ChooseTarget(const SourceImage& picture, std::int32_t targetDepth,
+                          const GivenPalette* palette) {
+    if (palette != nullptr && targetDepth == -1) {
+        return palette->colors.size() <= 16 ? TargetFormat::Index16 : TargetFormat::Index256;
+    }
     switch (targetDepth) {
         case 4:
             return TargetFormat::Index16;
@@ -22,10 +27,18 @@ TargetFormat ChooseTarget(const SourceImage& picture, std::int32_t targetDepth) 
 }
 
 std::optional<PreparedPicture> PreparePicture(SourceImage picture,
-                                              const ConversionSettings& settings) {
-    const ConversionPlan plan{picture.kind, ChooseTarget(picture, settings.targetDepth),
+                                              const ConversionSettings& settings,
+                                              const GivenPalette* palette) {
+    const ConversionPlan plan{picture.kind, ChooseTarget(picture, settings.targetDepth, palette),
                               picture.width, picture.height};
     const std::size_t entries = PaletteEntries(plan.target);
+    if (palette != nullptr && entries > 0) {
+        std::optional<SourceImage> mapped = MapOntoPalette(std::move(picture), *palette, entries);
+        if (!mapped) {
+            return std::nullopt;
+        }
+        return PreparedPicture{std::move(*mapped), plan};
+    }
     const KeyColor key = MakeKeyColor(settings.key.red, settings.key.green, settings.key.blue);
     if (entries == 0) {
         // A bitmap layout has no transparency: transparent pixels take the key colour (the colour

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "palette_file.h"
 #include "settings.h"
 #include "source_image.h"
 #include "tile_image.h"
@@ -26,9 +27,11 @@ struct PreparedPicture {
     ConversionPlan plan;
 };
 
-// The layout `-c` asks for, or the source kind's own: Index256 for 8-bit pictures, FullColor16
-// for 24-bit ones.
-TargetFormat ChooseTarget(const SourceImage& picture, std::int32_t targetDepth);
+// The layout `-c` asks for, or else: with a palette given, Index16 for one of at most 16 colours
+// and Index256 for a larger one; without, the source kind's own, Index256 for indexed pictures and
+// FullColor16 for true-colour ones.
+TargetFormat ChooseTarget(const SourceImage& picture, std::int32_t targetDepth,
+                          const GivenPalette* palette = nullptr);
 
 // Prepares a loaded picture with the run's settings:
 //   1. the layout is chosen (ChooseTarget);
@@ -37,9 +40,12 @@ TargetFormat ChooseTarget(const SourceImage& picture, std::int32_t targetDepth);
 //      an 8-bit picture written as tiles has its key entry moved there (for Index16 among entries
 //      0 to 15 only, the entries a 4-bit palette block holds). An 8-bit picture written as
 //      FullColor16 looks every pixel up in its table, where moving an entry changes nothing.
-// Returns nothing when the picture cannot be prepared (its one line printed, naming the picture's
-// path). What is left to refuse, an Index16 picture using entries above 15, the encoder finds.
+// With a palette given, the picture is mapped onto it instead (palette_map.h), and the key colour
+// has no part. Returns nothing when the picture cannot be prepared (its one line printed, naming
+// the picture's path). What is left to refuse, an Index16 picture using entries above 15, the
+// encoder finds.
 std::optional<PreparedPicture> PreparePicture(SourceImage picture,
-                                              const ConversionSettings& settings);
+                                              const ConversionSettings& settings,
+                                              const GivenPalette* palette = nullptr);
 
 }  // namespace bmp2tvx

@@ -7,6 +7,7 @@
 
 #include "convert.h"
 #include "messages.h"
+#include "palette_file.h"
 #include "picture_reader.h"
 #include "settings.h"
 #include "system.h"
@@ -42,6 +43,28 @@ int WriteOutput(const std::string& outputPath, const PreparedPicture& prepared) 
     return CommitOutputFile(output) ? kSuccess : kFailure;
 }
 
+// The palette that --palette=FILE names, anywhere before the input (the last one counts), loaded
+// into `palette`; false when it is refused, its line printed.
+bool TakeGivenPalette(int argc, const char* const* argv, const ConversionSettings& settings,
+                      std::optional<GivenPalette>& palette) {
+    std::optional<std::string> path;
+    for (int i = 1; i + 1 < argc; ++i) {
+        std::string file;
+        if (IsPaletteOption(argv[i], file) && file.empty()) {
+            Report(Message::PaletteNeedsFile);
+            return false;
+        }
+        if (!file.empty()) {
+            path = file;
+        }
+    }
+    if (path && settings.targetDepth == 16) {
+        Report(Message::PaletteWithFullColor16, {*path});
+        return false;
+    }
+    return !path || LoadPaletteFile(*path, palette.emplace());
+}
+
 }  // namespace
 
 int RunConversion(int argc, const char* const* argv) {
@@ -62,6 +85,10 @@ int RunConversion(int argc, const char* const* argv) {
     ConversionSettings settings;
     for (int i = 0; i < argc; ++i) {
         ParseFlag(settings, argv[i]);
+    }
+    std::optional<GivenPalette> palette;
+    if (!TakeGivenPalette(argc, argv, settings, palette)) {
+        return kFailure;
     }
     const std::string inputPath = argv[argc - 1];
     InputFile input;
@@ -86,7 +113,8 @@ int RunConversion(int argc, const char* const* argv) {
     if (*outputPath == inputPath) {
         return Refuse(Message::AlreadyEndsInTvx, {inputPath});
     }
-    const std::optional<PreparedPicture> prepared = PreparePicture(std::move(image), settings);
+    const std::optional<PreparedPicture> prepared =
+        PreparePicture(std::move(image), settings, palette ? &*palette : nullptr);
     return prepared ? WriteOutput(*outputPath, *prepared) : kFailure;
 }
 

@@ -1,6 +1,8 @@
 #include "settings.h"
 
+#include <algorithm>
 #include <cctype>
+#include <string_view>
 
 #include "messages.h"
 #include "system.h"
@@ -58,6 +60,17 @@ void ParseFlag(ConversionSettings& settings, const char* argument) {
         default:  // any other letter is not a flag
             break;
     }
+}
+
+bool IsPaletteOption(const char* argument, std::string& file) {
+    const std::string_view text = argument;
+    constexpr std::string_view kOption = "--palette";
+    if (!text.starts_with(kOption) ||
+        (text.size() > kOption.size() && text[kOption.size()] != '=')) {
+        return false;
+    }
+    file = std::string(text.substr(std::min(text.size(), kOption.size() + 1)));
+    return true;
 }
 
 std::optional<std::string> MakeOutputPath(const std::string& inputPath) {

@@ -29,6 +29,10 @@ std::int32_t ParseFlagValue(const char* text);
 // and resets the depth to automatic.
 void ParseFlag(ConversionSettings& settings, const char* argument);
 
+// Whether `argument` is a palette option: "--palette", or "--palette=" and a file name, which is
+// put in `file` (empty when there is none).
+bool IsPaletteOption(const char* argument, std::string& file);
+
 // The input path with its last three bytes replaced by "tvx", or nothing for a path shorter than
 // three bytes.
 std::optional<std::string> MakeOutputPath(const std::string& inputPath);

@@ -14,7 +14,7 @@ bool LoadPicture(InputFile file, SourceImage& image) {
         return false;
     }
     return IsPngSignature(head, static_cast<std::size_t>(got)) ? LoadPng(std::move(file), image)
-                                                              : LoadBitmap(std::move(file), image);
+                                                               : LoadBitmap(std::move(file), image);
 }
 
 bool LoadPictureFromMemory(const char* name, const std::uint8_t* data, std::size_t size,

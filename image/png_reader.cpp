@@ -64,7 +64,7 @@ struct PngDecoder {
     std::int32_t nextRow = 0;
     std::uint64_t storedRowBytes = 0;  // a row as the file stores it, before it is compressed
     std::size_t rowBytes = 0;          // a decoded row: the picture's own pixels
-    bool alpha = false;        // rows carry an alpha byte a pixel, checked as they come
+    bool alpha = false;                // rows carry an alpha byte a pixel, checked as they come
     PngProblem problem = PngProblem::None;
     std::int32_t problemX = 0;
     std::int32_t problemY = 0;
@@ -217,8 +217,8 @@ void ReportProblem(const PngDecoder& d) {
 
 // Finds the first pixel from the top left, in `count` rows starting with row `y0`, that is
 // neither transparent nor opaque: by its alpha byte, or by the alpha of its colour-table entry.
-bool AllOpaqueOrClear(PngDecoder& d, const std::uint8_t* rows, std::int32_t y0,
-                      std::int32_t count, std::size_t bytesPerPixel, const std::uint8_t* alphaOf) {
+bool AllOpaqueOrClear(PngDecoder& d, const std::uint8_t* rows, std::int32_t y0, std::int32_t count,
+                      std::size_t bytesPerPixel, const std::uint8_t* alphaOf) {
     const std::size_t width = d.rowBytes / bytesPerPixel;
     for (std::int32_t r = 0; r < count; ++r) {
         const std::uint8_t* row = rows + static_cast<std::size_t>(r) * d.rowBytes;
@@ -278,8 +278,10 @@ bool DescribePicture(PngDecoder& d, SourceImage& image, std::array<std::uint8_t,
 }
 
 // Decodes the whole picture into memory, for the pictures read whole.
-bool DecodeIntoMemory(PngDecoder& d, SourceImage& image, const std::array<std::uint8_t, 256>& alphaOf) {
-    Storage pixels = AllocateStorage(std::uint64_t{d.rowBytes} * static_cast<std::uint64_t>(image.height));
+bool DecodeIntoMemory(PngDecoder& d, SourceImage& image,
+                      const std::array<std::uint8_t, 256>& alphaOf) {
+    Storage pixels =
+        AllocateStorage(std::uint64_t{d.rowBytes} * static_cast<std::uint64_t>(image.height));
     std::vector<png_bytep> rows(static_cast<std::size_t>(image.height));
     if (!pixels) {
         Report(Message::NoMemoryToLoad, {d.name});
@@ -352,7 +354,9 @@ bool ReadPngRows(PngDecoder& d, std::int32_t first, std::int32_t count, std::uin
         ReportProblem(d);
         return false;
     }
-    if (!DecodeRows(d, out, count, first + count == static_cast<std::int32_t>(png_get_image_height(d.png, d.info))) ||
+    if (!DecodeRows(
+            d, out, count,
+            first + count == static_cast<std::int32_t>(png_get_image_height(d.png, d.info))) ||
         (d.alpha && !AllOpaqueOrClear(d, out, first, count, 4, nullptr))) {
         ReportProblem(d);
         return false;

@@ -45,6 +45,11 @@ std::array<std::uint8_t, 4> ColorWordToRgba(Color15 word, std::uint8_t alpha) {
     return {widen(word & 0x1F), widen((word >> 5) & 0x1F), widen((word >> 10) & 0x1F), alpha};
 }
 
+bool IsTileImage(const std::uint8_t* head, std::uint64_t size) {
+    TileImageView view;
+    return !HeaderProblem(head, size, view).has_value();
+}
+
 bool ParseTileImage(const char* path, std::span<const std::uint8_t> bytes, TileImageView& view) {
     if (const std::optional<Message> problem = HeaderProblem(bytes.data(), bytes.size(), view)) {
         Report(*problem, {path});

@@ -24,6 +24,10 @@ struct TileImageView {
 // `path` and returns false otherwise.
 bool ParseTileImage(const char* path, std::span<const std::uint8_t> bytes, TileImageView& view);
 
+// Whether `size` bytes whose first (up to 8) are `head` make a tile image file, as ParseTileImage
+// would find it, without a word said.
+bool IsTileImage(const std::uint8_t* head, std::uint64_t size);
+
 // Reads and parses an open tile image file. Its header is checked against the file's length
 // before the rest is read, so no file can make the reader hold more memory than a valid picture
 // of its size needs. Prints one line and returns false on any problem.

@@ -1,0 +1,196 @@
+#include "palette_map.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "messages.h"
+#include "pixels.h"
+#include "tile_image.h"
+
+namespace bmp2tvx {
+namespace {
+
+Color15 Word(ColorEntry c) {
+    return ToColor15(c.blue, c.green, c.red);
+}
+
+// For each of the 32768 colour words, the lowest-numbered entry from 1 up whose colour has that
+// word, or 0 for none; and entry 0's word.
+struct Lookup {
+    std::array<std::uint8_t, 32768> entryOf{};
+    Color15 zero = 0;
+    std::uint8_t zeroElsewhere = 0;  // the entry from 1 up with entry 0's word, or 0
+};
+
+Lookup MakeLookup(const GivenPalette& palette, std::size_t entries) {
+    Lookup lookup;
+    for (std::size_t e = std::min(entries, palette.colors.size()); e-- > 1;) {
+        lookup.entryOf[Word(palette.colors[e])] = static_cast<std::uint8_t>(e);
+    }
+    lookup.zero = Word(palette.colors[0]);
+    lookup.zeroElsewhere = lookup.entryOf[lookup.zero];
+    return lookup;
+}
+
+// The first pixel from the top left with no entry, and its colour.
+struct Miss {
+    bool found = false;
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    ColorEntry color;
+};
+
+void Note(Miss& miss, std::int32_t x, std::int32_t y, ColorEntry color) {
+    if (!miss.found || y < miss.y || (y == miss.y && x < miss.x)) {
+        miss = Miss{true, x, y, color};
+    }
+}
+
+std::optional<SourceImage> Refuse(const SourceImage& picture, const GivenPalette& palette,
+                                  const Miss& miss) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (const std::uint8_t c : {miss.color.red, miss.color.green, miss.color.blue}) {
+        hex += kDigits[c >> 4];
+        hex += kDigits[c & 15];
+    }
+    Report(Message::NotInPalette, {picture.pixels.name, miss.x, miss.y, hex, palette.path});
+    return std::nullopt;
+}
+
+// The picture's table becomes the palette's first `entries` colours, the rest black.
+void TakePalette(SourceImage& picture, const GivenPalette& palette, std::size_t entries) {
+    const std::size_t count = std::min(entries, palette.colors.size());
+    picture.kind = SourceKind::Index;
+    picture.colorTable = {};
+    std::copy_n(palette.colors.begin(), count, picture.colorTable.begin());
+    picture.suppliedColors = static_cast<std::int32_t>(count);
+    picture.transparentEntries = {};
+    picture.carriesAlpha = false;
+}
+
+// The first pixel from the top left whose entry is one of `missing`.
+PixelWalk FindMissing(const SourceImage& picture, const std::array<bool, 256>& missing,
+                      Miss& miss) {
+    return VisitBands(picture, [&](const Band& band) {
+        for (std::int32_t r = 0; r < 8 && !miss.found; ++r) {
+            const std::uint8_t* row = band.top + r * band.down;
+            for (std::int32_t x = 0; x < picture.width && !miss.found; ++x) {
+                if (missing[row[x]]) {
+                    Note(miss, x, band.y0 + r, picture.colorTable[row[x]]);
+                }
+            }
+        }
+        return !miss.found;
+    });
+}
+
+// An Index picture, entry by entry: only the entries its pixels use need a match.
+std::optional<SourceImage> MapEntries(SourceImage picture, const GivenPalette& palette,
+                                      const Lookup& lookup, std::size_t entries) {
+    std::array<bool, 256> used{};
+    if (VisitPieces(picture, [&](const std::uint8_t* pixels, std::size_t size) {
+            std::for_each(pixels, pixels + size, [&](std::uint8_t p) { used[p] = true; });
+            return true;
+        }) == PixelWalk::Failed) {
+        return std::nullopt;
+    }
+    bool clear = false;
+    for (std::size_t e = 0; e < used.size(); ++e) {
+        clear = clear || (used[e] && picture.transparentEntries[e]);
+    }
+    IndexMap map = IdentityMap();
+    std::array<bool, 256> missing{};
+    for (std::size_t e = 0; e < used.size(); ++e) {
+        const Color15 word = Word(picture.colorTable[e]);
+        const bool zero = picture.transparentEntries[e] || (!clear && word == lookup.zero);
+        map[e] = zero ? 0 : lookup.entryOf[word];
+        missing[e] = used[e] && !zero && map[e] == 0;
+    }
+    Miss miss;
+    if (std::find(missing.begin(), missing.end(), true) != missing.end()) {
+        return FindMissing(picture, missing, miss) == PixelWalk::Failed
+                   ? std::nullopt
+                   : Refuse(picture, palette, miss);
+    }
+    Renumber(picture, map);
+    TakePalette(picture, palette, entries);
+    return picture;
+}
+
+// A true-colour picture, pixel by pixel, into one byte a pixel. Which of entry 0 and the entry
+// from 1 up with entry 0's word takes the pixels of that colour is known only at the end, when it
+// is known whether any pixel is transparent: they take the one from 1 up, renumbered to 0 if none
+// is, or 0 if there is no such entry, and are missing if some pixel is transparent then.
+template <std::size_t kBytes>
+std::optional<SourceImage> MapColors(const SourceImage& picture, const GivenPalette& palette,
+                                     const Lookup& lookup, std::size_t entries) {
+    Storage indices = AllocateStorage(PixelCount(picture));
+    if (!indices) {
+        Report(Message::NoMemoryToConvert, {picture.pixels.name});
+        return std::nullopt;
+    }
+    bool clear = false;
+    Miss miss, zeroOnly;
+    const std::size_t width = static_cast<std::size_t>(picture.width);
+    const PixelWalk walk = VisitBands(picture, [&](const Band& band) {
+        for (std::int32_t r = 0; r < 8; ++r) {
+            const std::uint8_t* row = band.top + r * band.down;
+            std::uint8_t* out = indices.get() + static_cast<std::size_t>(band.y0 + r) * width;
+            for (std::size_t x = 0; x < width; ++x, row += kBytes) {
+                const Color15 word = ToColor15(row[0], row[1], row[2]);
+                const ColorEntry color{row[0], row[1], row[2]};
+                const std::int32_t at = static_cast<std::int32_t>(x);
+                if (kBytes == 4 && row[kBytes - 1] == 0) {
+                    out[x] = 0;
+                    clear = true;
+                } else if (word == lookup.zero) {
+                    out[x] = lookup.zeroElsewhere;
+                    if (lookup.zeroElsewhere == 0 && !zeroOnly.found) {
+                        Note(zeroOnly, at, band.y0 + r, color);
+                    }
+                } else if ((out[x] = lookup.entryOf[word]) == 0 && !miss.found) {
+                    Note(miss, at, band.y0 + r, color);
+                }
+            }
+        }
+        return true;
+    });
+    if (walk == PixelWalk::Failed) {
+        return std::nullopt;
+    }
+    if (clear && zeroOnly.found) {
+        Note(miss, zeroOnly.x, zeroOnly.y, zeroOnly.color);
+    }
+    if (miss.found) {
+        return Refuse(picture, palette, miss);
+    }
+    IndexMap map = IdentityMap();
+    if (!clear) {
+        map[lookup.zeroElsewhere] = 0;
+    }
+    SourceImage indexed;
+    indexed.width = picture.width;
+    indexed.height = picture.height;
+    TakePalette(indexed, palette, entries);
+    indexed.pixels =
+        PixelSource{PixelsInMemory{std::move(indices)}, true, map, picture.pixels.name};
+    return indexed;
+}
+
+}  // namespace
+
+std::optional<SourceImage> MapOntoPalette(SourceImage picture, const GivenPalette& palette,
+                                          std::size_t entries) {
+    const Lookup lookup = MakeLookup(palette, entries);
+    if (picture.kind == SourceKind::Index) {
+        return MapEntries(std::move(picture), palette, lookup, entries);
+    }
+    return picture.carriesAlpha ? MapColors<4>(picture, palette, lookup, entries)
+                                : MapColors<3>(picture, palette, lookup, entries);
+}
+
+}  // namespace bmp2tvx
