@@ -8,7 +8,7 @@ endif()
 
 if(TARGET bmp2tvx_png)
     add_executable(tvx2png tvx2png/main.cpp)
-    target_link_libraries(tvx2png PRIVATE bmp2tvx_png bmp2tvx_tileimage bmp2tvx_flags)
+    target_link_libraries(tvx2png PRIVATE bmp2tvx_png bmp2tvx_palette bmp2tvx_tileimage bmp2tvx_flags)
     # --version prints the project's version.
     target_compile_definitions(tvx2png PRIVATE BMP2TVX_VERSION="${PROJECT_VERSION}")
     if(MINGW)

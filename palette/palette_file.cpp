@@ -205,6 +205,23 @@ bool TakeTable(InputFile file, bool tileImage, GivenPalette& palette) {
 
 }  // namespace
 
+std::string PaletteFileText(const std::vector<ColorEntry>& colors, bool gimp,
+                            const std::string& name) {
+    // GIMP writes each component right-aligned in three places.
+    const auto field = [gimp](std::uint8_t c) {
+        const std::string number = std::to_string(c);
+        return gimp ? std::string(3 - number.size(), ' ') + number : number;
+    };
+    std::string text = gimp ? "GIMP Palette\nName: " + name + "\nColumns: 16\n#\n"
+                            : "JASC-PAL\r\n0100\r\n" + std::to_string(colors.size()) + "\r\n";
+    for (std::size_t i = 0; i < colors.size(); ++i) {
+        const ColorEntry& c = colors[i];
+        text += field(c.red) + " " + field(c.green) + " " + field(c.blue) +
+                (gimp ? "\tIndex " + std::to_string(i) + "\n" : "\r\n");
+    }
+    return text;
+}
+
 bool LoadPaletteFile(const std::string& path, GivenPalette& palette) {
     palette = GivenPalette{path, {}};
     InputFile file;

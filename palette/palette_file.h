@@ -27,6 +27,11 @@ struct GivenPalette {
     std::vector<ColorEntry> colors;
 };
 
+// The text of a palette file holding `colors`: a GIMP palette named `name`, or (unless `gimp`) a
+// JASC one, whose lines end in a carriage return and a line feed as its writers' do.
+std::string PaletteFileText(const std::vector<ColorEntry>& colors, bool gimp,
+                            const std::string& name);
+
 // Reads the palette file at `path`. On any problem prints one line naming the file and what is
 // wrong (the line, for text files) and returns false.
 bool LoadPaletteFile(const std::string& path, GivenPalette& palette);

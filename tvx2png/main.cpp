@@ -1,18 +1,70 @@
 // tvx2png: draws a tile image file as the handheld shows it, as a PNG.
 //
 //   tvx2png IN.tvx [OUT.png]      OUT defaults to IN with ".png" appended
+//   tvx2png --palette-out=FILE IN.tvx [OUT.png]
+//                                 the palette as a GIMP (.gpl) or JASC (.pal) file; the PNG only
+//                                 when OUT is given
 //   tvx2png --help | --version
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "messages.h"
+#include "palette_file.h"
 #include "png_writer.h"
 #include "system.h"
 #include "tile_reader.h"
 
 namespace bmp2tvx {
 namespace {
+
+bool EndsWith(const std::string& text, std::string_view end) {
+    return text.size() >= end.size() &&
+           std::equal(
+               end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
+               [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+}
+
+// The tile image file's palette as a GIMP (.gpl) or JASC (.pal) palette file at `path`, its
+// colours as the display shows them, so that bmp2tvx --palette reads back the very same words.
+bool WritePaletteFile(const TileImageView& view, const std::string& input,
+                      const std::string& path) {
+    if (view.format == TargetFormat::FullColor16) {
+        Report(Message::NoPaletteToWrite, {input});
+        return false;
+    }
+    std::vector<ColorEntry> colors;
+    for (std::size_t i = 0; i + 1 < view.palette.size(); i += 2) {
+        const std::array<std::uint8_t, 4> rgba = ColorWordToRgba(GetU16(&view.palette[i]));
+        colors.push_back(ColorEntry{rgba[2], rgba[1], rgba[0]});
+    }
+    const bool gimp = EndsWith(path, ".gpl");
+    const std::string text = PaletteFileText(colors, gimp, input);
+    Report(Message::PaletteSummary, {path, gimp ? "GIMP" : "JASC", colors.size()});
+    OutputFile file;
+    OpenOutputFile(path, file);
+    WriteOutputFile(file, std::span<const std::uint8_t>(
+                              reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    return CommitOutputFile(file);
+}
+
+bool DrawPng(const TileImageView& view, const std::string& input, const std::string& path) {
+    if (view.tilesAcross == 0 || view.tilesDown == 0) {
+        Report(Message::NoPixels, {input});
+        return false;
+    }
+    const std::uint32_t width = view.tilesAcross * 8;
+    const std::uint32_t height = view.tilesDown * 8;
+    Report(Message::PreviewSummary,
+           {path, TargetFormatName(view.format), width, height, view.tilesAcross, view.tilesDown});
+    const std::vector<std::uint8_t> rgba = RenderRgba(view);
+    return WritePng(path, width, height, rgba.data());
+}
 
 int DrawTileImage(int argc, const char* const* argv) {
     if (argc == 2 && std::string_view(argv[1]) == "--help") {
@@ -23,37 +75,47 @@ int DrawTileImage(int argc, const char* const* argv) {
         Report(Message::PreviewVersion, {BMP2TVX_VERSION});
         return 0;
     }
-    if (argc < 2 || argc > 3) {
+    // --palette-out=FILE anywhere; the other arguments are IN.tvx and OUT.png.
+    std::optional<std::string> paletteOut;
+    std::vector<std::string> names;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument != "--palette-out" && !argument.starts_with("--palette-out=")) {
+            names.emplace_back(argument);
+        } else if (argument.size() <= 14) {
+            Report(Message::PaletteOutNeedsFile);
+            return 1;
+        } else {
+            paletteOut = std::string(argument.substr(14));
+        }
+    }
+    if (names.empty() || names.size() > 2) {
         Report(Message::PreviewUsage);
         return argc < 2 ? 0 : 1;
     }
-    const char* inputPath = argv[1];
-    const std::string outputPath = argc == 3 ? argv[2] : std::string(inputPath) + ".png";
+    if (paletteOut && !EndsWith(*paletteOut, ".gpl") && !EndsWith(*paletteOut, ".pal")) {
+        Report(Message::PaletteOutKind, {*paletteOut});
+        return 1;
+    }
+    const std::optional<std::string> pngPath = names.size() == 2 ? std::optional(names[1])
+                                               : paletteOut      ? std::nullopt
+                                                                 : std::optional(names[0] + ".png");
 
     InputFile file;
-    if (!OpenInputFile(inputPath, file)) {
-        return 1;
-    }
     Storage bytes;
     TileImageView view;
-    if (!ReadTileImageFile(file, bytes, view)) {
+    if (!OpenInputFile(names[0], file) || !ReadTileImageFile(file, bytes, view)) {
         return 1;
     }
-    // The PNG must not replace the file it is drawn from, under whatever name.
-    if (IsSameFile(file, outputPath)) {
-        Report(Message::SameFileAsOutput, {inputPath, outputPath});
-        return 1;
+    // No output may replace the file it is drawn from, under whatever name.
+    for (const std::optional<std::string>& output : {paletteOut, pngPath}) {
+        if (output && IsSameFile(file, *output)) {
+            Report(Message::SameFileAsOutput, {names[0], *output});
+            return 1;
+        }
     }
-    if (view.tilesAcross == 0 || view.tilesDown == 0) {
-        Report(Message::NoPixels, {inputPath});
-        return 1;
-    }
-    const std::uint32_t width = view.tilesAcross * 8;
-    const std::uint32_t height = view.tilesDown * 8;
-    Report(Message::PreviewSummary, {outputPath, TargetFormatName(view.format), width, height,
-                                     view.tilesAcross, view.tilesDown});
-    const std::vector<std::uint8_t> rgba = RenderRgba(view);
-    return WritePng(outputPath, width, height, rgba.data()) ? 0 : 1;
+    const bool palette = !paletteOut || WritePaletteFile(view, names[0], *paletteOut);
+    return palette && (!pngPath || DrawPng(view, names[0], *pngPath)) ? 0 : 1;
 }
 
 }  // namespace
