@@ -5,6 +5,7 @@
 
 const $ = (id) => document.getElementById(id);
 const pictures = [];  // {name, bytes, card, result, cursor}
+let palette = null;  // the palette file every picture is mapped onto: {name, bytes}, or none
 let converter = null;
 let printed = null;  // the lines a run prints, while it runs
 
@@ -34,11 +35,13 @@ function keyColor() {
     return key;
 }
 
-// bmp2tvx's arguments for a picture: the layout's flag, and the key colour unless it is black,
-// bmp2tvx's own default.
+// bmp2tvx's arguments for a picture: the layout's flag, and the palette file, or else the key
+// colour unless it is black, bmp2tvx's own default (a palette file's entry 0 is the key).
 function argumentsFor(name, key) {
     const flags = [$('layout').value].filter(Boolean);
-    if (key.some(Boolean)) {
+    if (palette) {
+        flags.push(`--palette=${palette.name}`);
+    } else if (key.some(Boolean)) {
         flags.push(`-r${key[0]}`, `-g${key[1]}`, `-b${key[2]}`);
     }
     return ['bmp2tvx', ...flags, name];
@@ -62,9 +65,11 @@ function withBytes(bytes, call) {
 // One run of bmp2tvx (web_convert): what it printed and wrote, and the written file drawn.
 function run(args, bytes) {
     const text = new TextEncoder().encode(args.join('\0') + '\0');
+    const paletteBytes = palette ? palette.bytes : new Uint8Array();
     printed = [];
     const at = withBytes(text, (argsAt) => withBytes(bytes, (bytesAt) =>
-        converter._web_convert(argsAt, args.length, bytesAt, bytes.length)));
+        withBytes(paletteBytes, (paletteAt) => converter._web_convert(
+            argsAt, args.length, bytesAt, bytes.length, paletteAt, paletteBytes.length))));
     const lines = printed;
     printed = null;
     const heap = converter.HEAPU8;
@@ -98,7 +103,7 @@ function showPalette(list, result) {
         const item = document.createElement('li');
         item.style.setProperty('--color', color);
         item.textContent = i;
-        item.title = i ? `${i}: ${color}` : `0: ${color}, the key colour, drawn as transparent`;
+        item.title = i ? `${i}: ${color}` : `0: ${color}, drawn as transparent`;
         item.className = i ? '' : 'key';
         list.append(item);
     }
@@ -209,6 +214,19 @@ function showZoom() {
 }
 
 $('files').addEventListener('change', (event) => load(event.target.files));
+// A palette file, once chosen, applies to every picture until it is taken away.
+$('palette').addEventListener('change', async (event) => {
+    const [file] = event.target.files;
+    palette = file ? {name: file.name, bytes: new Uint8Array(await file.arrayBuffer())} : null;
+    $('no-palette').hidden = !palette;
+    convertAll();
+});
+$('no-palette').addEventListener('click', () => {
+    palette = null;
+    $('palette').value = '';
+    $('no-palette').hidden = true;
+    convertAll();
+});
 $('settings').addEventListener('submit', (event) => event.preventDefault());
 for (const id of ['layout', 'red', 'green', 'blue']) {
     $(id).addEventListener('change', convertAll);

@@ -77,9 +77,11 @@ void CollectOutput(const std::string& outputName) {
 using namespace bmp2tvx;
 
 // Runs bmp2tvx with `count` arguments, given back to back as NUL-terminated strings (the
-// program's name first, the picture's file name last), on the `size` bytes of `picture`.
+// program's name first, the picture's file name last), on the `size` bytes of `picture`; the
+// `paletteSize` bytes of `palette` are the file that a --palette=FILE argument names.
 extern "C" const WebResult* web_convert(const char* arguments, int count,
-                                        const std::uint8_t* picture, std::size_t size) {
+                                        const std::uint8_t* picture, std::size_t size,
+                                        const std::uint8_t* palette, std::size_t paletteSize) {
     std::vector<const char*> argv;
     for (int i = 0; i < count; ++i, arguments += std::strlen(arguments) + 1) {
         argv.push_back(arguments);
@@ -88,8 +90,15 @@ extern "C" const WebResult* web_convert(const char* arguments, int count,
     if (argv.size() < 2) {
         return &last.result;
     }
-    // The picture is saved in the current folder under its own name, as bmp2tvx would find it
-    // on a disk, and both files go once the run is over.
+    // The palette file and the picture are saved in the current folder under their own names, as
+    // bmp2tvx would find them on a disk, and every file goes once the run is over.
+    std::string paletteName;
+    for (const char* argument : argv) {
+        IsPaletteOption(argument, paletteName);
+    }
+    if (!paletteName.empty()) {
+        SaveFile(paletteName, palette, paletteSize);
+    }
     const std::string input = argv.back();
     SaveFile(input, picture, size);
     last.result.status = RunConversion(count, argv.data());
@@ -99,6 +108,9 @@ extern "C" const WebResult* web_convert(const char* arguments, int count,
         RemoveFile(*outputName);
     }
     RemoveFile(input);
+    if (!paletteName.empty()) {
+        RemoveFile(paletteName);
+    }
     last.result.outputName = last.outputName.c_str();
     last.result.output = last.output.get();
     last.result.rgba = last.rgba.data();
