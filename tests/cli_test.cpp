@@ -64,7 +64,7 @@ TEST(Cli, HelpAndVersion) {
         std::string err;
     } cases[] = {
         {BMP2TVX_PATH, {"--version"}, 0, "bmp2tvx " + version + "\n", ""},
-        {BMP2TVX_PATH, {"--help"}, 0, "Usage: bmp2tvx [flags] picture.bmp", ""},
+        {BMP2TVX_PATH, {"--help"}, 0, "Usage: bmp2tvx [flags] picture", ""},
         {BMP2TVX_PATH,
          {"--help", "in.bmp"},
          0,
