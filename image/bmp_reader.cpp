@@ -26,7 +26,7 @@
 // Checks run in a fixed order and only the first problem is reported. Every size is worked out in
 // 64 bits and compared with the real length of the file before anything is allocated, so no header
 // can make the reader ask for more memory than the file itself fills.
-#include "bmp_reader.h"
+#include "picture_reader.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,9 +2,6 @@
 
 #include <utility>
 
-#include "bmp_reader.h"
-#include "png_reader.h"
-
 namespace bmp2tvx {
 
 bool LoadPicture(InputFile file, SourceImage& image) {

@@ -5,7 +5,7 @@
 
 #include "bmp_rows.h"
 #include "messages.h"
-#include "png_reader.h"
+#include "picture_reader.h"
 
 namespace bmp2tvx {
 namespace {

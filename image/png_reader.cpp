@@ -1,4 +1,17 @@
-#include "png_reader.h"
+// Reading PNG files into a SourceImage, with libpng.
+//
+// An indexed PNG (colour type 3, 1 to 8 bits) is read as an 8-bit BMP would be: its PLTE chunk
+// is the colour table, in order, and its pixels the same indices, one byte each; the entries whose
+// tRNS alpha is 0 are transparent. Every other PNG (grey, grey with alpha, RGB, RGBA, at any bit
+// depth) is read as a 24-bit one: each channel taken to 8 bits (a 16-bit channel's high byte; grey
+// below 8 bits by repeating its bits), with an alpha byte a pixel when the file has an alpha
+// channel or a tRNS colour. A pixel that is neither fully transparent nor fully opaque is refused.
+// Colours are used as stored: gamma, colour profiles and every other ancillary chunk are read
+// past. A damaged file (a CRC, the compressed data, a missing chunk) is refused in one line.
+//
+// An indexed or interlaced picture is decoded once, whole, as it is loaded; any other is decoded
+// row by row as the conversion reads it, from the top down, and so never held whole.
+#include "picture_reader.h"
 
 #include <algorithm>
 #include <array>

@@ -60,8 +60,8 @@ struct PixelsInFile {
     StoredRows stored;  // rows to unpack as they are read, for the other BMP depths
 };
 
-// A PNG file decoded as its rows are read, from the top down (png_reader.h); the decoder is started
-// again from the file's first byte whenever a walk starts over.
+// A PNG file decoded as its rows are read, from the top down (png_reader.cpp); the decoder is
+// started again from the file's first byte whenever a walk starts over.
 struct PngDecoder;
 struct PngDecoderRelease {
     void operator()(PngDecoder* decoder) const;

@@ -74,37 +74,41 @@ void Record(Numbering& n, std::size_t place, PackedColor color, std::uint8_t id)
     n.entries[place] = id;
 }
 
-// The entry of `color`, numbering it if it is new; false when there is no room left for it. The
-// key colour's entry is 0 from the start.
-inline bool EntryOf(Numbering& n, PackedColor color, std::uint8_t& entry) {
+// The entry of `color`, through the colour looked up last; a colour met for the first time is
+// numbered by `number`, which returns false when there is no room left for it.
+template <typename Number>
+inline bool Look(Numbering& n, PackedColor color, std::uint8_t& entry, const Number& number) {
     if (color == n.lastColor) {
         entry = n.lastEntry;
         return true;
     }
     const std::size_t place = PlaceOf(n, color);
-    if (n.colors[place] == kNoColor) {
-        if (n.order.size() == n.room) {
-            return false;
-        }
-        Record(n, place, color, static_cast<std::uint8_t>(n.order.size() + 1));
+    if (n.colors[place] == kNoColor && !number(place)) {
+        return false;
     }
     n.lastColor = color;
     n.lastEntry = entry = n.entries[place];
     return true;
 }
 
-// The same for a picture that carries alpha, whose transparent pixels are the colour kClear.
-// Which entry is transparent is known only at the end: entry 0 goes to the key colour when it
-// appears, as without alpha, and the others from 1 on; once they are all given, entry 0 goes to a
-// new colour if some pixel is transparent, since the key colour is then an opaque colour like
-// any other, and the transparent pixels take entry 0 in the end (IndexedPicture).
-inline bool EntryOfWithAlpha(Numbering& n, PackedColor color, std::uint8_t& entry) {
-    if (color == n.lastColor) {
-        entry = n.lastEntry;
+// Without alpha: the key colour's entry is 0 from the start, the others follow from 1.
+inline bool EntryOf(Numbering& n, PackedColor color, std::uint8_t& entry) {
+    return Look(n, color, entry, [&](std::size_t place) {
+        if (n.order.size() == n.room) {
+            return false;
+        }
+        Record(n, place, color, static_cast<std::uint8_t>(n.order.size() + 1));
         return true;
-    }
-    const std::size_t place = PlaceOf(n, color);
-    if (n.colors[place] == kNoColor) {
+    });
+}
+
+// With alpha, whose transparent pixels are the colour kClear, which entry is transparent is known
+// only at the end: entry 0 goes to the key colour when it appears, as without alpha, and the
+// others from 1 on; once they are all given, entry 0 goes to a new colour if some pixel is
+// transparent, since the key colour is then an opaque colour like any other, and the transparent
+// pixels take entry 0 in the end (IndexedPicture).
+inline bool EntryOfWithAlpha(Numbering& n, PackedColor color, std::uint8_t& entry) {
+    return Look(n, color, entry, [&](std::size_t place) {
         std::uint8_t id = 0;
         if (color == n.key && !n.zeroTaken) {
             id = 0;
@@ -116,10 +120,8 @@ inline bool EntryOfWithAlpha(Numbering& n, PackedColor color, std::uint8_t& entr
         n.zeroTaken = n.zeroTaken || id == 0;
         n.clear = n.clear || color == kClear;
         Record(n, place, color, id);
-    }
-    n.lastColor = color;
-    n.lastEntry = entry = n.entries[place];
-    return true;
+        return true;
+    });
 }
 
 // A pixel's colour: transparent pixels all alike when the picture carries alpha.

@@ -6,7 +6,6 @@
 
 #include "messages.h"
 #include "picture_reader.h"
-#include "png_reader.h"
 #include "system.h"
 #include "tile_reader.h"
 

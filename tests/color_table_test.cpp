@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "bmp_reader.h"
 #include "color_table.h"
+#include "picture_reader.h"
 #include "test_support.h"
 #include "tile_encoder.h"
 

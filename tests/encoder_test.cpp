@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bmp_reader.h"
+#include "picture_reader.h"
 #include "test_support.h"
 #include "tile_encoder.h"
 

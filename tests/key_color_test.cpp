@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "bmp_reader.h"
 #include "key_color.h"
+#include "picture_reader.h"
 #include "test_support.h"
 #include "tile_image.h"
 

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "bmp_reader.h"
 #include "convert.h"
+#include "picture_reader.h"
 #include "pixels.h"
 #include "test_support.h"
 #include "tile_encoder.h"

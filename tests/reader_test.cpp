@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "bmp_reader.h"
+#include "picture_reader.h"
 #include "test_support.h"
 
 namespace bmp2tvx::test {

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "bmp_reader.h"
 #include "convert.h"
+#include "picture_reader.h"
 #include "run.h"
 #include "settings.h"
 #include "test_support.h"

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bmp_reader.h"
+#include "picture_reader.h"
 #include "pixels.h"
 
 namespace bmp2tvx::test {
