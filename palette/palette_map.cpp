@@ -124,7 +124,7 @@ std::optional<SourceImage> MapEntries(SourceImage picture, const GivenPalette& p
 // A true-colour picture, pixel by pixel, into one byte a pixel. Which of entry 0 and the entry
 // from 1 up with entry 0's word takes the pixels of that colour is known only at the end, when it
 // is known whether any pixel is transparent: they take the one from 1 up, renumbered to 0 if none
-// is, or 0 if there is no such entry, and are missing if some pixel is transparent then.
+// is; without such an entry they take 0, and are missing if some pixel is transparent.
 template <std::size_t kBytes>
 std::optional<SourceImage> MapColors(const SourceImage& picture, const GivenPalette& palette,
                                      const Lookup& lookup, std::size_t entries) {
@@ -142,18 +142,13 @@ std::optional<SourceImage> MapColors(const SourceImage& picture, const GivenPale
             std::uint8_t* out = indices.get() + static_cast<std::size_t>(band.y0 + r) * width;
             for (std::size_t x = 0; x < width; ++x, row += kBytes) {
                 const Color15 word = ToColor15(row[0], row[1], row[2]);
-                const ColorEntry color{row[0], row[1], row[2]};
-                const std::int32_t at = static_cast<std::int32_t>(x);
+                out[x] = lookup.entryOf[word];
                 if (kBytes == 4 && row[kBytes - 1] == 0) {
                     out[x] = 0;
                     clear = true;
-                } else if (word == lookup.zero) {
-                    out[x] = lookup.zeroElsewhere;
-                    if (lookup.zeroElsewhere == 0 && !zeroOnly.found) {
-                        Note(zeroOnly, at, band.y0 + r, color);
-                    }
-                } else if ((out[x] = lookup.entryOf[word]) == 0 && !miss.found) {
-                    Note(miss, at, band.y0 + r, color);
+                } else if (out[x] == 0) {  // entry 0's colour, with no other entry, or no entry
+                    Note(word == lookup.zero ? zeroOnly : miss, static_cast<std::int32_t>(x),
+                         band.y0 + r, ColorEntry{row[0], row[1], row[2]});
                 }
             }
         }
