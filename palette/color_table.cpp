@@ -1,8 +1,10 @@
 #include "color_table.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -12,7 +14,7 @@
 namespace bmp2tvx {
 namespace {
 
-// A colour packed into one number, blue in the low byte, for hashing and comparing at once.
+// A colour packed into one number, blue in the low byte, for looking up and comparing at once.
 using PackedColor = std::uint32_t;
 constexpr PackedColor kNoColor = 0xFFFFFFFFu;  // colours are 24-bit: never a real one
 
@@ -30,104 +32,123 @@ ColorEntry Unpack(PackedColor color) {
                       static_cast<std::uint8_t>(color >> 16)};
 }
 
-constexpr std::array<PackedColor, 1024> kEmptyPlaces = [] {
-    std::array<PackedColor, 1024> places{};
-    places.fill(kNoColor);
-    return places;
-}();
-
 // A transparent pixel, whatever its colour bytes: one more colour while pictures that carry alpha
-// are numbered.
+// are numbered, and the only one above 24 bits.
 constexpr PackedColor kClear = 0x1000000;
 
-// The colours met so far and their entries, in a small open-addressing table: at most 257
-// colours (the key's and 256 others) in 1024 places, so a look-up rarely goes past its first
-// place. The colour looked up last is remembered, as neighbouring pixels mostly share it.
+// The entry of every colour met so far, found in two steps: the colour's top 16 bits choose a
+// block of 256 places, and the low 8 bits a place in it, holding the entry + 1 (0: not met).
+// Block 0 is all zeros and stands for every block not yet made, so that a look-up takes two loads
+// and no other test; a picture of at most 257 colours makes at most 258 blocks (129 KiB).
+constexpr std::size_t kBlockBits = 8;
+constexpr std::size_t kBlockPlaces = std::size_t{1} << kBlockBits;
+
 struct Numbering {
-    std::array<PackedColor, 1024> colors = kEmptyPlaces;
-    std::array<std::uint8_t, 1024> entries{};
+    std::array<std::uint16_t, (kClear >> kBlockBits) + 1> blockOf{};  // 0: not made
+    std::vector<std::uint16_t> places = std::vector<std::uint16_t>(kBlockPlaces);
     std::vector<PackedColor> order;  // every colour numbered, in the order they first appeared
     std::vector<std::uint8_t> ids;   // and the entry each was given
     std::size_t room = 0;            // entries besides entry 0
-    PackedColor lastColor = kNoColor;
-    std::uint8_t lastEntry = 0;
-    // Pictures that carry alpha: the key colour, the next entry from 1, whether entry 0 is
-    // given, and whether some pixel is transparent.
+    std::size_t next = 1;            // the next entry to give from 1 up
+    // Pictures that carry alpha: the key colour and its entry, whether some pixel is transparent,
+    // and whether entry 0 was lent to an opaque colour (see NumberNew).
     PackedColor key = kNoColor;
-    std::size_t next = 1;
-    bool zeroTaken = false;
+    std::optional<std::uint8_t> keyId;
     bool clear = false;
+    bool zeroLent = false;
 };
 
-std::size_t PlaceOf(const Numbering& n, PackedColor color) {
-    std::size_t place = (color * 0x9E3779B1u) >> 22;
-    while (n.colors[place] != color && n.colors[place] != kNoColor) {
-        place = (place + 1) & (n.colors.size() - 1);
+void Record(Numbering& n, PackedColor color, std::uint8_t id) {
+    std::uint16_t& block = n.blockOf[color >> kBlockBits];
+    if (block == 0) {
+        block = static_cast<std::uint16_t>(n.places.size() / kBlockPlaces);
+        n.places.resize(n.places.size() + kBlockPlaces);
     }
-    return place;
-}
-
-void Record(Numbering& n, std::size_t place, PackedColor color, std::uint8_t id) {
+    n.places[static_cast<std::size_t>(block) << kBlockBits | (color & (kBlockPlaces - 1))] =
+        static_cast<std::uint16_t>(id + 1);
     n.order.push_back(color);
     n.ids.push_back(id);
-    n.colors[place] = color;
-    n.entries[place] = id;
 }
 
-// The entry of `color`, through the colour looked up last; a colour met for the first time is
-// numbered by `number`, which returns false when there is no room left for it.
-template <typename Number>
-inline bool Look(Numbering& n, PackedColor color, std::uint8_t& entry, const Number& number) {
-    if (color == n.lastColor) {
-        entry = n.lastEntry;
-        return true;
-    }
-    const std::size_t place = PlaceOf(n, color);
-    if (n.colors[place] == kNoColor && !number(place)) {
+// Gives a colour met for the first time its entry; false when there is no room left for it.
+//
+// Without alpha the key colour holds entry 0 from the start, and the others follow from 1. With
+// alpha, whether the picture has transparent pixels is known only at the end, and with them entry
+// 0 is theirs and every opaque colour, the key colour included, takes an entry from 1; without
+// them, the key colour's pixels take entry 0 as in a picture without alpha. So transparent pixels
+// take 0 and every opaque colour the next entry from 1, and once those are all given while no
+// pixel has been transparent, entry 0 goes to the key colour when it comes, or once it has come,
+// is lent to one more colour: in the end the key colour's pixels take 0 and that colour the last
+// entry (IndexedPicture), or a transparent pixel finds no room.
+template <bool kAlpha>
+bool NumberNew(Numbering& n, PackedColor color, std::uint8_t& id) {
+    if (kAlpha && color == kClear) {
+        if (n.zeroLent) {
+            return false;
+        }
+        n.clear = true;
+        id = 0;
+    } else if (n.next <= n.room) {
+        id = static_cast<std::uint8_t>(n.next++);
+    } else if (kAlpha && !n.clear && !n.zeroLent && (n.keyId || color == n.key)) {
+        n.zeroLent = true;  // to the key colour itself, which keeps it, or to one more colour
+        id = 0;
+    } else {
         return false;
     }
-    n.lastColor = color;
-    n.lastEntry = entry = n.entries[place];
+    if (kAlpha && color == n.key) {
+        n.keyId = id;
+    }
+    Record(n, color, id);
     return true;
 }
 
-// Without alpha: the key colour's entry is 0 from the start, the others follow from 1.
-inline bool EntryOf(Numbering& n, PackedColor color, std::uint8_t& entry) {
-    return Look(n, color, entry, [&](std::size_t place) {
-        if (n.order.size() == n.room) {
-            return false;
-        }
-        Record(n, place, color, static_cast<std::uint8_t>(n.order.size() + 1));
-        return true;
-    });
-}
-
-// With alpha, whose transparent pixels are the colour kClear, which entry is transparent is known
-// only at the end: entry 0 goes to the key colour when it appears, as without alpha, and the
-// others from 1 on; once they are all given, entry 0 goes to a new colour if some pixel is
-// transparent, since the key colour is then an opaque colour like any other, and the transparent
-// pixels take entry 0 in the end (IndexedPicture).
-inline bool EntryOfWithAlpha(Numbering& n, PackedColor color, std::uint8_t& entry) {
-    return Look(n, color, entry, [&](std::size_t place) {
-        std::uint8_t id = 0;
-        if (color == n.key && !n.zeroTaken) {
-            id = 0;
-        } else if (n.next <= n.room) {
-            id = static_cast<std::uint8_t>(n.next++);
-        } else if (n.zeroTaken || (color != kClear && !n.clear)) {
-            return false;
-        }
-        n.zeroTaken = n.zeroTaken || id == 0;
-        n.clear = n.clear || color == kClear;
-        Record(n, place, color, id);
-        return true;
-    });
-}
-
-// A pixel's colour: transparent pixels all alike when the picture carries alpha.
+// A pixel's colour: transparent pixels all alike when the picture carries alpha. `more` says that
+// a byte follows the pixel's three, so that its colour can be read in one load.
 template <bool kAlpha>
-inline PackedColor ColorAt(const std::uint8_t* pixel) {
-    return kAlpha && pixel[3] == 0 ? kClear : Pack(pixel);
+inline PackedColor ColorAt(const std::uint8_t* pixel, bool more) {
+    if (kAlpha || more) {
+        const std::uint32_t word = LoadLittle32(pixel);  // blue, green, red, and alpha or more
+        return !kAlpha ? word & 0xFFFFFF : word >> 24 == 0 ? kClear : word & 0xFFFFFF;
+    }
+    return Pack(pixel);
+}
+
+// The place of `color` in the tables that `blockOf` and `places` point to.
+inline std::uint16_t PlaceOf(const std::uint16_t* blockOf, const std::uint16_t* places,
+                             PackedColor color) {
+    return places[static_cast<std::size_t>(blockOf[color >> kBlockBits]) << kBlockBits |
+                  (color & (kBlockPlaces - 1))];
+}
+
+// Numbers the eight pixels of one row of a tile into `to`. All eight are first looked up at once,
+// which compilers lay out as straight code; only a row with a colour not met before is taken
+// again pixel by pixel. False when a colour finds no room.
+template <bool kAlpha>
+bool NumberTileRow(const std::uint8_t* row, Numbering& n, std::uint8_t* to) {
+    constexpr std::size_t kBytes = kAlpha ? 4 : 3;
+    const std::uint16_t* blockOf = n.blockOf.data();
+    const std::uint16_t* places = n.places.data();
+    bool known = true;
+    for (std::size_t c = 0; c < 8; ++c) {
+        const std::uint16_t place =
+            PlaceOf(blockOf, places, ColorAt<kAlpha>(row + kBytes * c, c < 7));
+        known &= place != 0;
+        to[c] = static_cast<std::uint8_t>(place - 1);
+    }
+    if (known) {
+        return true;
+    }
+    for (std::size_t c = 0; c < 8; ++c) {
+        const PackedColor color = ColorAt<kAlpha>(row + kBytes * c, c < 7);
+        const std::uint16_t place = PlaceOf(blockOf, n.places.data(), color);
+        if (place != 0) {
+            to[c] = static_cast<std::uint8_t>(place - 1);
+        } else if (!NumberNew<kAlpha>(n, color, to[c])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Numbers one band's pixels in tile order, writing each pixel's entry to `out` (rows from the
@@ -139,11 +160,8 @@ bool NumberBand(const Band& band, std::size_t width, Numbering& n, std::uint8_t*
         const std::uint8_t* row = band.top + kBytes * x0;
         std::uint8_t* to = out + x0;
         for (int r = 0; r < 8; ++r, row += band.down, to += width) {
-            for (std::size_t c = 0; c < 8; ++c) {
-                const PackedColor color = ColorAt<kAlpha>(row + kBytes * c);
-                if (!(kAlpha ? EntryOfWithAlpha(n, color, to[c]) : EntryOf(n, color, to[c]))) {
-                    return false;
-                }
+            if (!NumberTileRow<kAlpha>(row, n, to)) {
+                return false;
             }
         }
     }
@@ -177,7 +195,7 @@ void CountBand(const Band& band, std::size_t width, Numbering& n, ColorCount& al
     for (int r = 0; r < 8; ++r) {
         const std::uint8_t* row = band.top + r * band.down;
         for (std::size_t x = 0; x < width; ++x) {
-            const PackedColor color = ColorAt<kAlpha>(row + (kAlpha ? 4 : 3) * x);
+            const PackedColor color = ColorAt<kAlpha>(row + (kAlpha ? 4 : 3) * x, false);
             n.clear = n.clear || color == kClear;
             CountColor(all, color);
         }
@@ -207,25 +225,38 @@ void ReportTooMany(const char* path, const Numbering& n, const ColorCount& all,
 }
 
 // The numbered picture: its table, and its pixels in memory, rows from the top. Transparent
-// pixels, where there are any, take entry 0, and every opaque colour an entry from 1 in the order
-// they first appeared; the renumbering that this takes is applied as the pixels are read.
+// pixels take entry 0, or in a picture without any the key colour's do, and every other colour an
+// entry from 1 in the order they first appeared. Only a picture that carries alpha, has no
+// transparent pixel and has the key colour is renumbered, as its pixels are read: the key colour
+// to 0, the colours numbered after it one entry down, and the one lent entry 0 to the last.
 SourceImage IndexedPicture(const SourceImage& picture, const Numbering& n, ColorEntry zero,
                            Storage indices) {
     SourceImage indexed;
     indexed.width = picture.width;
     indexed.height = picture.height;
     indexed.colorTable[0] = zero;
+    indexed.suppliedColors = 1;
     IndexMap map = IdentityMap();
-    std::size_t next = 1;
+    const bool keyToZero = n.keyId && *n.keyId != 0 && !n.clear;
     for (std::size_t i = 0; i < n.order.size(); ++i) {
-        if (n.order[i] == kClear || (!n.clear && n.ids[i] == 0)) {
-            map[n.ids[i]] = 0;  // the transparent pixels, or else the key colour's
-            continue;
+        const std::uint8_t id = n.ids[i];
+        if (id == 0 && !n.zeroLent) {
+            continue;  // the transparent pixels, or the key colour's: entry 0
         }
-        map[n.ids[i]] = static_cast<std::uint8_t>(next);
-        indexed.colorTable[next++] = Unpack(n.order[i]);
+        std::uint8_t entry = id;
+        if (keyToZero) {
+            const std::uint8_t key = *n.keyId;
+            entry = id == key  ? 0
+                    : id == 0  ? static_cast<std::uint8_t>(n.room)
+                    : id > key ? static_cast<std::uint8_t>(id - 1)
+                               : id;
+        }
+        map[id] = entry;
+        if (entry != 0) {
+            indexed.colorTable[entry] = Unpack(n.order[i]);
+            indexed.suppliedColors = std::max<std::int32_t>(indexed.suppliedColors, entry + 1);
+        }
     }
-    indexed.suppliedColors = static_cast<std::int32_t>(next);
     indexed.pixels =
         PixelSource{PixelsInMemory{std::move(indices)}, true, map, picture.pixels.name};
     return indexed;
@@ -266,7 +297,7 @@ std::optional<SourceImage> IndexFullColorPicture(const SourceImage& picture, std
     // Without alpha, entry 0 is the key colour's whether or not the picture uses it, so that no
     // other colour can become transparent.
     if (key && !picture.carriesAlpha) {
-        n.colors[PlaceOf(n, n.key)] = n.key;  // its entry is 0
+        Record(n, n.key, 0);
     }
     ColorCount all;  // once there are too many colours, only counting them goes on
     const PixelWalk walk = picture.carriesAlpha
