@@ -180,7 +180,12 @@ bool Start(PngDecoder& d) {
         }
         png_set_strip_16(d.png);
         png_set_gray_to_rgb(d.png);
-        png_set_bgr(d.png);
+        // Rows with alpha have their red and blue exchanged as their alpha is checked, in one
+        // pass (SwapRedBlue); libpng exchanges those of the others.
+        if ((type & PNG_COLOR_MASK_ALPHA) == 0 &&
+            png_get_valid(d.png, d.info, PNG_INFO_tRNS) == 0) {
+            png_set_bgr(d.png);
+        }
     }
     png_set_interlace_handling(d.png);
     png_read_update_info(d.png, d.info);
@@ -228,11 +233,10 @@ void ReportProblem(const PngDecoder& d) {
     }
 }
 
-// Finds the first pixel from the top left, in `count` rows starting with row `y0`, that is
-// neither transparent nor opaque: by its alpha byte, or by the alpha of its colour-table entry.
-bool AllOpaqueOrClear(PngDecoder& d, const std::uint8_t* rows, std::int32_t y0, std::int32_t count,
-                      std::size_t bytesPerPixel, const std::uint8_t* alphaOf) {
-    const std::size_t width = d.rowBytes / bytesPerPixel;
+// Makes the first pixel from the top left, in `count` rows of `width` pixels starting with row
+// `y0`, whose alpha is neither 0 nor 255 the problem.
+void NotePartlyTransparent(PngDecoder& d, const std::uint8_t* rows, std::int32_t y0,
+                           std::int32_t count, std::size_t width, const std::uint8_t* alphaOf) {
     for (std::int32_t r = 0; r < count; ++r) {
         const std::uint8_t* row = rows + static_cast<std::size_t>(r) * d.rowBytes;
         for (std::size_t x = 0; x < width; ++x) {
@@ -241,11 +245,34 @@ bool AllOpaqueOrClear(PngDecoder& d, const std::uint8_t* rows, std::int32_t y0, 
                 d.problem = PngProblem::PartlyTransparent;
                 d.problemX = static_cast<std::int32_t>(x);
                 d.problemY = y0 + r;
-                return false;
+                return;
             }
         }
     }
-    return true;
+}
+
+// Red, green, blue, alpha pixels to blue, green, red, alpha, and whether every alpha is 0 or
+// 255: one pass of whole words over the rows, which compilers do many pixels at a time.
+bool SwapRedBlue(PngDecoder& d, std::uint8_t* rows, std::int32_t y0, std::int32_t count) {
+    const std::size_t pixels = static_cast<std::size_t>(count) * (d.rowBytes / 4);
+    std::uint32_t partly = 0;
+    for (std::uint8_t* p = rows; p < rows + 4 * pixels; p += 4) {
+        const std::uint32_t rgba = LoadLittle32(p);  // red in the low byte, alpha in the high one
+        partly |= (rgba >> 24) - 1 < 254;            // alpha 1 to 254
+        StoreLittle32(p, (rgba & 0xFF00FF00u) | (rgba >> 16 & 0xFF) | (rgba & 0xFF) << 16);
+    }
+    if (partly != 0) {
+        NotePartlyTransparent(d, rows, y0, count, d.rowBytes / 4, nullptr);
+    }
+    return partly == 0;
+}
+
+// Whether every pixel of an indexed picture's `count` rows from row `y0` is transparent or
+// opaque, by the alpha of its colour-table entry.
+bool AllOpaqueOrClear(PngDecoder& d, const std::uint8_t* rows, std::int32_t y0, std::int32_t count,
+                      const std::uint8_t* alphaOf) {
+    NotePartlyTransparent(d, rows, y0, count, d.rowBytes, alphaOf);
+    return d.problem != PngProblem::PartlyTransparent;
 }
 
 // The picture's size, kind, colour table and transparency from the decoder's header; false,
@@ -303,13 +330,12 @@ bool DecodeIntoMemory(PngDecoder& d, SourceImage& image,
     for (std::size_t y = 0; y < rows.size(); ++y) {
         rows[y] = pixels.get() + y * d.rowBytes;
     }
-    const bool partly = image.kind == SourceKind::Index
-                            ? std::any_of(alphaOf.begin(), alphaOf.end(),
-                                          [](std::uint8_t a) { return a != 0 && a != 255; })
-                            : d.alpha;
+    const bool partly = std::any_of(alphaOf.begin(), alphaOf.end(),
+                                    [](std::uint8_t a) { return a != 0 && a != 255; });
     if (!DecodeWhole(d, rows.data()) ||
-        (partly && !AllOpaqueOrClear(d, pixels.get(), 0, image.height, BytesPerPixel(image),
-                                     image.kind == SourceKind::Index ? alphaOf.data() : nullptr))) {
+        (image.kind == SourceKind::Index && partly &&
+         !AllOpaqueOrClear(d, pixels.get(), 0, image.height, alphaOf.data())) ||
+        (d.alpha && !SwapRedBlue(d, pixels.get(), 0, image.height))) {
         ReportProblem(d);
         return false;
     }
@@ -370,7 +396,7 @@ bool ReadPngRows(PngDecoder& d, std::int32_t first, std::int32_t count, std::uin
     if (!DecodeRows(
             d, out, count,
             first + count == static_cast<std::int32_t>(png_get_image_height(d.png, d.info))) ||
-        (d.alpha && !AllOpaqueOrClear(d, out, first, count, 4, nullptr))) {
+        (d.alpha && !SwapRedBlue(d, out, first, count))) {
         ReportProblem(d);
         return false;
     }

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <variant>
@@ -104,6 +106,26 @@ struct SourceImage {
 
     PixelSource pixels;
 };
+
+// The four bytes at `bytes` as the little-endian number they hold, and back: one load or store
+// where the host's own order is little-endian.
+constexpr std::uint32_t SwapToLittleEndian(std::uint32_t word) {
+    if constexpr (std::endian::native == std::endian::little) {
+        return word;
+    }
+    return word >> 24 | (word >> 8 & 0xFF00) | (word & 0xFF00) << 8 | word << 24;
+}
+
+inline std::uint32_t LoadLittle32(const std::uint8_t* bytes) {
+    std::uint32_t word;
+    std::memcpy(&word, bytes, 4);
+    return SwapToLittleEndian(word);
+}
+
+inline void StoreLittle32(std::uint8_t* bytes, std::uint32_t value) {
+    const std::uint32_t word = SwapToLittleEndian(value);
+    std::memcpy(bytes, &word, 4);
+}
 
 inline std::uint64_t PixelCount(const SourceImage& image) {
     return static_cast<std::uint64_t>(image.width) * static_cast<std::uint64_t>(image.height);
