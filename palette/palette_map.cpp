@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 
 #include "messages.h"
 #include "pixels.h"
+#include "tile_encoder.h"
 #include "tile_image.h"
 
 namespace bmp2tvx {
@@ -121,6 +123,34 @@ std::optional<SourceImage> MapEntries(SourceImage picture, const GivenPalette& p
     return picture;
 }
 
+// Looks up the entry of each of a row's `width` pixels (kBytes a pixel: blue, green, red, and
+// alpha when 4), 0 for a transparent one, which sets `clear`; false when some opaque pixel has no
+// entry from 1 up. Rows of three bytes a pixel are first turned into colour words all at once in
+// `words` (2 x width bytes), which the processor does many pixels at a time. Everything it reads
+// is handed to it, so that the entries it stores cannot be taken to change it.
+template <std::size_t kBytes>
+bool MapRow(const std::uint8_t* row, std::size_t width, const std::uint8_t* entryOf,
+            std::uint8_t* words, std::uint8_t* out, bool& clear) {
+    bool complete = true;
+    if constexpr (kBytes == 3) {
+        BgrToColor15(row, width, words);
+        for (std::size_t x = 0; x < width; ++x, words += 2) {
+            out[x] = entryOf[static_cast<std::uint16_t>(words[0] | words[1] << 8)];
+        }
+        return std::memchr(out, 0, width) == nullptr;
+    }
+    bool transparentSeen = false;
+    for (std::size_t x = 0; x < width; ++x, row += kBytes) {
+        const bool transparent = row[kBytes - 1] == 0;
+        const std::uint8_t entry = transparent ? 0 : entryOf[ToColor15(row[0], row[1], row[2])];
+        out[x] = entry;
+        transparentSeen |= transparent;
+        complete &= entry != 0 || transparent;
+    }
+    clear |= transparentSeen;
+    return complete;
+}
+
 // A true-colour picture, pixel by pixel, into one byte a pixel. Which of entry 0 and the entry
 // from 1 up with entry 0's word takes the pixels of that colour is known only at the end, when it
 // is known whether any pixel is transparent: they take the one from 1 up, renumbered to 0 if none
@@ -128,27 +158,28 @@ std::optional<SourceImage> MapEntries(SourceImage picture, const GivenPalette& p
 template <std::size_t kBytes>
 std::optional<SourceImage> MapColors(const SourceImage& picture, const GivenPalette& palette,
                                      const Lookup& lookup, std::size_t entries) {
+    const std::size_t width = static_cast<std::size_t>(picture.width);
     Storage indices = AllocateStorage(PixelCount(picture));
-    if (!indices) {
+    Storage words = AllocateStorage(2 * std::uint64_t{width});
+    if (!indices || !words) {
         Report(Message::NoMemoryToConvert, {picture.pixels.name});
         return std::nullopt;
     }
     bool clear = false;
     Miss miss, zeroOnly;
-    const std::size_t width = static_cast<std::size_t>(picture.width);
     const PixelWalk walk = VisitBands(picture, [&](const Band& band) {
         for (std::int32_t r = 0; r < 8; ++r) {
             const std::uint8_t* row = band.top + r * band.down;
             std::uint8_t* out = indices.get() + static_cast<std::size_t>(band.y0 + r) * width;
-            for (std::size_t x = 0; x < width; ++x, row += kBytes) {
-                const Color15 word = ToColor15(row[0], row[1], row[2]);
-                out[x] = lookup.entryOf[word];
-                if (kBytes == 4 && row[kBytes - 1] == 0) {
-                    out[x] = 0;
-                    clear = true;
-                } else if (out[x] == 0) {  // entry 0's colour, with no other entry, or no entry
-                    Note(word == lookup.zero ? zeroOnly : miss, static_cast<std::int32_t>(x),
-                         band.y0 + r, ColorEntry{row[0], row[1], row[2]});
+            // Only a row with a pixel of no entry is looked at again.
+            const bool complete =
+                MapRow<kBytes>(row, width, lookup.entryOf.data(), words.get(), out, clear);
+            for (std::size_t x = 0; !complete && x < width; ++x) {
+                const std::uint8_t* p = row + kBytes * x;
+                if (out[x] == 0 && !(kBytes == 4 && p[kBytes - 1] == 0)) {
+                    // Entry 0's colour, with no other entry, or a colour of no entry.
+                    Note(ToColor15(p[0], p[1], p[2]) == lookup.zero ? zeroOnly : miss,
+                         static_cast<std::int32_t>(x), band.y0 + r, ColorEntry{p[0], p[1], p[2]});
                 }
             }
         }
