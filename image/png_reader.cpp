@@ -173,6 +173,10 @@ bool Start(PngDecoder& d) {
     const png_byte type = png_get_color_type(d.png, d.info);
     if (type == PNG_COLOR_TYPE_PALETTE) {
         png_set_packing(d.png);
+        // An index past the end of PLTE is an entry the file does not supply, which is black as
+        // in a BMP with a short colour table; libpng would only warn of it, after a look at
+        // every pixel.
+        png_set_check_for_invalid_index(d.png, 0);
     } else {
         png_set_expand_gray_1_2_4_to_8(d.png);
         if (png_get_valid(d.png, d.info, PNG_INFO_tRNS) != 0) {
