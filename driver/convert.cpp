@@ -39,7 +39,7 @@ std::optional<PreparedPicture> PreparePicture(SourceImage picture,
         }
         return PreparedPicture{std::move(*mapped), plan};
     }
-    const KeyColor key = MakeKeyColor(settings.key.red, settings.key.green, settings.key.blue);
+    const KeyColor key = MakeKeyColor(settings.keyRed, settings.keyGreen, settings.keyBlue);
     if (entries == 0) {
         // A bitmap layout has no transparency: transparent pixels take the key colour (the colour
         // of entry 0 for a FullColor picture with alpha).

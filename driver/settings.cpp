@@ -49,13 +49,13 @@ void ParseFlag(ConversionSettings& settings, const char* argument) {
             break;
         }
         case 'r':
-            settings.key.red = ParseFlagValue(valueText);
+            settings.keyRed = ParseFlagValue(valueText);
             break;
         case 'g':
-            settings.key.green = ParseFlagValue(valueText);
+            settings.keyGreen = ParseFlagValue(valueText);
             break;
         case 'b':
-            settings.key.blue = ParseFlagValue(valueText);
+            settings.keyBlue = ParseFlagValue(valueText);
             break;
         default:  // any other letter is not a flag
             break;

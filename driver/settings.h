@@ -7,17 +7,14 @@
 
 namespace bmp2tvx {
 
-// The key colour's components as the flags give them, any 32-bit values: one colour is made of
-// them (MakeKeyColor) only once every flag has been read, as a later flag overrides an earlier one.
-struct KeyFlags {
-    std::int32_t red = 0;
-    std::int32_t green = 0;
-    std::int32_t blue = 0;
-};
-
+// The key colour's components are kept as the flags give them, any 32-bit values: one colour is
+// made of them (MakeKeyColor) only once every flag has been read, as a later flag overrides an
+// earlier one.
 struct ConversionSettings {
     std::int32_t targetDepth = -1;  // -1 automatic, else 4, 8 or 16
-    KeyFlags key;
+    std::int32_t keyRed = 0;
+    std::int32_t keyGreen = 0;
+    std::int32_t keyBlue = 0;
 };
 
 // A flag's value: white space skipped, an optional sign, then decimal digits up to the first

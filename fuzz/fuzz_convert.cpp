@@ -73,7 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     constexpr std::int32_t kDepths[] = {-1, 4, 8, 16};
     ConversionSettings settings;
     settings.targetDepth = kDepths[choice[0] & 3];
-    settings.key = {key(choice[1]), key(choice[2]), key(choice[3])};
+    settings.keyRed = key(choice[1]);
+    settings.keyGreen = key(choice[2]);
+    settings.keyBlue = key(choice[3]);
 
     SourceImage inMemory;
     const Result fromMemory = Convert(LoadPictureFromMemory("fuzz.bmp", data, size, inMemory),

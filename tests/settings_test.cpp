@@ -48,20 +48,20 @@ TEST(Flags, AppliedInOrder) {
         ConversionSettings expected;
         const char* printed;
     } cases[] = {
-        {{"bmp2tvx", "in.bmp"}, {-1, {0, 0, 0}}, ""},
-        {{"bmp2tvx", "-c4", "in.bmp"}, {4, {0, 0, 0}}, ""},
-        {{"bmp2tvx", "-c8", "-c16", "in.bmp"}, {16, {0, 0, 0}}, ""},
+        {{"bmp2tvx", "in.bmp"}, {-1, 0, 0, 0}, ""},
+        {{"bmp2tvx", "-c4", "in.bmp"}, {4, 0, 0, 0}, ""},
+        {{"bmp2tvx", "-c8", "-c16", "in.bmp"}, {16, 0, 0, 0}, ""},
         {{"bmp2tvx", "-c8", "-c5", "in.bmp"},
-         {-1, {0, 0, 0}},
+         {-1, 0, 0, 0},
          "ERROR: Invalid target color bit depth: 5.\n"},
-        {{"bmp2tvx", "-c"}, {-1, {0, 0, 0}}, "ERROR: Invalid target color bit depth: 0.\n"},
-        {{"bmp2tvx", "-r255", "-g0", "-b255", "x"}, {-1, {255, 0, 255}}, ""},
-        {{"bmp2tvx", "-r300", "-b-1", "-r"}, {-1, {0, 0, -1}}, ""},
-        {{"bmp2tvx", "-C4", "-R9", "-x", "-", "c4", "in.bmp"}, {-1, {0, 0, 0}}, ""},
-        {{"bmp2tvx", "-c4.bmp"}, {4, {0, 0, 0}}, ""},
-        {{"bmp2tvx", "-cat.bmp"}, {-1, {0, 0, 0}}, "ERROR: Invalid target color bit depth: 0.\n"},
+        {{"bmp2tvx", "-c"}, {-1, 0, 0, 0}, "ERROR: Invalid target color bit depth: 0.\n"},
+        {{"bmp2tvx", "-r255", "-g0", "-b255", "x"}, {-1, 255, 0, 255}, ""},
+        {{"bmp2tvx", "-r300", "-b-1", "-r"}, {-1, 0, 0, -1}, ""},
+        {{"bmp2tvx", "-C4", "-R9", "-x", "-", "c4", "in.bmp"}, {-1, 0, 0, 0}, ""},
+        {{"bmp2tvx", "-c4.bmp"}, {4, 0, 0, 0}, ""},
+        {{"bmp2tvx", "-cat.bmp"}, {-1, 0, 0, 0}, "ERROR: Invalid target color bit depth: 0.\n"},
         {{"bmp2tvx", "-c99999999999"},
-         {-1, {0, 0, 0}},
+         {-1, 0, 0, 0},
          "ERROR: Invalid target color bit depth: 2147483647.\n"},
     };
     for (const auto& c : cases) {
@@ -72,9 +72,9 @@ TEST(Flags, AppliedInOrder) {
         }
         EXPECT_EQ(testing::internal::GetCapturedStdout(), c.printed) << c.args[1];
         EXPECT_EQ(settings.targetDepth, c.expected.targetDepth) << c.args[1];
-        EXPECT_EQ(settings.key.red, c.expected.key.red) << c.args[1];
-        EXPECT_EQ(settings.key.green, c.expected.key.green) << c.args[1];
-        EXPECT_EQ(settings.key.blue, c.expected.key.blue) << c.args[1];
+        EXPECT_EQ(settings.keyRed, c.expected.keyRed) << c.args[1];
+        EXPECT_EQ(settings.keyGreen, c.expected.keyGreen) << c.args[1];
+        EXPECT_EQ(settings.keyBlue, c.expected.keyBlue) << c.args[1];
     }
 }
 
