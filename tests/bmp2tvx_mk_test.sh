@@ -61,10 +61,10 @@ echo "bank.gpl touched: remade $remade"
 # picture and newer than it, as a hand run of bmp2tvx leaves one: its ROMs are the CMake build's.
 mkdir -p "$work/tree/examples/gba"
 ln -s "$source/make" "$source/include" "$work/tree/"
-ln -s "$source/examples/logo.bmp" "$work/tree/examples/"
+ln -s "$source/examples/logo.bmp" "$source/examples/sprites" "$work/tree/examples/"
 ln -s "$source"/examples/gba/* "$work/tree/examples/gba/"
 "$bmp2tvx" -c4 -r255 -g255 -b255 "$work/tree/examples/logo.bmp" > /dev/null
 "$make" -s -C "$work/tree/examples/gba" BUILD="$work/roms" PREFIX="${gcc%gcc}" BMP2TVX="$bmp2tvx"
-for rom in index16 index256 fullcolor16 index16_uneven; do
-    cmp "$cmake_roms/logo_$rom.gba" "$work/roms/logo_$rom.gba" || fail "logo_$rom.gba differs"
+for rom in logo_index16 logo_index256 logo_fullcolor16 logo_index16_uneven sprites; do
+    cmp "$cmake_roms/$rom.gba" "$work/roms/$rom.gba" || fail "$rom.gba differs"
 done
