@@ -28,15 +28,16 @@ BANK1 = [((255, 0, 255), "background"), ((40, 24, 64), "outline"), ((216, 40, 56
          ((48, 96, 200), "blue")]
 
 
-def blank(fill=0):
-    return [[fill] * SIZE for _ in range(SIZE)]
+def blank():
+    return [[0] * SIZE for _ in range(SIZE)]
 
 
 def slime():
     rows = blank()
-    for y in range(8, 30):
+    for y in range(8, 30):  # a dome: half an ellipse 13.5 high above row 21.5, 8 below it
         for x in range(2, 30):
-            dx, dy = (x - 15.5) / 13.5, (y - 21.5) / 13.5 if y < 22 else (y - 21.5) / 8.0
+            dx = (x - 15.5) / 13.5
+            dy = (y - 21.5) / (13.5 if y < 22 else 8.0)
             inside = dx * dx + dy * dy
             if inside <= 1.0:
                 rows[y][x] = 1 if inside > 0.78 else 2

@@ -37,7 +37,8 @@
 # the picture; bmp2tvx is given the path make found, and the palette file is a prerequisite of
 # logo.tvx too. So one palette file per palette bank, beside the pictures, and in the flags file of
 # every sprite of that bank a line such as "--palette=bank1.gpl", give all of them that palette;
-# changing the palette file converts again exactly the pictures whose flags name it.
+# changing the palette file converts again exactly the pictures whose flags name it. A name found
+# nowhere stops make with a message that names the flags file.
 #
 # Settings:
 #   BMP2TVX  the bmp2tvx to run: a name on the PATH (the default, bmp2tvx) or an absolute path.
