@@ -1,7 +1,8 @@
-# bmp2tvx_embed(<target> [FLAGS <flag>...] IMAGES <picture.bmp>...)
+# bmp2tvx_embed(<target> [FLAGS <flag>...] [PALETTE <palette file>] IMAGES <picture>...)
 #
-# Converts each picture to a tile image file at build time and links it into <target>, 4-byte
-# aligned, with a header that declares it. For a picture named logo.bmp:
+# Converts each picture (BMP or PNG) to a tile image file at build time and links it into
+# <target>, 4-byte aligned, with a header that declares it. For a picture named logo.bmp or
+# logo.png:
 #
 #   ${CMAKE_CURRENT_BINARY_DIR}/bmp2tvx/<target>/logo.tvx    the file, as bmp2tvx FLAGS writes it
 #   ${CMAKE_CURRENT_BINARY_DIR}/bmp2tvx/<target>/logo_tvx.s  assembly that embeds it (.incbin)
@@ -9,11 +10,15 @@
 #       extern const unsigned char logo_tvx[];       (4-byte aligned)
 #       extern const unsigned int logo_tvx_size;     (its length in bytes)
 #
-# The name is the picture's file name without its last extension, made into a C identifier. The
-# file is made again whenever the picture (or bmp2tvx) changes. The target gets the folder above
-# and the folder of tvx.h as include directories, so it can use tvx.h to show the picture. The
-# project must have the ASM language enabled (project(... C ASM)), and the assembly is for ELF
-# targets: the GBA's toolchains, Linux, the BSDs.
+# The name is the picture's file name without its last extension, made into a C identifier. With
+# PALETTE, every picture of the call is converted with --palette=<palette file> after FLAGS, so
+# all of them get that file's palette (GIMP, JASC, a hex list, a tile image file or a picture with
+# a colour table; a relative path is taken from the current source folder): one call for each
+# palette bank, with the bank's pictures. The file is made again whenever the picture, the palette
+# file (or bmp2tvx) changes. The target gets the folder above and the folder of tvx.h as include
+# directories, so it can use tvx.h to show the picture. The project must have the ASM language
+# enabled (project(... C ASM)), and the assembly is for ELF targets: the GBA's toolchains, Linux,
+# the BSDs.
 #
 # Which bmp2tvx runs, first found: an executable target bmp2tvx::bmp2tvx (what an installed
 # package provides, or any imported executable you create with that name), the bmp2tvx target of
@@ -29,7 +34,7 @@ if(NOT DEFINED BMP2TVX_INCLUDE_DIR AND EXISTS "${CMAKE_CURRENT_LIST_DIR}/../incl
 endif()
 
 function(bmp2tvx_embed target)
-    cmake_parse_arguments(PARSE_ARGV 1 ARG "" "" "FLAGS;IMAGES")
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "" "PALETTE" "FLAGS;IMAGES")
     if(ARG_UNPARSED_ARGUMENTS)
         message(FATAL_ERROR "bmp2tvx_embed: unexpected arguments ${ARG_UNPARSED_ARGUMENTS}")
     endif()
@@ -67,31 +72,48 @@ function(bmp2tvx_embed target)
         set(stack_note "\n    .section .note.GNU-stack, \"\", %progbits\n")
     endif()
 
+    set(flags ${ARG_FLAGS})
+    set(palette "")
+    if(ARG_PALETTE)
+        get_filename_component(palette "${ARG_PALETTE}" ABSOLUTE)
+        list(APPEND flags "--palette=${palette}")
+    endif()
+    list(JOIN flags " " flags_text)
+
     set(dir "${CMAKE_CURRENT_BINARY_DIR}/bmp2tvx/${target}")
     file(MAKE_DIRECTORY "${dir}")
-    set(names "")
+    # The names of the target's pictures, over every call for it.
+    get_property(names TARGET ${target} PROPERTY BMP2TVX_PICTURES)
     foreach(image IN LISTS ARG_IMAGES)
         get_filename_component(image "${image}" ABSOLUTE)
         get_filename_component(name "${image}" NAME_WLE)
+        # The copy keeps a PNG's extension, so that bmp2tvx's messages name it as what it is; any
+        # other picture is copied as .bmp, so that its output is <name>.tvx.
+        get_filename_component(extension "${image}" LAST_EXT)
+        string(TOLOWER "${extension}" extension)
+        if(NOT extension STREQUAL ".png")
+            set(extension ".bmp")
+        endif()
         string(MAKE_C_IDENTIFIER "${name}" name)
         if(name IN_LIST names)
             message(FATAL_ERROR "bmp2tvx_embed: two pictures of ${target} are named ${name}")
         endif()
         list(APPEND names ${name})
+        set_property(TARGET ${target} PROPERTY BMP2TVX_PICTURES ${names})
 
         # bmp2tvx writes its output beside its input, so it converts a copy in the output folder.
         add_custom_command(
             OUTPUT "${dir}/${name}.tvx"
-            BYPRODUCTS "${dir}/${name}.bmp"
-            COMMAND "${CMAKE_COMMAND}" -E copy "${image}" "${dir}/${name}.bmp"
-            COMMAND ${tool} ${ARG_FLAGS} "${name}.bmp"
+            BYPRODUCTS "${dir}/${name}${extension}"
+            COMMAND "${CMAKE_COMMAND}" -E copy "${image}" "${dir}/${name}${extension}"
+            COMMAND ${tool} ${flags} "${name}${extension}"
             WORKING_DIRECTORY "${dir}"
-            DEPENDS "${image}" "${tool_file}"
-            COMMENT "bmp2tvx ${ARG_FLAGS} ${image}"
+            DEPENDS "${image}" ${palette} "${tool_file}"
+            COMMENT "bmp2tvx ${flags_text} ${image}"
             VERBATIM)
 
         file(CONFIGURE OUTPUT "${dir}/${name}_tvx.s" @ONLY CONTENT [[
-/* Made by bmp2tvx_embed() from @image@ with bmp2tvx @ARG_FLAGS@. */
+/* Made by bmp2tvx_embed() from @image@ with bmp2tvx @flags_text@. */
     .section .rodata.@name@_tvx, "a", %progbits
     .balign 4
     .global @name@_tvx
@@ -109,7 +131,7 @@ function(bmp2tvx_embed target)
     .size @name@_tvx_size, 4
 @stack_note@]])
         file(CONFIGURE OUTPUT "${dir}/${name}_tvx.h" @ONLY CONTENT [[
-/* Made by bmp2tvx_embed() from @image@ with bmp2tvx @ARG_FLAGS@. */
+/* Made by bmp2tvx_embed() from @image@ with bmp2tvx @flags_text@. */
 #ifndef @name@_TVX_EMBEDDED_H
 #define @name@_TVX_EMBEDDED_H
 

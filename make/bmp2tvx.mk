@@ -1,12 +1,13 @@
-# bmp2tvx.mk: make rules that convert BMP pictures to tile image files and link them into a GBA
-# program, for projects built the way devkitPro's template Makefiles build them: make runs inside
-# the build folder, VPATH names the source folders, and each data file becomes an object and a
-# header. Include this file where your Makefile runs in the build folder (the template's "else"
+# bmp2tvx.mk: make rules that convert pictures (BMP and PNG) to tile image files and link them into
+# a GBA program, for projects built the way devkitPro's template Makefiles build them: make runs
+# inside the build folder, VPATH names the source folders, and each data file becomes an object and
+# a header. Include this file where your Makefile runs in the build folder (the template's "else"
 # branch), after VPATH is set and after devkitARM's gba_rules (or your own setting of AS):
 #
 #     include $(TOPDIR)/bmp2tvx.mk
 #
-# For a picture logo.bmp in any folder on VPATH, the rules make, all in the build folder:
+# For a picture logo.bmp or logo.png in any folder on VPATH, the rules make, all in the build
+# folder:
 #
 #     logo.tvx     the tile image file, as bmp2tvx writes it (never beside the picture, and never
 #                  taken from a VPATH folder: a logo.tvx left beside the picture changes nothing)
@@ -17,9 +18,11 @@
 # Link logo.tvx.o into the program, and make every object whose source includes logo_tvx.h depend
 # on it, so the header exists before they compile. In the template's terms:
 #
-#     PICTURES := $(foreach dir,$(GRAPHICS),$(notdir $(wildcard $(dir)/*.bmp)))
-#     export OFILES_BIN += $(PICTURES:.bmp=.tvx.o)
-#     export HFILES += $(PICTURES:.bmp=_tvx.h)
+#     PICTURES := $(foreach dir,$(GRAPHICS),$(notdir $(wildcard $(dir)/*.bmp $(dir)/*.png)))
+#     export OFILES_BIN += $(addsuffix .tvx.o,$(basename $(PICTURES)))
+#     export HFILES += $(addsuffix _tvx.h,$(basename $(PICTURES)))
+#
+# One name is one picture: with both logo.bmp and logo.png on VPATH, logo.bmp is converted.
 #
 # Flags. bmp2tvx is run with the contents of logo.bmp2tvx as its flags (for example
 # "-c4 -r255 -b255"), or with none when there is no such file. The flags file is looked for the
@@ -28,6 +31,14 @@
 # folder that comes before the picture's on VPATH). It is a prerequisite of logo.tvx: a changed
 # flags file converts that picture again and no other. Deleting a flags file is not noticed; touch
 # the picture as well.
+#
+# Palettes. A flag --palette=NAME in the flags file names a palette file (GIMP, JASC, a hex list, a
+# tile image file or a picture with a colour table) that make looks for along VPATH as it looks for
+# the picture; bmp2tvx is given the path make found, and the palette file is a prerequisite of
+# logo.tvx too. So one palette file per palette bank, beside the pictures, and in the flags file of
+# every sprite of that bank a line such as "--palette=bank1.gpl", give all of them that palette;
+# changing the palette file converts again exactly the pictures whose flags name it. A name found
+# nowhere stops make with a message that names the flags file.
 #
 # Settings:
 #   BMP2TVX  the bmp2tvx to run: a name on the PATH (the default, bmp2tvx) or an absolute path.
@@ -44,31 +55,54 @@ ifeq ($(origin AS),default)
 AS := arm-none-eabi-as
 endif
 
-# The folders make searches for a prerequisite, in order.
-bmp2tvx_search = . $(subst :, ,$(VPATH))
-# The flags file of picture $(1) (a name without .bmp) as make would find it, or nothing.
-bmp2tvx_flags_file = $(firstword $(wildcard $(addsuffix /$(1).bmp2tvx,$(bmp2tvx_search))))
+# The path of file $(1) as make finds a prerequisite: as named (in the build folder, or an absolute
+# path), else in the VPATH folders in order; or nothing.
+bmp2tvx_find = $(firstword $(wildcard $(1) $(addsuffix /$(1),$(subst :, ,$(VPATH)))))
+# The flags file of picture $(1) (a name without its extension), or nothing.
+bmp2tvx_flags_file = $(call bmp2tvx_find,$(1).bmp2tvx)
+# The words of the flags file of picture $(1).
+bmp2tvx_flags_of = $(foreach file,$(call bmp2tvx_flags_file,$(1)),$(shell cat '$(file)'))
+# The name of the palette file that flag $(1) gives if it is --palette=NAME, or nothing.
+bmp2tvx_name = $(patsubst --palette=%,%,$(filter-out --palette=,$(filter --palette=%,$(1))))
+# That palette file of picture $(2), as found. A name found nowhere stops make with a message: the
+# rule would not apply, and the picture's old .tvx would stay as it is.
+bmp2tvx_palette = $(foreach name,$(call bmp2tvx_name,$(1)),$(or $(call bmp2tvx_find,$(name)), \
+    $(error $(call bmp2tvx_flags_file,$(2)) names the palette $(name), which is in no folder on \
+    VPATH)))
+# The palette files the flags of picture $(1) name.
+bmp2tvx_palettes = $(foreach flag,$(call bmp2tvx_flags_of,$(1)),\
+    $(call bmp2tvx_palette,$(flag),$(1)))
+# The flags of picture $(1), each --palette=NAME naming the file found instead.
+bmp2tvx_flag = $(if $(call bmp2tvx_name,$(1)),--palette=$(call bmp2tvx_palette,$(1),$(2)),$(1))
+bmp2tvx_flags = $(foreach flag,$(call bmp2tvx_flags_of,$(1)),$(call bmp2tvx_flag,$(flag),$(1)))
 # In a recipe, the C name bin2s gives the file $<: its name with every dot and dash an underscore.
 bmp2tvx_c_name = $(subst -,_,$(subst .,_,$(notdir $<)))
 
 # The rules name logo.tvx by its path in the build folder: make looks along VPATH for a file
 # named without a folder, and so would take a logo.tvx left beside the picture (by a hand run of
-# bmp2tvx) as it is, unconverted. Only the picture and its flags file are looked for there.
+# bmp2tvx) as it is, unconverted. Only the picture, its flags file and the palette files its
+# flags name are looked for there.
 bmp2tvx_tvx = $(CURDIR)/$(1).tvx
 
 # bmp2tvx writes its output beside its input, so it converts a copy in bmp2tvx/ under the build
 # folder (a copy named logo.bmp in the build folder itself would hide the picture from VPATH) and
 # the result is moved into place. bmp2tvx prints one line for each picture, and on a bad picture
 # one line saying what is wrong; the rule then fails and leaves no logo.tvx. The file stays in the
-# build folder after it has become an object (make would delete it as an in-between file).
+# build folder after it has become an object (make would delete it as an in-between file). The
+# copy keeps the picture's extension, so that bmp2tvx's messages name it as what it is.
+define bmp2tvx_convert
+@mkdir -p bmp2tvx
+@cp -f $< bmp2tvx/$*$(suffix $<)
+@$(BMP2TVX) $(call bmp2tvx_flags,$*) bmp2tvx/$*$(suffix $<)
+@mv -f bmp2tvx/$*.tvx $@
+@rm -f bmp2tvx/$*$(suffix $<)
+endef
 .SECONDEXPANSION:
 .PRECIOUS: $(call bmp2tvx_tvx,%)
-$(call bmp2tvx_tvx,%): %.bmp $$(call bmp2tvx_flags_file,$$*)
-	@mkdir -p bmp2tvx
-	@cp -f $< bmp2tvx/$*.bmp
-	@$(BMP2TVX) $(foreach flags,$(filter %.bmp2tvx,$^),$$(cat $(flags))) bmp2tvx/$*.bmp
-	@mv -f bmp2tvx/$*.tvx $@
-	@rm -f bmp2tvx/$*.bmp
+$(call bmp2tvx_tvx,%): %.bmp $$(call bmp2tvx_flags_file,$$*) $$(call bmp2tvx_palettes,$$*)
+	$(bmp2tvx_convert)
+$(call bmp2tvx_tvx,%): %.png $$(call bmp2tvx_flags_file,$$*) $$(call bmp2tvx_palettes,$$*)
+	$(bmp2tvx_convert)
 
 # The file as an object: by bin2s as the template's bin2o makes one, else by .incbin. Either way
 # the object has the file 4-byte aligned between logo_tvx and logo_tvx_end, then logo_tvx_size.

@@ -1,11 +1,12 @@
 // The example game (examples/gba/), as its CMake build and its Makefile make it, on the mGBA
 // emulator core: each ROM runs headless for a few frames, and every pixel of its 240 x 160 screen
-// must be what tvx2png draws for the file the ROM embeds, over the checkerboard of sprites behind
-// it: a transparent pixel of the PNG shows the checkerboard, any other pixel the PNG's colour. The
-// comparison is in the hardware's 15-bit colours: tvx2png widens each 5-bit component by repeating
-// its top bits, mGBA by its own rule, and both keep the 5 bits on top. Each ROM also checks that
-// tvx_valid refuses a copy of its file at an odd address, and shows a red screen instead of the
-// picture if it does not.
+// must be what tvx2png draws for the files the ROM embeds, each where the ROM shows it, over the
+// checkerboard of sprites behind them: where a file's PNG is transparent the screen shows what is
+// behind it, elsewhere the PNG's colour. The comparison is in the hardware's 15-bit colours:
+// tvx2png widens each 5-bit component by repeating its top bits, mGBA by its own rule, and both
+// keep the 5 bits on top. Each logo ROM also checks that tvx_valid refuses a copy of its file at
+// an odd address, and every ROM shows a red screen instead of its pictures if a check fails.
+#include <algorithm>
 #include <cstdint>
 #include <iostream>
 #include <string>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "backdrop.h"
+#include "sprites.h"
 #include "test_support.h"
 
 #if BMP2TVX_HAVE_EMULATOR
@@ -34,7 +36,7 @@ struct Build {
     const char* name;
     const char* roms;     // the folder of the ROMs
     const char* missing;  // why there are none, or ""
-    const char* tvx;      // the folder, under `roms`, of each ROM's folder with its logo.tvx
+    const char* tvx;      // the folder, under `roms`, of each ROM's folder with its .tvx files
 };
 constexpr Build kBuilds[] = {
     {"CMake", BMP2TVX_GBA_ROMS, BMP2TVX_GBA_MISSING, "/bmp2tvx/"},
@@ -47,19 +49,36 @@ void PrintTo(const Build& build, std::ostream* out) {
 
 class GbaExample : public testing::TestWithParam<Build> {};
 
-struct Rom {
-    const char* name;    // logo_<name>.gba, converted with `flag`
-    const char* layout;  // as tvx2png names it
+// A tile image file a ROM shows, with its top left corner at (x, y).
+struct Shown {
+    const char* picture;  // <picture>.tvx
+    std::uint8_t format;  // its first byte: 0 Index16, 1 Index256, 2 FullColor16
+    int x, y;
 };
-constexpr Rom kRoms[] = {
-    {"index16", "Index16"},
-    {"index256", "Index256"},
-    {"fullcolor16", "FullColor16"},
-    {"index16_uneven", "Index16"},
+
+struct Rom {
+    const char* name;          // <name>.gba
+    std::vector<Shown> shown;  // topmost first
+};
+const Rom kRoms[] = {
+    {"logo_index16", {{"logo", 0, 0, 0}}},
+    {"logo_index256", {{"logo", 1, 0, 0}}},
+    {"logo_fullcolor16", {{"logo", 2, 0, 0}}},
+    {"logo_index16_uneven", {{"logo", 0, 0, 0}}},
+    {"sprites",
+     {{"sprite", 1, SPRITE_INDEXED_X, SPRITE_INDEXED_Y},
+      {"sprite_rgba", 0, SPRITE_RGBA_X, SPRITE_RGBA_Y},
+      {"knight", 0, SPRITE_KNIGHT_X, SPRITE_KNIGHT_Y},
+      {"ghost", 0, SPRITE_GHOST_X, SPRITE_GHOST_Y}}},
 };
 
 std::string RomPath(const Build& build, const Rom& rom) {
-    return std::string(build.roms) + "/logo_" + rom.name + ".gba";
+    return std::string(build.roms) + "/" + rom.name + ".gba";
+}
+
+// The tile image file the ROM embeds, as the build made it.
+std::string TvxPath(const Build& build, const Rom& rom, const Shown& shown) {
+    return std::string(build.roms) + build.tvx + rom.name + "/" + shown.picture + ".tvx";
 }
 
 // The cartridge header's fixed byte and complement check, which real hardware verifies.
@@ -84,11 +103,6 @@ TEST_P(GbaExample, RomHeadersAreComplete) {
 
 #if BMP2TVX_HAVE_EMULATOR
 
-// The tile image file the ROM embeds, as the build made it.
-std::string TvxPath(const Build& build, const Rom& rom) {
-    return std::string(build.roms) + build.tvx + "logo_" + rom.name + "/logo.tvx";
-}
-
 // What tvx2png draws for `tvx`, run as a user runs it.
 Picture DrawWithTvx2Png(const std::string& tvx) {
     TempDir dir;
@@ -110,12 +124,18 @@ Color5 From15(std::uint16_t word) {
     return {word & 0x1Fu, (word >> 5) & 0x1Fu, (word >> 10) & 0x1Fu};
 }
 
-// What the screen must show at column x, row y.
-Color5 Expected(const Picture& png, int x, int y) {
-    if (static_cast<std::uint32_t>(x) < png.width && static_cast<std::uint32_t>(y) < png.height) {
-        const std::uint8_t* p = &png.rgba[4 * (static_cast<std::size_t>(y) * png.width + x)];
-        if (p[3] == 255) {
-            return {p[0] / 8u, p[1] / 8u, p[2] / 8u};
+// What the screen must show at column x, row y: the topmost opaque pixel of the drawings there,
+// each drawn with its top left corner at its own (x, y), or else the checkerboard.
+Color5 Expected(const std::vector<Picture>& pngs, const Rom& rom, int x, int y) {
+    for (std::size_t i = 0; i < pngs.size(); ++i) {
+        const Picture& png = pngs[i];
+        const auto column = static_cast<std::uint32_t>(x - rom.shown[i].x);
+        const auto row = static_cast<std::uint32_t>(y - rom.shown[i].y);
+        if (column < png.width && row < png.height) {
+            const std::uint8_t* p = &png.rgba[4 * (std::size_t{row} * png.width + column)];
+            if (p[3] == 255) {
+                return {p[0] / 8u, p[1] / 8u, p[2] / 8u};
+            }
         }
     }
     const bool light = (x / BACKDROP_SQUARE + y / BACKDROP_SQUARE) % 2 == 0;
@@ -176,20 +196,30 @@ TEST_P(GbaExample, EmulatorShowsWhatTvx2PngDraws) {
 #else
     for (const Rom& rom : kRoms) {
         SCOPED_TRACE(rom.name);
-        const Picture png = DrawWithTvx2Png(TvxPath(GetParam(), rom));
-        ASSERT_EQ(png.width, 64u);
-        ASSERT_EQ(png.height, 32u);
-        // The picture must have pixels of both kinds in the paletted layouts, or the layer behind
-        // would not be tested.
-        std::size_t transparent = 0;
-        for (std::size_t i = 3; i < png.rgba.size(); i += 4) {
-            transparent += png.rgba[i] == 0;
-        }
-        if (std::string(rom.layout) == "FullColor16") {
-            EXPECT_EQ(transparent, 0u);
-        } else {
-            EXPECT_GT(transparent, 0u);
-            EXPECT_LT(transparent, std::size_t{64 * 32});
+        std::vector<Picture> pngs;
+        for (const Shown& shown : rom.shown) {
+            SCOPED_TRACE(shown.picture);
+            const std::string tvx = TvxPath(GetParam(), rom, shown);
+            const Bytes file = ReadFile(tvx);
+            ASSERT_FALSE(file.empty()) << tvx;
+            EXPECT_EQ(file[0], shown.format);
+            pngs.push_back(DrawWithTvx2Png(tvx));
+            const Picture& png = pngs.back();
+            ASSERT_GT(png.width, 0u);
+            ASSERT_LE(shown.x + png.width, unsigned{kScreenWidth});
+            ASSERT_LE(shown.y + png.height, unsigned{kScreenHeight});
+            // A paletted picture must have pixels of both kinds, or what is behind it would not
+            // be tested.
+            std::size_t transparent = 0;
+            for (std::size_t i = 3; i < png.rgba.size(); i += 4) {
+                transparent += png.rgba[i] == 0;
+            }
+            if (shown.format == 2) {
+                EXPECT_EQ(transparent, 0u);
+            } else {
+                EXPECT_GT(transparent, 0u);
+                EXPECT_LT(transparent, png.rgba.size() / 4);
+            }
         }
 
         const std::vector<color_t> screen = RunRom(RomPath(GetParam(), rom), 10);
@@ -199,7 +229,7 @@ TEST_P(GbaExample, EmulatorShowsWhatTvx2PngDraws) {
         std::string examples;
         for (int y = 0; y < kScreenHeight; ++y) {
             for (int x = 0; x < kScreenWidth; ++x) {
-                const Color5 want = Expected(png, x, y);
+                const Color5 want = Expected(pngs, rom, x, y);
                 const Color5 got =
                     FromScreen(screen[static_cast<std::size_t>(y) * kScreenWidth + x]);
                 ++compared;
@@ -214,11 +244,26 @@ TEST_P(GbaExample, EmulatorShowsWhatTvx2PngDraws) {
                 }
             }
         }
-        std::cout << GetParam().name << ": logo_" << rom.name << ".gba [" << rom.layout
-                  << "]: " << compared << " pixels compared, " << differing << " differ\n";
+        std::cout << GetParam().name << ": " << rom.name << ".gba (" << rom.shown.size()
+                  << " shown): " << compared << " pixels compared, " << differing << " differ\n";
         EXPECT_EQ(differing, 0) << examples;
     }
 #endif
+}
+
+// The two sprites converted with one palette file got the same palette, the one the sprites ROM
+// loads once into a bank for both.
+TEST_P(GbaExample, SpritesOfOneBankHaveOnePalette) {
+    if (*GetParam().missing) {
+        GTEST_SKIP() << GetParam().missing;
+    }
+    const Rom& rom = kRoms[4];
+    const Bytes knight = ReadFile(TvxPath(GetParam(), rom, rom.shown[2]));
+    const Bytes ghost = ReadFile(TvxPath(GetParam(), rom, rom.shown[3]));
+    ASSERT_GE(knight.size(), 8u + 32u);
+    ASSERT_GE(ghost.size(), 8u + 32u);
+    EXPECT_TRUE(std::equal(knight.begin() + 8, knight.begin() + 40, ghost.begin() + 8));
+    EXPECT_FALSE(knight == ghost);
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, GbaExample, testing::ValuesIn(kBuilds),

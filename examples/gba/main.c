@@ -11,12 +11,26 @@
  * On this hardware the backdrop (what shows where no layer draws) is background palette entry 0,
  * the key colour itself, so the transparent pixels need a layer behind them to be seen at all.
  * A file that tvx_valid refuses, a copy of it at an odd address that tvx_valid accepts, or a
- * picture larger than the screen gives a red screen. */
+ * picture larger than the screen gives a red screen.
+ *
+ * Built with SHOW_SPRITES, it shows four 32 x 32 sprites over the checkerboard instead, where
+ * sprites.h places them: sprite.png (Index256) and sprite_rgba.png (Index16), one sprite whose
+ * background is transparent in the file as an indexed PNG and as RGBA, and knight.png and
+ * ghost.png, two sprites converted with one palette file and drawn through one palette bank. A
+ * file that is not a valid 32 x 32 tiled sprite gives a red screen. */
 #include <stdint.h>
 
 #include "backdrop.h"
-#include "logo_tvx.h"
 #include "tvx.h"
+#ifdef SHOW_SPRITES
+#include "ghost_tvx.h"
+#include "knight_tvx.h"
+#include "sprite_rgba_tvx.h"
+#include "sprite_tvx.h"
+#include "sprites.h"
+#else
+#include "logo_tvx.h"
+#endif
 
 #define REG16(address) (*(volatile uint16_t*)(address))
 #define REG_DISPCNT REG16(0x04000000)
@@ -43,6 +57,8 @@
  * buffer leaves free. */
 #define OBJ_TILE_FIRST 512
 #define OBJ_TILES ((volatile uint32_t*)0x06014000)
+/* Char block 4, where object tile numbers count from, 32 bytes a number at any depth. */
+#define OBJ_VRAM ((volatile unsigned char*)0x06010000)
 #define OAM ((volatile uint16_t*)0x07000000)
 
 #define SCREEN_WIDTH 240
@@ -82,25 +98,16 @@ static void copy_block(volatile void* dst, const void* src, uint32_t size) {
 }
 #endif
 
-/* tvx_valid must refuse a file at an odd address, and on this processor nothing else would tell:
- * a halfword load from an odd address takes the halfword at the even address below, its bytes
- * rotated, without any fault. With a zero byte before the file, every header word below 256 (all
- * four of the logo's) then reads right. So the file is copied to one byte past a multiple of 4 in
- * external work RAM, after a zero byte, and tvx_valid must refuse that copy. */
-static int refuses_odd_copy(const void* file, uint32_t size) {
-    EWRAM[0] = 0;
-    copy_block(EWRAM + 1, file, size);
-    return !tvx_valid(EWRAM + 1, size);
-}
-
 /* Twelve 64 x 64 sprites of 4-bit tiles cover the screen with the checkerboard. All twelve use
- * the same 64 tiles, each of one colour: 1 (light) or 2 (dark) of object palette bank 0. The
- * sprites sit at multiples of 64, a whole number of square pairs, so the pattern runs on across
- * them. Priority 3 puts them behind background 0 or 2 (priority 0). */
+ * the same 64 tiles, each of one colour: 1 (light) or 2 (dark) of object palette bank 15, the
+ * last, which leaves the others to the sprites shown over it. The sprites sit at multiples of 64,
+ * a whole number of square pairs, so the pattern runs on across them. Priority 3 puts them behind
+ * background 0 or 2, and behind the other sprites (priority 0 all). */
+#define BACKDROP_BANK 15
 static void show_backdrop(void) {
     uint32_t tile, word, i;
-    OBJ_PALETTE[1] = BACKDROP_LIGHT;
-    OBJ_PALETTE[2] = BACKDROP_DARK;
+    OBJ_PALETTE[BACKDROP_BANK * 16 + 1] = BACKDROP_LIGHT;
+    OBJ_PALETTE[BACKDROP_BANK * 16 + 2] = BACKDROP_DARK;
     for (tile = 0; tile < 64; tile++) {
         uint32_t row = tile / 8, column = tile % 8;
         uint32_t fill = (row + column) % 2 ? 0x22222222u : 0x11111111u;
@@ -112,13 +119,73 @@ static void show_backdrop(void) {
         volatile uint16_t* sprite = OAM + 4 * i;
         if (i < 12) {
             uint32_t x = (i % 4) * 64, y = (i / 4) * 64;
-            sprite[0] = (uint16_t)y;                          /* square, 4-bit tiles */
-            sprite[1] = (uint16_t)(x | 0xC000);               /* 64 x 64 */
-            sprite[2] = (uint16_t)(OBJ_TILE_FIRST | 3 << 10); /* priority 3, bank 0 */
+            sprite[0] = (uint16_t)y;            /* square, 4-bit tiles */
+            sprite[1] = (uint16_t)(x | 0xC000); /* 64 x 64 */
+            sprite[2] = (uint16_t)(OBJ_TILE_FIRST | 3 << 10 | BACKDROP_BANK << 12);
         } else {
             sprite[0] = 0x0200; /* hidden */
         }
     }
+}
+
+static void show_red_screen(void) {
+    BG_PALETTE[0] = 0x001F;
+    REG_DISPCNT = DISPCNT_MODE0;
+    for (;;) {
+    }
+}
+
+#ifdef SHOW_SPRITES
+static int is_sprite(const void* file, uint32_t size) {
+    return tvx_valid(file, size) && tvx_tile_bytes(file) != 0 && tvx_width(file) == SPRITE_SIZE &&
+           tvx_height(file) == SPRITE_SIZE;
+}
+
+/* Shows the 32 x 32 sprite `file` as object `index` at (x, y), its tiles from tile number `tile`
+ * on and its colours from palette bank `bank` (for 4-bit tiles), over the checkerboard. Returns
+ * the tile number after its tiles. */
+static uint32_t show_sprite(uint32_t index, const void* file, uint32_t tile, uint32_t x, uint32_t y,
+                            uint32_t bank) {
+    volatile uint16_t* sprite = OAM + 4 * index;
+    copy_block(OBJ_VRAM + tile * 32, tvx_pixels(file), tvx_pixels_size(file));
+    /* Square, 8 bits per pixel for Index256; 32 x 32; priority 0. */
+    sprite[0] = (uint16_t)(y | (tvx_format(file) == TVX_INDEX256 ? 0x2000 : 0));
+    sprite[1] = (uint16_t)(x | 0x8000);
+    sprite[2] = (uint16_t)(tile | bank << 12);
+    return tile + tvx_pixels_size(file) / 32;
+}
+
+/* Palette banks: a 256-colour sprite takes its colours from the whole object palette, but
+ * sprite.png uses only entries 0 to 5, so only bank 0 is loaded from it, and banks 1 and 2 stay
+ * free for 16-colour sprites. Bank 1 is loaded once, from knight.tvx: ghost.tvx was converted with
+ * the same palette file, so its palette is the same and it is drawn through bank 1 too. */
+static void show_sprites(void) {
+    uint32_t tile = 0;
+    if (!is_sprite(sprite_tvx, sprite_tvx_size) ||
+        !is_sprite(sprite_rgba_tvx, sprite_rgba_tvx_size) ||
+        !is_sprite(knight_tvx, knight_tvx_size) || !is_sprite(ghost_tvx, ghost_tvx_size)) {
+        show_red_screen();
+    }
+    show_backdrop();
+    copy_block(OBJ_PALETTE, tvx_palette(sprite_tvx), 16 * 2);
+    copy_block(OBJ_PALETTE + 16, tvx_palette(knight_tvx), 16 * 2);
+    copy_block(OBJ_PALETTE + 32, tvx_palette(sprite_rgba_tvx), 16 * 2);
+    tile = show_sprite(12, sprite_tvx, tile, SPRITE_INDEXED_X, SPRITE_INDEXED_Y, 0);
+    tile = show_sprite(13, sprite_rgba_tvx, tile, SPRITE_RGBA_X, SPRITE_RGBA_Y, 2);
+    tile = show_sprite(14, knight_tvx, tile, SPRITE_KNIGHT_X, SPRITE_KNIGHT_Y, 1);
+    show_sprite(15, ghost_tvx, tile, SPRITE_GHOST_X, SPRITE_GHOST_Y, 1);
+    REG_DISPCNT = DISPCNT_MODE0 | DISPCNT_OBJ_1D | DISPCNT_OBJ;
+}
+#else
+/* tvx_valid must refuse a file at an odd address, and on this processor nothing else would tell:
+ * a halfword load from an odd address takes the halfword at the even address below, its bytes
+ * rotated, without any fault. With a zero byte before the file, every header word below 256 (all
+ * four of the logo's) then reads right. So the file is copied to one byte past a multiple of 4 in
+ * external work RAM, after a zero byte, and tvx_valid must refuse that copy. */
+static int refuses_odd_copy(const void* file, uint32_t size) {
+    EWRAM[0] = 0;
+    copy_block(EWRAM + 1, file, size);
+    return !tvx_valid(EWRAM + 1, size);
 }
 
 static void show_tiles(const void* file) {
@@ -157,14 +224,11 @@ static void show_bitmap(const void* file) {
     REG_DISPCNT = DISPCNT_MODE3 | DISPCNT_OBJ_1D | DISPCNT_BG2 | DISPCNT_OBJ | DISPCNT_WIN0;
 }
 
-int main(void) {
+static void show_logo(void) {
     const void* file = logo_tvx;
     if (!tvx_valid(file, logo_tvx_size) || !refuses_odd_copy(file, logo_tvx_size) ||
         tvx_width(file) > SCREEN_WIDTH || tvx_height(file) > SCREEN_HEIGHT) {
-        BG_PALETTE[0] = 0x001F;
-        REG_DISPCNT = DISPCNT_MODE0;
-        for (;;) {
-        }
+        show_red_screen();
     }
     show_backdrop();
     if (tvx_format(file) == TVX_FULLCOLOR16) {
@@ -172,6 +236,15 @@ int main(void) {
     } else {
         show_tiles(file);
     }
+}
+#endif
+
+int main(void) {
+#ifdef SHOW_SPRITES
+    show_sprites();
+#else
+    show_logo();
+#endif
     for (;;) {
     }
 }
