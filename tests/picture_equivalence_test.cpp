@@ -314,6 +314,17 @@ void AddPngCases(std::vector<Case>& cases) {
                             TruePng(opaque, 2, 8, false, {200, 40, 40}), rgbClear));
     cases.back().depths = {"", "-c8", "-c16"};  // 19 opaque colours
 
+    // Damage found while the pixels are decoded, as the file is converted: the end missing, and
+    // the header of a picture twice as tall over the compressed rows of this one.
+    const Bytes rgb = TruePng(opaque, 2, 8);
+    Bytes tall = rgb;
+    const Bytes header = BuildPng({kWidth, 2 * kHeight, 2, 8, false, {}, {}, Bytes(6 * kPixels)});
+    std::copy(header.begin() + 8, header.begin() + 33, tall.begin() + 8);  // IHDR, its CRC too
+    cases.push_back(
+        Refused("PNG cut short", Bytes(rgb.begin(), rgb.end() - 20), "", "is truncated."));
+    cases.push_back(
+        Refused("PNG with too little image data", tall, "-c8", "is a damaged PNG file."));
+
     std::vector<Rgba> partly = sprite, passes = sprite;
     partly[3 * kWidth + 5].a = 128;
     partly[6 * kWidth + 2].a = 1;
