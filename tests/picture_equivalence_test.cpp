@@ -61,16 +61,6 @@ std::vector<Rgba> Sprite(int colours, bool clear) {
     return pixels;
 }
 
-std::vector<Rgba> Grey(std::vector<std::uint8_t> levels) {
-    std::vector<Rgba> pixels;
-    for (int i = 0; i < kPixels; ++i) {
-        const std::uint8_t v =
-            levels[static_cast<std::size_t>(i % kWidth + i / kWidth) % 6 % levels.size()];
-        pixels.push_back({v, v, v});
-    }
-    return pixels;
-}
-
 // The 8 bits a channel reads as once stored in `bits` bits: its top bits repeated, or itself.
 std::uint8_t Through(std::uint8_t c, int bits) {
     if (bits >= 8) {
@@ -200,6 +190,16 @@ std::string Partly(int x, int y) {
 }
 
 #ifdef BMP2TVX_READS_PNG
+std::vector<Rgba> Grey(std::vector<std::uint8_t> levels) {
+    std::vector<Rgba> pixels;
+    for (int i = 0; i < kPixels; ++i) {
+        const std::uint8_t v =
+            levels[static_cast<std::size_t>(i % kWidth + i / kWidth) % 6 % levels.size()];
+        pixels.push_back({v, v, v});
+    }
+    return pixels;
+}
+
 Bytes IndexedPng(int depth, const std::vector<ColorEntry>& palette, const Bytes& indices,
                  std::vector<std::uint16_t> trns = {}, bool interlaced = false) {
     return BuildPng({kWidth, kHeight, 3, depth, interlaced, palette, std::move(trns), indices});
