@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Writes the fuzzer's seed corpus: valid 8-bit and 24-bit BMPs with every info-header length,
-and one file for each way a BMP can be refused. Usage: make_corpus.py [folder]"""
+one file for each way a BMP can be refused, and a few small files of every other kind from the
+test suites' pictures (BMPs of 1, 4, 16 and 32 bits, PNGs of every colour type, transparency,
+interlacing and damage), some with settings bytes after their end. Usage: make_corpus.py [folder]"""
 import os
 import struct
 import sys
@@ -51,6 +53,19 @@ def corpus():
         "bad-most-negative": bmp(width=-2**31, height=8),
         "bad-huge": bmp(width=65536, height=65536)[:100],
     })
+    data = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data")
+    for name, settings in [
+            ("bmpsuite/g/pal1.bmp", b""), ("bmpsuite/g/pal4.bmp", b"\x01"),
+            ("bmpsuite/g/rgb16-565.bmp", b"\x02"), ("bmpsuite/q/rgba16-5551.bmp", b"\x01"),
+            ("bmpsuite/q/rgb32h52.bmp", b""), ("pngsuite/basn3p01.png", b""),
+            ("pngsuite/basi3p02.png", b"\x01"), ("pngsuite/basn0g04.png", b"\x02"),
+            ("pngsuite/tbwn0g16.png", b"\x00\x00\x00\x01"), ("pngsuite/basn2c08.png", b""),
+            ("pngsuite/basi2c16.png", b"\x02"), ("pngsuite/tbrn2c08.png", b"\x80\x80\x80\x02"),
+            ("pngsuite/tbbn3p08.png", b"\x03"), ("pngsuite/tm3n3p02.png", b""),
+            ("pngsuite/basn6a08.png", b""), ("pngsuite/xcsn0g01.png", b""),
+            ("pngsuite/xdtn0g01.png", b"")]:
+        with open(os.path.join(data, name), "rb") as f:
+            files[name.replace("/", "-")] = f.read() + settings
     return files
 
 
@@ -58,5 +73,5 @@ if __name__ == "__main__":
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "corpus")
     os.makedirs(folder, exist_ok=True)
     for name, data in corpus().items():
-        with open(os.path.join(folder, name + ".bmp"), "wb") as f:
+        with open(os.path.join(folder, name if name[-4] == "." else name + ".bmp"), "wb") as f:
             f.write(data)

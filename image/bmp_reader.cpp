@@ -269,14 +269,17 @@ bool LoadBitmapFromMemory(const char* name, const std::uint8_t* data, std::size_
         Report(Message::NoMemoryToLoad, {name});
         return false;
     }
-    for (std::int32_t y = 0; y < layout.height; ++y) {
-        const std::uint8_t* from = data + layout.pixelOffset + y * layout.stored.rowBytes;
-        std::uint8_t* to = pixels.get() + y * rowBytes;
-        if (layout.stored.bitCount == 0) {
-            std::memcpy(to, from, static_cast<std::size_t>(rowBytes));
-        } else {
-            UnpackRow(layout.stored, from, layout.width, image.carriesAlpha, to);
-        }
+    // 8- and 24-bit rows are stored as they are read, padding and all: one copy. The others are
+    // unpacked row by row, and a picture with no pixels has nothing to unpack, however many rows
+    // of nothing its header announces.
+    if (layout.stored.bitCount == 0) {
+        std::memcpy(pixels.get(), data + layout.pixelOffset,
+                    static_cast<std::size_t>(rowBytes * static_cast<std::uint64_t>(layout.height)));
+    }
+    for (std::int32_t y = 0; layout.stored.bitCount != 0 && rowBytes != 0 && y < layout.height;
+         ++y) {
+        UnpackRow(layout.stored, data + layout.pixelOffset + y * layout.stored.rowBytes,
+                  layout.width, image.carriesAlpha, pixels.get() + y * rowBytes);
     }
     image.pixels =
         PixelSource{PixelsInMemory{std::move(pixels)}, layout.topDown, IdentityMap(), name};

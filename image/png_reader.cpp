@@ -133,13 +133,14 @@ void ReadBytes(png_structp png, png_bytep out, png_size_t length) {
     }
 }
 
-// libpng calls this before it jumps back to the setjmp of the call under way; its messages are
-// not ours to print, only what went wrong.
-void OnError(png_structp png, png_const_charp) {
+// libpng's messages are not ours to print, only what went wrong. This must not return: libpng
+// would print its message itself before it jumps back to the setjmp of the call under way.
+[[noreturn]] void OnError(png_structp png, png_const_charp) {
     auto& d = *static_cast<PngDecoder*>(png_get_error_ptr(png));
     if (d.problem == PngProblem::None) {
         d.problem = PngProblem::Damaged;
     }
+    png_longjmp(png, 1);
 }
 
 void OnWarning(png_structp, png_const_charp) {}

@@ -279,6 +279,7 @@ TEST(Cli, ExistingOutputIsReplaced) {
 TEST(Cli, OutputThatIsTheInputItself) {
     namespace fs = std::filesystem;
     const Bytes bmp = Picture8(16, 8);
+    const Bytes png = ReadFile(std::string(BMP2TVX_TEST_DATA) + "/pngsuite/basn3p08.png");
     const std::string noLinks = WhyNoSymlinks();
     const struct {
         const char* name;
@@ -313,8 +314,18 @@ TEST(Cli, OutputThatIsTheInputItself) {
          "pic.bmp",
          "pic.bmp.tvx"},
         {"dangling link", noLinks, "pic.bmp", {{"pic.tvx", "gone.tvx"}}, "", "pic.bmp", "pic.tvx"},
+        // Pictures whose names hold "png" are PNGs, which are guarded as well in every build.
+        {"symbolic link to a PNG",
+         noLinks,
+         "pic.png",
+         {{"pic.tvx", "pic.png"}},
+         "",
+         "pic.png",
+         nullptr},
+        {"hard link to a PNG", "", "pic.png", {{"pic.tvx", "=pic.png"}}, "", "pic.png", nullptr},
 #ifdef _WIN32
         {"name that differs in case", "", "pic.TVX", {}, "", "pic.TVX", nullptr},
+        {"PNG under a name that differs in case", "", "png.TVX", {}, "", "png.TVX", nullptr},
         {"short name", "", "picture file.tvx", {}, "", "", nullptr},
 #endif
     };
@@ -326,7 +337,8 @@ TEST(Cli, OutputThatIsTheInputItself) {
         }
         TempDir dir;
         fs::create_directories(PathOf(dir / c.picture).parent_path());
-        WriteFile(dir / c.picture, bmp);
+        WriteFile(dir / c.picture,
+                  std::string(c.picture).find("png") != std::string::npos ? png : bmp);
         WriteFile(dir / "pic.bmp.tvx", {'o', 'l', 'd'});
         for (const auto& [name, target] : c.links) {
             if (*target == '=') {

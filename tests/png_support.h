@@ -1,8 +1,9 @@
-// Reading the PNGs tvx2png writes, for the tests that check them.
+// Reading the PNGs tvx2png writes, and writing PNGs for bmp2tvx to read, with libpng.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "test_support.h"
 
@@ -16,5 +17,20 @@ struct Picture {
 
 // The picture in a PNG file; empty if it cannot be read.
 Picture ReadPng(const std::string& path);
+
+// A PNG to write. Samples are given top row first, one byte each at 8 bits or fewer (palette
+// indices, or grey values of the given depth), two bytes most significant first at 16 bits.
+struct PngSpec {
+    std::uint32_t width = 16;
+    std::uint32_t height = 8;
+    int colorType = 3;  // 0 grey, 2 RGB, 3 palette, 4 grey and alpha, 6 RGBA
+    int bitDepth = 8;
+    bool interlaced = false;
+    std::vector<ColorEntry> palette;
+    std::vector<std::uint16_t> trns;  // palette entries' alphas, or the transparent grey or RGB
+    Bytes samples;
+};
+
+Bytes BuildPng(const PngSpec& spec);
 
 }  // namespace bmp2tvx::test

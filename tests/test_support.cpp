@@ -25,8 +25,9 @@ void Poke16(Bytes& file, std::size_t offset, std::uint16_t value) {
 }
 
 Bytes BuildBmp(const BmpSpec& spec) {
-    const std::size_t bytesPerPixel = spec.bitCount / 8u;
-    const std::size_t rowBytes = static_cast<std::size_t>(spec.width) * bytesPerPixel;
+    const std::size_t width = static_cast<std::size_t>(spec.width);
+    const std::size_t rowBytes =
+        spec.bitCount < 8 ? (width * spec.bitCount + 31) / 32 * 4 : width * (spec.bitCount / 8u);
     const std::size_t pixelBytes = rowBytes * static_cast<std::size_t>(spec.height);
     const std::size_t pixelOffset = 14 + spec.infoSize + 4 * spec.table.size() + spec.gap;
     Bytes file(pixelOffset + pixelBytes, 0);

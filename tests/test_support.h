@@ -20,8 +20,9 @@ constexpr long kSmallRunMemoryKiB = 512 * 1024;
 constexpr long kSmallRunMemoryKiB = 16 * 1024;
 #endif
 
-// A BMP to build. Pixels are given top row first, one byte per pixel (8-bit) or blue, green, red
-// (24-bit); the builder stores them bottom-up, or top-down with a negative height.
+// A BMP to build. Pixels are given top row first, one byte per pixel (8-bit), blue, green, red
+// (24-bit), little-endian words (16- and 32-bit) or rows packed and padded as stored (1- and
+// 4-bit); the builder stores them bottom-up, or top-down with a negative height.
 struct BmpSpec {
     std::int32_t width = 8;
     std::int32_t height = 8;
