@@ -47,6 +47,15 @@ if(EMSCRIPTEN)
     set(third_party_settings -DPNG_HARDWARE_OPTIMIZATIONS=OFF)
 endif()
 cmake_host_system_information(RESULT third_party_jobs QUERY NUMBER_OF_LOGICAL_CORES)
+# The toolchain file as CMake finds it: a relative path (as the first configure was given it, and
+# as the cache keeps it) is taken from the build folder, else from the source tree.
+set(third_party_toolchain "${CMAKE_TOOLCHAIN_FILE}")
+if(third_party_toolchain AND NOT IS_ABSOLUTE "${third_party_toolchain}")
+    set(third_party_toolchain "${CMAKE_BINARY_DIR}/${CMAKE_TOOLCHAIN_FILE}")
+    if(NOT EXISTS "${third_party_toolchain}")
+        set(third_party_toolchain "${CMAKE_SOURCE_DIR}/${CMAKE_TOOLCHAIN_FILE}")
+    endif()
+endif()
 
 # Run as a step of building one library; its output goes to NAME.log, shown only if it fails.
 function(bmp2tvx_third_party_step name)
@@ -64,7 +73,7 @@ function(bmp2tvx_build_third_party name)
     file(REMOVE_RECURSE "${build}")
     bmp2tvx_third_party_step(${name} "${CMAKE_COMMAND}" -S "${BMP2TVX_THIRD_PARTY_DIR}/${name}"
         -B "${build}" -G "${CMAKE_GENERATOR}" -DCMAKE_MAKE_PROGRAM=${CMAKE_MAKE_PROGRAM}
-        -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE} -DCMAKE_BUILD_TYPE=${third_party_type}
+        -DCMAKE_TOOLCHAIN_FILE=${third_party_toolchain} -DCMAKE_BUILD_TYPE=${third_party_type}
         -DCMAKE_INSTALL_PREFIX=${third_party_prefix} ${third_party_settings} ${ARGN})
     if(name STREQUAL "zlib")
         # Only the static library; zlib's install would build its DLL and example programs too.
@@ -86,7 +95,7 @@ endfunction()
 file(STRINGS "${BMP2TVX_THIRD_PARTY_DIR}/libpng/debian/changelog" png_version LIMIT_COUNT 1)
 file(STRINGS "${BMP2TVX_THIRD_PARTY_DIR}/zlib/debian/changelog" zlib_version LIMIT_COUNT 1)
 string(CONCAT made_from "${BMP2TVX_THIRD_PARTY_DIR}\n${png_version}\n${zlib_version}\n"
-    "${CMAKE_TOOLCHAIN_FILE}\n${CMAKE_CXX_COMPILER}\n${third_party_type}\n")
+    "${third_party_toolchain}\n${CMAKE_CXX_COMPILER}\n${third_party_type}\n")
 set(stamp "${third_party_prefix}/made-from.txt")
 set(made_before "")
 if(EXISTS "${stamp}")
