@@ -21,6 +21,9 @@ elseif(CMAKE_CROSSCOMPILING)
     set(BMP2TVX_WEB_MISSING "this build cross-compiles, and its bmp2tvx cannot run beside the page")
 elseif(CMAKE_GENERATOR MATCHES "Visual Studio|Xcode")
     set(BMP2TVX_WEB_MISSING "the browser page needs a Makefile or Ninja generator")
+elseif(NOT BMP2TVX_THIRD_PARTY_FOUND)
+    # A page that refuses PNG files would answer them otherwise than this build's bmp2tvx.
+    set(BMP2TVX_WEB_MISSING "the page would read no PNG files: ${BMP2TVX_THIRD_PARTY_MISSING}")
 else()
     # Under make, the page's build shares the jobs of the make that runs it.
     set(web_build "${CMAKE_COMMAND}" --build .)
@@ -32,7 +35,7 @@ else()
         SOURCE_DIR "${CMAKE_CURRENT_SOURCE_DIR}"
         BINARY_DIR "${CMAKE_CURRENT_BINARY_DIR}/web-page"
         CONFIGURE_COMMAND "${BMP2TVX_EMCMAKE}" "${CMAKE_COMMAND}" -S <SOURCE_DIR> -B <BINARY_DIR>
-            -G "${CMAKE_GENERATOR}"
+            -G "${CMAKE_GENERATOR}" -DBMP2TVX_THIRD_PARTY_DIR=${BMP2TVX_THIRD_PARTY_DIR}
         BUILD_COMMAND ${web_build}
         BUILD_ALWAYS ON
         INSTALL_COMMAND "")

@@ -11,6 +11,7 @@ import {existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync} from 'node
 import {createServer} from 'node:http';
 import {tmpdir} from 'node:os';
 import path from 'node:path';
+import {crc32, deflateSync} from 'node:zlib';
 
 const [site, bmp2tvx, bmpsuite, artifacts, whyNoPage = ''] = process.argv.slice(2);
 const chromiumPath = process.env.BMP2TVX_CHROMIUM ?? '/usr/bin/chromium';
@@ -46,6 +47,34 @@ function bmp(width, height, pixel, table = null) {
     }
     return file;
 }
+// A PNG: indexed when `table` is given (its first `clear` entries transparent), pixel(x, y) an
+// index; else RGBA, pixel(x, y) [red, green, blue, alpha].
+function png(width, height, pixel, table = null, clear = 0) {
+    const chunk = (type, data) => {
+        const body = Buffer.concat([Buffer.from(type), data]);
+        const framed = Buffer.alloc(body.length + 8);
+        framed.writeUInt32BE(data.length, 0);
+        body.copy(framed, 4);
+        framed.writeUInt32BE(crc32(body), body.length + 4);
+        return framed;
+    };
+    const header = Buffer.alloc(13);
+    header.writeUInt32BE(width, 0);
+    header.writeUInt32BE(height, 4);
+    header.set([8, table ? 3 : 6], 8);
+    const rows = [];
+    for (let y = 0; y < height; ++y) {
+        rows.push(0);
+        for (let x = 0; x < width; ++x) {
+            rows.push(...(table ? [pixel(x, y)] : pixel(x, y)));
+        }
+    }
+    return Buffer.concat([
+        Buffer.from([137, 80, 78, 71, 13, 10, 26, 10]), chunk('IHDR', header),
+        ...(table ? [chunk('PLTE', Buffer.from(table.flat())),
+                     chunk('tRNS', Buffer.alloc(clear))] : []),
+        chunk('IDAT', deflateSync(Buffer.from(rows))), chunk('IEND', Buffer.alloc(0))]);
+}
 const disc = (x, y) => (x - 11) ** 2 + (y - 8) ** 2 < 30;
 const square = (x, y) => x > 3 && x < 12 && y > 3 && y < 12;
 // A magenta that 15 bits cannot hold: the key must be the picture's own colour, not the drawn one.
@@ -60,7 +89,15 @@ const cases = [
      bmp(24, 16, (x, y) => (disc(x, y) ? [250, 40, 0] : [0, 128, 255]))],
     ['many.bmp', '-c4', bmp(8, 8, (x) => 40 * (x % 2), Array(41).fill([10, 20, 30]))],
     ['pal8v5.bmp', '-c16', readFileSync(path.join(bmpsuite, 'g/pal8v5.bmp'))],
-].map(([name, flags, file]) => ({name, flags: flags.split(' ').filter(Boolean), file}));
+    ['hero.png', '', png(16, 16, (x, y) => (square(x, y) ? 2 : 0), ship, 1)],
+    ['hero-rgba.png', '-c4',
+     png(24, 16, (x, y) => (disc(x, y) ? [250, 40, 0, 255] : [0, 0, 0, x < 12 ? 0 : 255]))],
+    // One palette for both: the picture is mapped onto the bank's entries.
+    ['banked.bmp', '--palette=bank.gpl',
+     bmp(16, 8, (x, y) => (x < 8 ? [40, 120, 224] : [255, 255, 255])),
+     'GIMP Palette\n0 0 0 key\n255 255 255\n40 120 224\n'],
+].map(([name, flags, file, palette]) =>
+    ({name, flags: flags.split(' ').filter(Boolean), file, palette}));
 
 // The site, served as any static server would.
 const types = {'.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
@@ -97,8 +134,13 @@ try {
     // Sets the controls as `flags` would, and chooses the files; the cards shown before are
     // marked, to wait for the new ones.
     const card = page.locator('article.picture[data-status]:not([data-old])');
-    const choose = async (files, flags) => {
+    const choose = async (files, flags, palette = null) => {
         const value = (letter) => flags.find((flag) => flag[1] === letter)?.slice(2);
+        const paletteName = flags.find((flag) => flag.startsWith('--palette='))?.slice(10);
+        await page.locator('#palette').setInputFiles(
+            palette ? [{name: paletteName, mimeType: 'text/plain', buffer: Buffer.from(palette)}]
+                    : []);
+        await page.locator('#no-palette').waitFor({state: palette ? 'visible' : 'hidden'});
         await page.selectOption('#layout', flags.find((flag) => flag[1] === 'c') ?? '');
         for (const color of ['red', 'green', 'blue']) {
             await page.fill(`#${color}`, value(color[0]) ?? '0');
@@ -108,17 +150,20 @@ try {
             files.map(({name, file}) => ({name, mimeType: 'image/bmp', buffer: file})));
         await card.nth(files.length - 1).waitFor();
     };
-    for (const {name, flags, file} of cases) {
+    for (const {name, flags, file, palette} of cases) {
         const native = scratchFolder();
         writeFileSync(path.join(native, name), file);
+        if (palette) {
+            writeFileSync(path.join(native, flags.at(-1).slice(10)), palette);
+        }
         const expected = spawnSync(bmp2tvx, [...flags, name], {cwd: native, encoding: 'utf8'});
         const command = ['bmp2tvx', ...flags, name].join(' ');
-        await choose([{name, file}], flags);
+        await choose([{name, file}], flags, palette);
         assert.equal(await card.locator('.message').textContent(),
                      (expected.stdout + expected.stderr).trimEnd(), command);
         assert.equal(await card.locator('.command').textContent(), command);
         assert.equal(await card.getAttribute('data-status'), String(expected.status), command);
-        const tvx = path.join(native, name.replace(/bmp$/, 'tvx'));
+        const tvx = path.join(native, name.replace(/(bmp|png)$/, 'tvx'));
         if (existsSync(tvx)) {
             const [download] =
                 await Promise.all([page.waitForEvent('download'), card.locator('a.tvx').click()]);
