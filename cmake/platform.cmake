@@ -31,18 +31,3 @@ set(BMP2TVX_LINK_STATIC OFF)
 if(BMP2TVX_STATIC AND NOT BMP2TVX_SANITIZE AND NOT BMP2TVX_FUZZ AND (BMP2TVX_LINUX_FAST OR MINGW))
     set(BMP2TVX_LINK_STATIC ON)
 endif()
-
-# The static bmp2tvx reads PNG files with libpng's and zlib's archives (Debian's libpng-dev and
-# zlib1g-dev install them); where they are missing it is linked dynamically instead.
-if(BMP2TVX_LINK_STATIC AND NOT MINGW)
-    find_library(BMP2TVX_PNG_ARCHIVE NAMES libpng16.a libpng.a)
-    find_library(BMP2TVX_ZLIB_ARCHIVE NAMES libz.a)
-    if(BMP2TVX_PNG_ARCHIVE AND BMP2TVX_ZLIB_ARCHIVE)
-        # libpng needs the C library's mathematics too.
-        set(BMP2TVX_PNG_ARCHIVES ${BMP2TVX_PNG_ARCHIVE} ${BMP2TVX_ZLIB_ARCHIVE} m)
-    else()
-        message(STATUS "bmp2tvx is linked dynamically: libpng's or zlib's static archive was not "
-            "found")
-        set(BMP2TVX_LINK_STATIC OFF)
-    endif()
-endif()

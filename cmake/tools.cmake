@@ -2,8 +2,17 @@
 # PNGs when libpng was found (png/).
 add_executable(bmp2tvx driver/main.cpp)
 target_link_libraries(bmp2tvx PRIVATE bmp2tvx_driver bmp2tvx_flags)
-if(BMP2TVX_LINK_STATIC)
+# A static executable starts in about half the time (platform.cmake). On Linux a bmp2tvx that reads
+# PNG files takes libpng and zlib as the system's shared libraries, so that the system's updates of
+# them reach it, and only the C++ runtime statically, which keeps most of the gain (on a 64 x 32
+# picture, 1.5 ms against 1.2 ms static and 2.1 ms dynamic). On Windows the libraries it was built
+# with are archives, and the .exe needs no DLL.
+set(BMP2TVX_FULLY_STATIC OFF)
+if(BMP2TVX_LINK_STATIC AND BMP2TVX_READS_PNG AND NOT MINGW)
+    target_link_options(bmp2tvx PRIVATE -static-libstdc++ -static-libgcc)
+elseif(BMP2TVX_LINK_STATIC)
     target_link_options(bmp2tvx PRIVATE -static)
+    set(BMP2TVX_FULLY_STATIC ON)
 endif()
 
 if(TARGET bmp2tvx_png)
