@@ -4,7 +4,7 @@
 #   wine-run.sh WINE WINESERVER PREFIX PROGRAM.exe [ARGUMENTS...]
 # WINE is the Wine loader, WINESERVER the matching server and PREFIX the Wine prefix (the simulated
 # C: drive and registry), made on first use. The program's exit status, standard output and
-# standard error are passed through, and nothing else is written to them.
+# standard error are passed through once it has ended, and nothing else is written to them.
 set -eu
 wine=$1
 server=$2
@@ -47,4 +47,19 @@ mkdir -p "$(dirname "$prefix")"
     fi
 ) 9>"$prefix.lock"
 
-exec "$wine" "$@"
+# Now and then a program loses its connection to the server ("wine client error: ... Connection
+# reset by peer") and dies of it, whatever the program does; such a run is made once more. So the
+# program's output is kept until it has ended, and only then passed on.
+out=$(mktemp)
+err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+for attempt in 1 2; do
+    status=0
+    "$wine" "$@" >"$out" 2>"$err" || status=$?
+    if [ $status -eq 0 ] || [ $attempt -eq 2 ] || ! grep -q '^wine client error:' "$err"; then
+        break
+    fi
+done
+cat "$out"
+cat "$err" >&2
+exit $status
