@@ -45,13 +45,8 @@ constexpr std::size_t kHeadersSize = kFileHeaderSize + kInfoHeaderSize;  // 54
 constexpr std::size_t kHeadRead = kHeadersSize + 16;                     // and the masks
 constexpr std::int64_t kMaxTableEntries = 256;
 
-std::uint32_t ReadU32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 std::int32_t ReadI32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(ReadU32(p));
+    return static_cast<std::int32_t>(LoadLittle32(p));
 }
 
 std::uint16_t ReadU16(const std::uint8_t* p) {
@@ -85,8 +80,8 @@ std::array<std::uint32_t, 4> MasksOf(const std::uint8_t* head, std::uint64_t inf
         return bitCount == 16 ? kMasks16 : kMasks32;
     }
     trailing = infoSize < 52 ? 12 : 0;
-    return {ReadU32(head + 54), ReadU32(head + 58), ReadU32(head + 62),
-            infoSize >= 56 ? ReadU32(head + 66) : 0};
+    return {LoadLittle32(head + 54), LoadLittle32(head + 58), LoadLittle32(head + 62),
+            infoSize >= 56 ? LoadLittle32(head + 66) : 0};
 }
 
 // The first problem with the headers (`head` holds the first min(70, fileSize) bytes of the file),
@@ -99,12 +94,12 @@ std::optional<Message> HeaderProblem(const std::uint8_t* head, std::uint64_t fil
     if (fileSize < kHeadersSize) {
         return Message::Truncated;
     }
-    const std::uint64_t pixelOffset = ReadU32(head + 10);
-    const std::uint64_t infoSize = ReadU32(head + 14);
+    const std::uint64_t pixelOffset = LoadLittle32(head + 10);
+    const std::uint64_t infoSize = LoadLittle32(head + 14);
     const std::int32_t fileWidth = ReadI32(head + 18);
     const std::int32_t fileHeight = ReadI32(head + 22);
     const std::uint16_t bitCount = ReadU16(head + 28);
-    const std::uint32_t compression = ReadU32(head + 30);
+    const std::uint32_t compression = LoadLittle32(head + 30);
     const bool fields = bitCount == 16 || bitCount == 32;
 
     // A shorter info header (the old 12-byte form) puts other fields where these are read.

@@ -131,7 +131,6 @@ std::optional<SourceImage> MapEntries(SourceImage picture, const GivenPalette& p
 template <std::size_t kBytes>
 bool MapRow(const std::uint8_t* row, std::size_t width, const std::uint8_t* entryOf,
             std::uint8_t* words, std::uint8_t* out, bool& clear) {
-    bool complete = true;
     if constexpr (kBytes == 3) {
         BgrToColor15(row, width, words);
         for (std::size_t x = 0; x < width; ++x, words += 2) {
@@ -139,6 +138,7 @@ bool MapRow(const std::uint8_t* row, std::size_t width, const std::uint8_t* entr
         }
         return std::memchr(out, 0, width) == nullptr;
     }
+    bool complete = true;
     bool transparentSeen = false;
     for (std::size_t x = 0; x < width; ++x, row += kBytes) {
         const bool transparent = row[kBytes - 1] == 0;
