@@ -10,6 +10,10 @@ if(BMP2TVX_GBA_EXAMPLE)
         set(BMP2TVX_GBA_MISSING
             "this build cross-compiles, and its bmp2tvx cannot convert the game's picture here")
         message(STATUS "Not building the GBA example: ${BMP2TVX_GBA_MISSING}")
+    elseif(BMP2TVX_ARM_GCC AND NOT BMP2TVX_READS_PNG)
+        set(BMP2TVX_GBA_MISSING
+            "this build of bmp2tvx reads no PNG files, and the game's sprites are PNG files")
+        message(STATUS "Not building the GBA example: ${BMP2TVX_GBA_MISSING}")
     elseif(BMP2TVX_ARM_GCC AND CMAKE_GENERATOR MATCHES "Visual Studio|Xcode")
         # The example is built with the same generator, and these drive only their own compilers.
         set(BMP2TVX_GBA_MISSING "the GBA example needs a Makefile or Ninja generator")

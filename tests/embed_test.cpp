@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include "knight_tvx.h"
 #include "logo_tvx.h"
+#ifdef BMP2TVX_EMBEDS_PNG
+#include "knight_tvx.h"
+#endif
 #include "test_support.h"
 #include "tvx.h"
 
@@ -29,12 +31,14 @@ TEST(Embed, LinksTheConvertedFilesFourByteAligned) {
     const std::string examples = BMP2TVX_EXAMPLES;
     const Embedded cases[] = {
         {logo_tvx, logo_tvx_size, examples + "/logo.bmp", {"-c4"}, 8 + 32 + 32 * 32, TVX_INDEX16},
+#ifdef BMP2TVX_EMBEDS_PNG
         {knight_tvx,
          knight_tvx_size,
          examples + "/sprites/knight.png",
          {"--palette=" + examples + "/sprites/bank1.gpl"},
          8 + 32 + 16 * 32,
          TVX_INDEX16},
+#endif
     };
     for (const Embedded& embedded : cases) {
         SCOPED_TRACE(embedded.picture);
