@@ -33,13 +33,18 @@ std::optional<PreparedPicture> PreparePicture(SourceImage picture,
                               picture.width, picture.height};
     const std::size_t entries = PaletteEntries(plan.target);
     if (palette != nullptr && entries > 0) {
-        std::optional<SourceImage> mapped = MapOntoPalette(std::move(picture), *palette, entries);
+        std::optional<SourceImage> mapped =
+            MapOntoPalette(std::move(picture), *palette, entries, settings.keepIndices);
         if (!mapped) {
             return std::nullopt;
         }
         return PreparedPicture{std::move(*mapped), plan};
     }
-    const KeyColor key = MakeKeyColor(settings.keyRed, settings.keyGreen, settings.keyBlue);
+    // With --key=none no colour is a key: only the transparency the picture carries counts, and
+    // in a bitmap layout it is black.
+    const KeyColor key = settings.keepIndices
+                             ? std::nullopt
+                             : MakeKeyColor(settings.keyRed, settings.keyGreen, settings.keyBlue);
     if (entries == 0) {
         // A bitmap layout has no transparency: transparent pixels take the key colour (the colour
         // of entry 0 for a FullColor picture with alpha).
@@ -51,11 +56,16 @@ std::optional<PreparedPicture> PreparePicture(SourceImage picture,
         return PreparedPicture{std::move(picture), plan};
     }
     if (plan.source == SourceKind::FullColor) {
-        std::optional<SourceImage> indexed = IndexFullColorPicture(picture, entries, key);
+        std::optional<SourceImage> indexed =
+            IndexFullColorPicture(picture, entries, key, settings.keepIndices);
         if (!indexed) {
             return std::nullopt;
         }
         return PreparedPicture{std::move(*indexed), plan};
+    }
+    if (settings.keepIndices) {
+        return CheckKeptIndices(picture) ? std::optional(PreparedPicture{std::move(picture), plan})
+                                         : std::nullopt;
     }
     // Transparency that the file gives comes first; only a picture without transparent pixels
     // has its key colour moved to entry 0.

@@ -43,26 +43,14 @@ int WriteOutput(const std::string& outputPath, const PreparedPicture& prepared) 
     return CommitOutputFile(output) ? kSuccess : kFailure;
 }
 
-// The palette that --palette=FILE names, anywhere before the input (the last one counts), loaded
-// into `palette`; false when it is refused, its line printed.
-bool TakeGivenPalette(int argc, const char* const* argv, const ConversionSettings& settings,
-                      std::optional<GivenPalette>& palette) {
-    std::optional<std::string> path;
-    for (int i = 1; i + 1 < argc; ++i) {
-        std::string file;
-        if (IsPaletteOption(argv[i], file) && file.empty()) {
-            Report(Message::PaletteNeedsFile);
-            return false;
-        }
-        if (!file.empty()) {
-            path = file;
-        }
-    }
-    if (path && settings.targetDepth == 16) {
-        Report(Message::PaletteWithFullColor16, {*path});
+// The palette that --palette=FILE names, loaded into `palette`; false when it is refused, its
+// line printed.
+bool TakeGivenPalette(const ConversionSettings& settings, std::optional<GivenPalette>& palette) {
+    if (settings.palette && settings.targetDepth == 16) {
+        Report(Message::PaletteWithFullColor16, {*settings.palette});
         return false;
     }
-    return !path || LoadPaletteFile(*path, palette.emplace());
+    return !settings.palette || LoadPaletteFile(*settings.palette, palette.emplace());
 }
 
 }  // namespace
@@ -83,11 +71,11 @@ int RunConversion(int argc, const char* const* argv) {
     }
     // Every argument, the program's name and the input path included, is offered as a flag.
     ConversionSettings settings;
-    for (int i = 0; i < argc; ++i) {
-        ParseFlag(settings, argv[i]);
+    if (!ParseCommandLine(argc, argv, settings)) {
+        return kFailure;
     }
     std::optional<GivenPalette> palette;
-    if (!TakeGivenPalette(argc, argv, settings, palette)) {
+    if (!TakeGivenPalette(settings, palette)) {
         return kFailure;
     }
     const std::string inputPath = argv[argc - 1];

@@ -1,13 +1,71 @@
 #include "settings.h"
 
-#include <algorithm>
+#include <array>
 #include <cctype>
 #include <string_view>
+#include <vector>
 
-#include "messages.h"
-#include "system.h"
+#include "options.h"
 
 namespace bmp2tvx {
+namespace {
+
+// A key colour written in one word: "RRGGBB" or "#RRGGBB", hexadecimal in either case.
+std::optional<std::array<std::int32_t, 3>> ParseHexColor(std::string_view text) {
+    if (text.starts_with('#')) {
+        text.remove_prefix(1);
+    }
+    if (text.size() != 6) {
+        return std::nullopt;
+    }
+    std::array<std::int32_t, 3> rgb{};
+    for (std::size_t i = 0; i < 6; ++i) {
+        const char c = text[i];
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) {
+            return std::nullopt;
+        }
+        rgb[i / 2] = rgb[i / 2] * 16 + digit;
+    }
+    return rgb;
+}
+
+bool TakesKey(std::string_view value, bool hasValue) {
+    return hasValue && (value == "none" || ParseHexColor(value).has_value());
+}
+
+constexpr std::array<LongOption, 4> kOptions = {{
+    {"help", "--help", TakesNoValue},
+    {"version", "--version", TakesNoValue},
+    {"palette", "--palette=FILE", TakesFileName},
+    {"key", "--key=RRGGBB or --key=none", TakesKey},
+}};
+
+void SetKey(ConversionSettings& settings, std::int32_t red, std::int32_t green, std::int32_t blue) {
+    settings.keyRed = red;
+    settings.keyGreen = green;
+    settings.keyBlue = blue;
+    settings.keepIndices = false;
+}
+
+void ApplyLongOption(ConversionSettings& settings, const OptionMatch& match) {
+    const std::string_view name = match.option->name;
+    if (name == "palette") {
+        settings.palette = std::string(match.value);
+    } else if (name == "key" && match.value == "none") {
+        SetKey(settings, 0, 0, 0);
+        settings.keepIndices = true;
+    } else if (name == "key") {
+        const std::array<std::int32_t, 3> rgb = *ParseHexColor(match.value);
+        SetKey(settings, rgb[0], rgb[1], rgb[2]);
+    }
+    // --help and --version are questions only when alone (run.cpp); elsewhere they do nothing.
+}
+
+}  // namespace
 
 std::int32_t ParseFlagValue(const char* text) {
     while (std::isspace(static_cast<unsigned char>(*text))) {
@@ -32,44 +90,66 @@ std::int32_t ParseFlagValue(const char* text) {
     return magnitude > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(magnitude);
 }
 
-void ParseFlag(ConversionSettings& settings, const char* argument) {
-    if (argument[0] != '-' || argument[1] == '\0') {
-        return;
-    }
-    const char* valueText = argument + 2;
-    switch (argument[1]) {
-        case 'c': {
-            const std::int32_t depth = ParseFlagValue(valueText);
-            if (depth == 4 || depth == 8 || depth == 16) {
-                settings.targetDepth = depth;
-            } else {
-                Report(Message::InvalidDepth, {depth});
-                settings.targetDepth = -1;
-            }
+std::optional<FlagNotice> ParseFlag(ConversionSettings& settings, const char* argument) {
+    OptionMatch match;
+    std::optional<Notice> refusal;
+    switch (ReadLongOption(argument, kOptions, "bmp2tvx", match, refusal)) {
+        case OptionKind::Known:
+            ApplyLongOption(settings, match);
+            return std::nullopt;
+        case OptionKind::Refused:
+            return FlagNotice{*refusal, true};
+        case OptionKind::NotAnOption:
             break;
+    }
+    if (argument[0] != '-' || argument[1] == '\0') {
+        return std::nullopt;
+    }
+    const std::int32_t value = ParseFlagValue(argument + 2);
+    // A component given after --key=none makes the key a colour again, the others black.
+    const auto component = [&](std::int32_t& field) {
+        if (settings.keepIndices) {
+            SetKey(settings, 0, 0, 0);
         }
+        field = value;
+    };
+    switch (argument[1]) {
+        case 'c':
+            if (value == 4 || value == 8 || value == 16) {
+                settings.targetDepth = value;
+                return std::nullopt;
+            }
+            settings.targetDepth = -1;
+            return FlagNotice{Notice{Message::InvalidDepth, {value}}, false};
         case 'r':
-            settings.keyRed = ParseFlagValue(valueText);
+            component(settings.keyRed);
             break;
         case 'g':
-            settings.keyGreen = ParseFlagValue(valueText);
+            component(settings.keyGreen);
             break;
         case 'b':
-            settings.keyBlue = ParseFlagValue(valueText);
+            component(settings.keyBlue);
             break;
         default:  // any other letter is not a flag
             break;
     }
+    return std::nullopt;
 }
 
-bool IsPaletteOption(const char* argument, std::string& file) {
-    const std::string_view text = argument;
-    constexpr std::string_view kOption = "--palette";
-    if (!text.starts_with(kOption) ||
-        (text.size() > kOption.size() && text[kOption.size()] != '=')) {
-        return false;
+bool ParseCommandLine(int argc, const char* const* argv, ConversionSettings& settings) {
+    std::vector<Notice> depthLines;
+    for (int i = 0; i < argc; ++i) {
+        if (std::optional<FlagNotice> said = ParseFlag(settings, argv[i])) {
+            if (said->refusal) {
+                Report(said->notice);
+                return false;
+            }
+            depthLines.push_back(std::move(said->notice));
+        }
     }
-    file = std::string(text.substr(std::min(text.size(), kOption.size() + 1)));
+    for (const Notice& line : depthLines) {
+        Report(line);
+    }
     return true;
 }
 

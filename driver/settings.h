@@ -1,9 +1,12 @@
-// The settings a run takes from its command line.
+// The settings a run takes from its command line, read once into one record that the tool, the
+// browser page and the fuzz target share.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+
+#include "messages.h"
 
 namespace bmp2tvx {
 
@@ -15,20 +18,34 @@ struct ConversionSettings {
     std::int32_t keyRed = 0;
     std::int32_t keyGreen = 0;
     std::int32_t keyBlue = 0;
+    // --key=none: no colour is a key. An indexed picture keeps every index, entry 0 being the
+    // transparent one; only the transparency a picture carries makes a pixel transparent.
+    bool keepIndices = false;
+    std::optional<std::string> palette;  // --palette=FILE
 };
 
 // A flag's value: white space skipped, an optional sign, then decimal digits up to the first
 // other character; no digits reads as 0, and values beyond 32 bits are clamped.
 std::int32_t ParseFlagValue(const char* text);
 
-// Applies one argument. "-c", "-r", "-g" and "-b" followed by a value set the depth and the key
-// colour; anything else is ignored. A depth other than 4, 8 or 16 is reported on standard output
-// and resets the depth to automatic.
-void ParseFlag(ConversionSettings& settings, const char* argument);
+// What applying one argument found to say: nothing, a -c value other than 4, 8 or 16 (reported on
+// standard output, the depth reset to automatic and the run going on), or an argument the tool
+// cannot take (reported on standard error, and the run refused).
+struct FlagNotice {
+    Notice notice;
+    bool refusal = false;
+};
 
-// Whether `argument` is a palette option: "--palette", or "--palette=" and a file name, which is
-// put in `file` (empty when there is none).
-bool IsPaletteOption(const char* argument, std::string& file);
+// Applies one argument. "-c", "-r", "-g" and "-b" followed by a value set the depth and the key
+// colour (a later one overriding an earlier one, --key= among them); "--" and a letter is one of
+// the tool's options (--key=, --palette=, --help, --version), refused when it is none of them or
+// its value cannot be read; anything else is ignored.
+std::optional<FlagNotice> ParseFlag(ConversionSettings& settings, const char* argument);
+
+// Every argument, the program's name and the input path included, in order. An argument the tool
+// cannot take refuses the whole command line: its one line is printed and nothing else is (no -c
+// line either), and false returned. Otherwise the -c lines are printed, in order.
+bool ParseCommandLine(int argc, const char* const* argv, ConversionSettings& settings);
 
 // The input path with its last three bytes replaced by "tvx", or nothing for a path shorter than
 // three bytes.

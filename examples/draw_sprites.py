@@ -4,6 +4,9 @@
 sprite.png       an indexed slime whose background is palette entry 0, transparent in the file
                  (tRNS): bmp2tvx converts it without flags, to Index256 with entry 0 transparent;
 sprite_rgba.png  the same slime as RGBA, its background alpha 0: converted with -c4;
+slime_kept.png   the slime kept as GBA art is: an indexed PNG with no transparency in the file,
+                 entry 0 a teal background and entry 1 a black outline; bmp2tvx's black key
+                 would make the outline transparent, --key=none keeps every index as it is;
 knight.png       two true-colour (24-bit RGB) sprites drawn with the same colours on a magenta
 ghost.png        background, whose colours first appear in different orders: each converted
                  alone would get a palette of its own;
@@ -21,6 +24,10 @@ SIZE = 32
 # The slime: 0 background, 1 outline, 2 body, 3 shine, 4 eye white, 5 pupil (opaque black).
 SLIME_COLOURS = [(0, 0, 0), (24, 40, 56), (72, 184, 96), (168, 232, 144), (248, 248, 248),
                  (0, 0, 0)]
+
+# The same slime as GBA art keeps it: entry 0 the transparent colour, a teal no pixel shows, and
+# the outline black.
+SLIME_KEPT_COLOURS = [(0, 128, 128), (0, 0, 0)] + SLIME_COLOURS[2:]
 
 # The bank's colours, entry 0 first; the names are the palette file's.
 BANK1 = [((255, 0, 255), "background"), ((40, 24, 64), "outline"), ((216, 40, 56), "red"),
@@ -91,11 +98,14 @@ def ghost():
     return rows
 
 
-def indexed(rows, colours, path):
+def indexed(rows, colours, path, transparency=True):
     image = Image.new("P", (SIZE, SIZE))
     image.putpalette([c for colour in colours for c in colour])
     image.putdata([p for row in rows for p in row])
-    image.save(path, transparency=0)
+    if transparency:
+        image.save(path, transparency=0)
+    else:
+        image.save(path)
 
 
 def rgba(rows, colours, path):
@@ -121,6 +131,7 @@ if __name__ == "__main__":
     out = sys.argv[1] if len(sys.argv) > 1 else "examples/sprites"
     indexed(slime(), SLIME_COLOURS, os.path.join(out, "sprite.png"))
     rgba(slime(), SLIME_COLOURS, os.path.join(out, "sprite_rgba.png"))
+    indexed(slime(), SLIME_KEPT_COLOURS, os.path.join(out, "slime_kept.png"), transparency=False)
     rgb(knight(), os.path.join(out, "knight.png"))
     rgb(ghost(), os.path.join(out, "ghost.png"))
     gimp_palette(os.path.join(out, "bank1.gpl"))

@@ -207,6 +207,21 @@ PixelWalk VisitPieces(const SourceImage& image, const PieceVisitor& visit) {
         });
 }
 
+PixelWalk FindFirstIndex(const SourceImage& image, const std::array<bool, 256>& wanted,
+                         std::optional<PixelAt>& found) {
+    return VisitBands(image, [&](const Band& band) {
+        for (std::int32_t r = 0; r < 8 && !found; ++r) {
+            const std::uint8_t* row = band.top + r * band.down;
+            for (std::int32_t x = 0; x < image.width && !found; ++x) {
+                if (wanted[row[x]]) {
+                    found = PixelAt{x, band.y0 + r, row[x]};
+                }
+            }
+        }
+        return !found;
+    });
+}
+
 void Renumber(SourceImage& image, const IndexMap& map) {
     for (std::uint8_t& v : image.pixels.renumbering) {
         v = map[v];

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "source_image.h"
 
@@ -35,6 +36,16 @@ PixelWalk VisitBands(const SourceImage& image, const BandVisitor& visit);
 // order, until it returns false.
 using PieceVisitor = std::function<bool(const std::uint8_t* bytes, std::size_t size)>;
 PixelWalk VisitPieces(const SourceImage& image, const PieceVisitor& visit);
+
+// The first pixel from the top left, by rows, whose index is one of `wanted`; left empty when no
+// pixel's is.
+struct PixelAt {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::uint8_t index = 0;
+};
+PixelWalk FindFirstIndex(const SourceImage& image, const std::array<bool, 256>& wanted,
+                         std::optional<PixelAt>& found);
 
 // From now on every index pixel reads as map[what it read as before]: renumberings compose.
 void Renumber(SourceImage& image, const IndexMap& map);

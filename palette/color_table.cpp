@@ -56,6 +56,7 @@ struct Numbering {
     std::optional<std::uint8_t> keyId;
     bool clear = false;
     bool zeroLent = false;
+    bool keyless = false;  // --key=none: no colour but the transparent pixels' takes entry 0
 };
 
 void Record(Numbering& n, PackedColor color, std::uint8_t id) {
@@ -216,7 +217,7 @@ bool StartCounting(const Numbering& n, ColorCount& all) {
 void ReportTooMany(const char* path, const Numbering& n, const ColorCount& all,
                    std::size_t entries) {
     const char* layout = entries == 16 ? "Index16" : "Index256";
-    if (n.clear) {
+    if (n.clear || n.keyless) {
         Report(Message::TooManyOpaqueColors, {path, all.count, layout, n.room});
         return;
     }
@@ -283,7 +284,7 @@ PixelWalk NumberPicture(const SourceImage& picture, Numbering& n, ColorCount& al
 }  // namespace
 
 std::optional<SourceImage> IndexFullColorPicture(const SourceImage& picture, std::size_t entries,
-                                                 KeyColor key) {
+                                                 KeyColor key, bool keyless) {
     const char* path = picture.pixels.name.c_str();
     Storage indices = AllocateStorage(PixelCount(picture));
     if (!indices) {
@@ -293,6 +294,10 @@ std::optional<SourceImage> IndexFullColorPicture(const SourceImage& picture, std
     const auto numbering = std::make_unique<Numbering>();
     Numbering& n = *numbering;
     n.room = entries - 1;
+    if (keyless) {
+        key.reset();
+    }
+    n.keyless = keyless;
     n.key = key ? Pack(*key) : kNoColor;
     // Without alpha, entry 0 is the key colour's whether or not the picture uses it, so that no
     // other colour can become transparent.

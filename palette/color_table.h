@@ -18,7 +18,10 @@ namespace bmp2tvx {
 // table is black and not counted as supplied. A picture with more than `entries` - 1 colours
 // besides the key colour is refused with one line naming its path; so is a failed read or
 // allocation. Returns nothing then.
+//
+// `keyless` (--key=none) leaves entry 0 to the transparent pixels alone, with the colour word 0,
+// whatever `key` is; every colour takes an entry from 1.
 std::optional<SourceImage> IndexFullColorPicture(const SourceImage& picture, std::size_t entries,
-                                                 KeyColor key);
+                                                 KeyColor key, bool keyless = false);
 
 }  // namespace bmp2tvx

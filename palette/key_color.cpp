@@ -1,5 +1,6 @@
 #include "key_color.h"
 
+#include "messages.h"
 #include "pixels.h"
 
 #include <algorithm>
@@ -184,6 +185,23 @@ bool MoveTransparentToZero(SourceImage& image, bool& moved) {
     Renumber(image, clear);
     moved = true;
     return true;
+}
+
+bool CheckKeptIndices(const SourceImage& image) {
+    std::array<bool, 256> elsewhere = image.transparentEntries;
+    elsewhere[0] = false;
+    if (std::find(elsewhere.begin(), elsewhere.end(), true) == elsewhere.end()) {
+        return true;
+    }
+    std::optional<PixelAt> first;
+    if (FindFirstIndex(image, elsewhere, first) == PixelWalk::Failed) {
+        return false;
+    }
+    if (first) {
+        Report(Message::TransparentEntryKept,
+               {image.pixels.name, first->x, first->y, first->index});
+    }
+    return !first;
 }
 
 }  // namespace bmp2tvx

@@ -34,4 +34,10 @@ bool MoveKeyColorToZero(SourceImage& image, KeyColor key, std::int32_t searchEnt
 // reading the pixels failed, its line printed.
 bool MoveTransparentToZero(SourceImage& image, bool& moved);
 
+// For --key=none, where an Index picture keeps every index and entry 0 is the transparent one: a
+// transparent entry other than 0 that pixels use would have to move, and refuses the picture,
+// naming its first pixel from the top left. Returns false then (its line printed), or when
+// reading the pixels failed.
+bool CheckKeptIndices(const SourceImage& image);
+
 }  // namespace bmp2tvx

@@ -74,25 +74,26 @@ void TakePalette(SourceImage& picture, const GivenPalette& palette, std::size_t 
     picture.carriesAlpha = false;
 }
 
-// The first pixel from the top left whose entry is one of `missing`.
-PixelWalk FindMissing(const SourceImage& picture, const std::array<bool, 256>& missing,
-                      Miss& miss) {
-    return VisitBands(picture, [&](const Band& band) {
-        for (std::int32_t r = 0; r < 8 && !miss.found; ++r) {
-            const std::uint8_t* row = band.top + r * band.down;
-            for (std::int32_t x = 0; x < picture.width && !miss.found; ++x) {
-                if (missing[row[x]]) {
-                    Note(miss, x, band.y0 + r, picture.colorTable[row[x]]);
-                }
-            }
-        }
-        return !miss.found;
-    });
+// The first pixel whose entry is one of `wanted`, refused with its line: `refuse` prints it.
+template <typename Refusal>
+std::optional<SourceImage> RefuseFirst(const SourceImage& picture,
+                                       const std::array<bool, 256>& wanted, Refusal refuse) {
+    std::optional<PixelAt> first;
+    if (FindFirstIndex(picture, wanted, first) != PixelWalk::Failed && first) {
+        refuse(*first);
+    }
+    return std::nullopt;
 }
 
-// An Index picture, entry by entry: only the entries its pixels use need a match.
+bool Any(const std::array<bool, 256>& set) {
+    return std::find(set.begin(), set.end(), true) != set.end();
+}
+
+// An Index picture, entry by entry: only the entries its pixels use need a match. With
+// `keepIndices` nothing is matched: every pixel keeps its index, which must be one of the
+// palette's, and only entry 0 may be transparent.
 std::optional<SourceImage> MapEntries(SourceImage picture, const GivenPalette& palette,
-                                      const Lookup& lookup, std::size_t entries) {
+                                      const Lookup& lookup, std::size_t entries, bool keepIndices) {
     std::array<bool, 256> used{};
     if (VisitPieces(picture, [&](const std::uint8_t* pixels, std::size_t size) {
             std::for_each(pixels, pixels + size, [&](std::uint8_t p) { used[p] = true; });
@@ -106,17 +107,28 @@ std::optional<SourceImage> MapEntries(SourceImage picture, const GivenPalette& p
     }
     IndexMap map = IdentityMap();
     std::array<bool, 256> missing{};
+    std::array<bool, 256> clearElsewhere{};
     for (std::size_t e = 0; e < used.size(); ++e) {
         const Color15 word = Word(picture.colorTable[e]);
         const bool zero = picture.transparentEntries[e] || (!clear && word == lookup.zero);
-        map[e] = zero ? 0 : lookup.entryOf[word];
-        missing[e] = used[e] && !zero && map[e] == 0;
+        map[e] = keepIndices ? static_cast<std::uint8_t>(e) : zero ? 0 : lookup.entryOf[word];
+        missing[e] = used[e] && (keepIndices ? e >= palette.colors.size() : !zero && map[e] == 0);
+        clearElsewhere[e] = keepIndices && used[e] && e != 0 && picture.transparentEntries[e];
     }
-    Miss miss;
-    if (std::find(missing.begin(), missing.end(), true) != missing.end()) {
-        return FindMissing(picture, missing, miss) == PixelWalk::Failed
-                   ? std::nullopt
-                   : Refuse(picture, palette, miss);
+    if (Any(clearElsewhere)) {
+        return RefuseFirst(picture, clearElsewhere, [&](const PixelAt& at) {
+            Report(Message::TransparentEntryKept, {picture.pixels.name, at.x, at.y, at.index});
+        });
+    }
+    if (Any(missing)) {
+        return RefuseFirst(picture, missing, [&](const PixelAt& at) {
+            if (keepIndices) {
+                Report(Message::PastPaletteEnd,
+                       {picture.pixels.name, at.x, at.y, at.index, palette.path});
+            } else {
+                Refuse(picture, palette, Miss{true, at.x, at.y, picture.colorTable[at.index]});
+            }
+        });
     }
     Renumber(picture, map);
     TakePalette(picture, palette, entries);
@@ -154,10 +166,11 @@ bool MapRow(const std::uint8_t* row, std::size_t width, const std::uint8_t* entr
 // A true-colour picture, pixel by pixel, into one byte a pixel. Which of entry 0 and the entry
 // from 1 up with entry 0's word takes the pixels of that colour is known only at the end, when it
 // is known whether any pixel is transparent: they take the one from 1 up, renumbered to 0 if none
-// is; without such an entry they take 0, and are missing if some pixel is transparent.
+// is; without such an entry they take 0, and are missing if some pixel is transparent. With
+// `keepIndices` entry 0 is for transparent pixels only, as if some pixel were.
 template <std::size_t kBytes>
 std::optional<SourceImage> MapColors(const SourceImage& picture, const GivenPalette& palette,
-                                     const Lookup& lookup, std::size_t entries) {
+                                     const Lookup& lookup, std::size_t entries, bool keepIndices) {
     const std::size_t width = static_cast<std::size_t>(picture.width);
     Storage indices = AllocateStorage(PixelCount(picture));
     Storage words = AllocateStorage(2 * std::uint64_t{width});
@@ -188,6 +201,7 @@ std::optional<SourceImage> MapColors(const SourceImage& picture, const GivenPale
     if (walk == PixelWalk::Failed) {
         return std::nullopt;
     }
+    clear = clear || keepIndices;
     if (clear && zeroOnly.found) {
         Note(miss, zeroOnly.x, zeroOnly.y, zeroOnly.color);
     }
@@ -210,13 +224,13 @@ std::optional<SourceImage> MapColors(const SourceImage& picture, const GivenPale
 }  // namespace
 
 std::optional<SourceImage> MapOntoPalette(SourceImage picture, const GivenPalette& palette,
-                                          std::size_t entries) {
+                                          std::size_t entries, bool keepIndices) {
     const Lookup lookup = MakeLookup(palette, entries);
     if (picture.kind == SourceKind::Index) {
-        return MapEntries(std::move(picture), palette, lookup, entries);
+        return MapEntries(std::move(picture), palette, lookup, entries, keepIndices);
     }
-    return picture.carriesAlpha ? MapColors<4>(picture, palette, lookup, entries)
-                                : MapColors<3>(picture, palette, lookup, entries);
+    return picture.carriesAlpha ? MapColors<4>(picture, palette, lookup, entries, keepIndices)
+                                : MapColors<3>(picture, palette, lookup, entries, keepIndices);
 }
 
 }  // namespace bmp2tvx

@@ -18,7 +18,11 @@ namespace bmp2tvx {
 // its pixels use need a match, and its pixels keep their place. A pixel with no entry refuses the
 // picture: one line naming it, the first such pixel from the top left and its colour. Returns
 // nothing then, or when reading the pixels failed (its line printed).
+//
+// With `keepIndices` (--key=none) entry 0 holds the transparent pixels only, and an Index picture
+// is not matched at all: every pixel keeps its index, which must be below the palette's number of
+// colours, and a transparent entry other than 0 that pixels use refuses it.
 std::optional<SourceImage> MapOntoPalette(SourceImage picture, const GivenPalette& palette,
-                                          std::size_t entries);
+                                          std::size_t entries, bool keepIndices = false);
 
 }  // namespace bmp2tvx

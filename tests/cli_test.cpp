@@ -77,6 +77,17 @@ TEST(Cli, HelpAndVersion) {
         {TVX2PNG_PATH, {"--help"}, 0, "Usage: tvx2png [--palette-out=FILE] IN.tvx [OUT.png]", ""},
         {TVX2PNG_PATH, {"--help", "out.png"}, 1, "", "Could not open --help.\n"},
         {TVX2PNG_PATH, {"-help"}, 1, "", "Could not open -help.\n"},
+        {TVX2PNG_PATH,
+         {"--palete-out=p.gpl", "in.bmp"},
+         1,
+         "",
+         "--palete-out=p.gpl is not an option of tvx2png: tvx2png --help lists them.\n"},
+        {TVX2PNG_PATH,
+         {"--palette-out", "in.bmp"},
+         1,
+         "",
+         "--palette-out is not of the form --palette-out=FILE: tvx2png --help lists the "
+         "options.\n"},
 #endif
     };
     for (const auto& c : cases) {
@@ -382,6 +393,19 @@ TEST(Cli, Refusals) {
          {{"in.bmp", good8}},
          {"in.bmp", "-c4"},
          "Could not open -c4.\n",
+         "",
+         -1},
+        {"a mistyped option, after a bad -c",
+         {{"in.bmp", good8}, {"in.tvx", oldOutput}},
+         {"-c5", "--pallete=bank.pal", "in.bmp"},
+         "--pallete=bank.pal is not an option of bmp2tvx: bmp2tvx --help lists them.\n",
+         "",
+         -1},
+        {"a key colour that cannot be read",
+         {{"in.bmp", good8}},
+         {"--key=#12345", "in.bmp"},
+         "--key=#12345 is not of the form --key=RRGGBB or --key=none: bmp2tvx --help lists the "
+         "options.\n",
          "",
          -1},
         {"not a bitmap",

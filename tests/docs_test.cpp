@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "png_support.h"
 #include "test_support.h"
 
 namespace bmp2tvx::test {
@@ -87,6 +88,19 @@ void RunAll(const std::vector<Shown>& shown, const std::map<std::string, std::st
         fs::create_symlink(tool, PathOf(dir / "bin") / fs::path(tool).filename());
     }
     WriteFile(dir / "sprite.bmp", Sprite24());
+    // A tile sheet kept with a stand-in palette of one colour, and its real colours beside it.
+    Bytes indices;
+    for (std::uint8_t i = 0; i < 64; ++i) {
+        indices.push_back(i % 16);
+    }
+    WriteFile(
+        dir / "tiles.png",
+        BuildPng({8, 8, 3, 4, false, std::vector<ColorEntry>(16, {90, 90, 90}), {}, indices}));
+    std::string jasc = "JASC-PAL\r\n0100\r\n16\r\n";
+    for (int i = 0; i < 16; ++i) {
+        jasc += std::to_string(i * 16) + " 0 0\r\n";
+    }
+    WriteFile(dir / "tiles.pal", Bytes(jasc.begin(), jasc.end()));
     for (const auto& [name, from] : pictures) {
         WriteFile(dir / name, ReadFile(std::string(BMP2TVX_SOURCE_DIR) + "/" + from));
     }
@@ -105,8 +119,10 @@ void RunAll(const std::vector<Shown>& shown, const std::map<std::string, std::st
 }
 
 TEST(Docs, CommandsRunAsPrinted) {
-    const std::map<std::string, std::string> common = {{"examples/logo.bmp", "examples/logo.bmp"},
-                                                       {"logo.bmp", "examples/logo.bmp"}};
+    const std::map<std::string, std::string> common = {
+        {"examples/logo.bmp", "examples/logo.bmp"},
+        {"logo.bmp", "examples/logo.bmp"},
+        {"slime.png", "examples/sprites/slime_kept.png"}};
     // The README's hero and enemy share a palette; the manual's hero is an indexed PNG.
     std::map<std::string, std::string> readme = common, manual = common;
     readme.insert({{"hero.png", "examples/sprites/knight.png"},

@@ -125,7 +125,7 @@ TEST(Palette, RefusalsAreOneLineAndWriteNothing) {
         {"no file",
          {"--palette=", "sprite.bmp"},
          Text(""),
-         "--palette needs a file: --palette=FILE.\n"},
+         "--palette= is not of the form --palette=FILE: bmp2tvx --help lists the options.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "messages.h"
+#include "options.h"
 #include "palette_file.h"
 #include "png_writer.h"
 #include "system.h"
@@ -75,18 +76,31 @@ int DrawTileImage(int argc, const char* const* argv) {
         Report(Message::PreviewVersion, {BMP2TVX_VERSION});
         return 0;
     }
-    // --palette-out=FILE anywhere; the other arguments are IN.tvx and OUT.png.
+    // --palette-out=FILE anywhere; the other arguments are IN.tvx and OUT.png. Alone, --help and
+    // --version were questions; elsewhere they are names like others.
+    static constexpr LongOption kOptions[] = {
+        {"help", "--help", TakesNoValue},
+        {"version", "--version", TakesNoValue},
+        {"palette-out", "--palette-out=FILE", TakesFileName},
+    };
     std::optional<std::string> paletteOut;
     std::vector<std::string> names;
     for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (argument != "--palette-out" && !argument.starts_with("--palette-out=")) {
-            names.emplace_back(argument);
-        } else if (argument.size() <= 14) {
-            Report(Message::PaletteOutNeedsFile);
-            return 1;
-        } else {
-            paletteOut = std::string(argument.substr(14));
+        OptionMatch match;
+        std::optional<Notice> refusal;
+        switch (ReadLongOption(argv[i], kOptions, "tvx2png", match, refusal)) {
+            case OptionKind::Refused:
+                Report(*refusal);
+                return 1;
+            case OptionKind::Known:
+                if (match.option->name == "palette-out") {
+                    paletteOut = std::string(match.value);
+                    break;
+                }
+                [[fallthrough]];
+            case OptionKind::NotAnOption:
+                names.emplace_back(argv[i]);
+                break;
         }
     }
     if (names.empty() || names.size() > 2) {

@@ -92,10 +92,11 @@ extern "C" const WebResult* web_convert(const char* arguments, int count,
     }
     // The palette file and the picture are saved in the current folder under their own names, as
     // bmp2tvx would find them on a disk, and every file goes once the run is over.
-    std::string paletteName;
+    ConversionSettings settings;
     for (const char* argument : argv) {
-        IsPaletteOption(argument, paletteName);
+        ParseFlag(settings, argument);
     }
+    const std::string paletteName = settings.palette.value_or("");
     if (!paletteName.empty()) {
         SaveFile(paletteName, palette, paletteSize);
     }
