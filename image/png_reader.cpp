@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -59,7 +60,15 @@ bool ReadPngRows(PngDecoder&, std::int32_t, std::int32_t, std::uint8_t*) {
 #else
 
 // What stopped a decoding, for its one line.
-enum class PngProblem { None, Damaged, Truncated, ReadFailed, NoMemory, PartlyTransparent };
+enum class PngProblem {
+    None,
+    Damaged,
+    Truncated,
+    ReadFailed,
+    NoMemory,
+    PartlyTransparent,
+    NotMultipleOfEight,
+};
 
 struct PngDecoder {
     // The file's bytes: from the open file, read ahead a block at a time so that libpng's many
@@ -75,9 +84,8 @@ struct PngDecoder {
     png_structp png = nullptr;
     png_infop info = nullptr;
     std::int32_t nextRow = 0;
-    std::uint64_t storedRowBytes = 0;  // a row as the file stores it, before it is compressed
-    std::size_t rowBytes = 0;          // a decoded row: the picture's own pixels
-    bool alpha = false;                // rows carry an alpha byte a pixel, checked as they come
+    std::size_t rowBytes = 0;  // a decoded row: the picture's own pixels
+    bool alpha = false;        // rows carry an alpha byte a pixel, checked as they come
     PngProblem problem = PngProblem::None;
     std::int32_t problemX = 0;
     std::int32_t problemY = 0;
@@ -91,40 +99,121 @@ std::uint64_t SourceSize(const PngDecoder& d) {
     return d.fromMemory ? d.memory.size() : d.file.size;
 }
 
-// Fills `out` with the file's next bytes, or stops libpng when the file ends first.
-bool TakeBytes(PngDecoder& d, std::uint8_t* out, std::size_t length) {
-    if (d.position + length > SourceSize(d)) {
+// Fills `out` with the file's bytes from `offset` on, or makes the file ending first (or a read
+// failing) the problem.
+bool ReadAt(PngDecoder& d, std::uint64_t offset, std::uint8_t* out, std::size_t length) {
+    if (offset + length > SourceSize(d)) {
         d.problem = PngProblem::Truncated;
         return false;
     }
     if (d.fromMemory) {
-        std::memcpy(out, d.memory.data() + d.position, length);
-        d.position += length;
+        std::memcpy(out, d.memory.data() + offset, length);
         return true;
     }
     while (length > 0) {
-        if (d.position < d.blockStart || d.position >= d.blockStart + d.block.size()) {
+        if (offset < d.blockStart || offset >= d.blockStart + d.block.size()) {
             std::uint64_t got = 0;
             d.block.resize(kBlockBytes);
-            if (!ReadInputFileAt(d.file, d.position, d.block.data(), kBlockBytes, got)) {
+            if (!ReadInputFileAt(d.file, offset, d.block.data(), kBlockBytes, got)) {
                 d.problem = PngProblem::ReadFailed;
                 return false;
             }
             d.block.resize(static_cast<std::size_t>(got));
-            d.blockStart = d.position;
+            d.blockStart = offset;
             if (got == 0) {
                 d.problem = PngProblem::Truncated;  // the file shrank while it was read
                 return false;
             }
         }
-        const std::size_t at = static_cast<std::size_t>(d.position - d.blockStart);
+        const std::size_t at = static_cast<std::size_t>(offset - d.blockStart);
         const std::size_t n = std::min(length, d.block.size() - at);
         std::memcpy(out, d.block.data() + at, n);
         out += n;
         length -= n;
-        d.position += n;
+        offset += n;
     }
     return true;
+}
+
+// The file's next bytes, for libpng.
+bool TakeBytes(PngDecoder& d, std::uint8_t* out, std::size_t length) {
+    if (!ReadAt(d, d.position, out, length)) {
+        return false;
+    }
+    d.position += length;
+    return true;
+}
+
+// The bytes of compressed rows the file holds: every IDAT chunk's data, as far as the file goes.
+// The chunks are walked by their headers alone: each is a 4-byte big-endian length, a 4-byte
+// type, the data and a 4-byte checksum.
+std::uint64_t CompressedBytes(PngDecoder& d) {
+    constexpr std::uint64_t kSignatureBytes = 8;
+    const std::uint64_t size = SourceSize(d);
+    std::uint64_t total = 0;
+    for (std::uint64_t at = kSignatureBytes; at + 8 <= size;) {
+        std::uint8_t head[8];
+        if (!ReadAt(d, at, head, sizeof head)) {
+            break;
+        }
+        const std::uint64_t length = std::uint64_t{head[0]} << 24 | std::uint64_t{head[1]} << 16 |
+                                     std::uint64_t{head[2]} << 8 | head[3];
+        if (std::memcmp(head + 4, "IDAT", 4) == 0) {
+            total += std::min(length, size - at - 8);
+        } else if (std::memcmp(head + 4, "IEND", 4) == 0) {
+            break;
+        }
+        at += 12 + length;
+    }
+    return total;
+}
+
+// The bytes of the rows as the file stores them before they are compressed, a filter byte each;
+// an interlaced picture's seven passes have rows of their own, each a narrower picture's. Adds up
+// to no more than `cap`.
+std::uint64_t StoredRowBytes(std::uint64_t width, std::uint64_t height, std::uint64_t bitsPerPixel,
+                             bool interlaced, std::uint64_t cap) {
+    struct Pass {
+        std::uint64_t x0, dx, y0, dy;
+    };
+    static constexpr Pass kAdam7[] = {{0, 8, 0, 8}, {4, 8, 0, 8}, {0, 4, 4, 8}, {2, 4, 0, 4},
+                                      {0, 2, 2, 4}, {1, 2, 0, 2}, {0, 1, 1, 2}};
+    static constexpr Pass kWhole[] = {{0, 1, 0, 1}};
+    std::uint64_t total = 0;
+    for (const Pass& p :
+         interlaced ? std::span<const Pass>(kAdam7) : std::span<const Pass>(kWhole)) {
+        const std::uint64_t across = width > p.x0 ? (width - p.x0 + p.dx - 1) / p.dx : 0;
+        const std::uint64_t rows = height > p.y0 ? (height - p.y0 + p.dy - 1) / p.dy : 0;
+        if (across == 0 || rows == 0) {
+            continue;  // a pass of no pixels stores no rows
+        }
+        const std::uint64_t row = 1 + (across * bitsPerPixel + 7) / 8;
+        total = rows > (cap - total) / row ? cap : total + rows * row;
+    }
+    return total;
+}
+
+// Whether the picture the header announces can be read: sides that are multiples of 8, and rows
+// that the compressed data can hold, deflate giving back at most 1,032 bytes a byte. A header
+// claiming more is refused before libpng allocates a row of it, however wide it says the picture
+// is.
+bool SizeIsReadable(PngDecoder& d) {
+    constexpr std::uint64_t kMostPerByte = 1032;
+    const std::uint64_t width = png_get_image_width(d.png, d.info);
+    const std::uint64_t height = png_get_image_height(d.png, d.info);
+    if (width % 8 != 0 || height % 8 != 0) {
+        d.problem = PngProblem::NotMultipleOfEight;
+        return false;
+    }
+    const std::uint64_t room = (CompressedBytes(d) + 1) * kMostPerByte;
+    const std::uint64_t bits =
+        std::uint64_t{png_get_channels(d.png, d.info)} * png_get_bit_depth(d.png, d.info);
+    const bool interlaced = png_get_interlace_type(d.png, d.info) != PNG_INTERLACE_NONE;
+    if (d.problem == PngProblem::None &&
+        StoredRowBytes(width, height, bits, interlaced, room + 1) > room) {
+        d.problem = PngProblem::Truncated;
+    }
+    return d.problem == PngProblem::None;
 }
 
 void ReadBytes(png_structp png, png_bytep out, png_size_t length) {
@@ -170,7 +259,9 @@ bool Start(PngDecoder& d) {
     png_set_crc_action(d.png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
     png_set_user_limits(d.png, 0x7FFFFFFF, 0x7FFFFFFF);
     png_read_info(d.png, d.info);
-    d.storedRowBytes = png_get_rowbytes(d.png, d.info) + 1;  // and the filter's byte
+    if (!SizeIsReadable(d)) {
+        return false;
+    }
     const png_byte type = png_get_color_type(d.png, d.info);
     if (type == PNG_COLOR_TYPE_PALETTE) {
         png_set_packing(d.png);
@@ -235,6 +326,8 @@ void ReportProblem(const PngDecoder& d) {
             return Report(Message::NoMemoryToLoad, {d.name});
         case PngProblem::PartlyTransparent:
             return Report(Message::PartlyTransparent, {d.name, d.problemX, d.problemY});
+        case PngProblem::NotMultipleOfEight:
+            return Report(Message::NotMultipleOfEight, {d.name});
     }
 }
 
@@ -280,20 +373,10 @@ bool AllOpaqueOrClear(PngDecoder& d, const std::uint8_t* rows, std::int32_t y0, 
     return d.problem != PngProblem::PartlyTransparent;
 }
 
-// The picture's size, kind, colour table and transparency from the decoder's header; false,
-// with its line printed, for sides that are not multiples of 8 or more pixels than the file can
-// hold (compressed data gives back at most 1032 bytes a byte).
-bool DescribePicture(PngDecoder& d, SourceImage& image, std::array<std::uint8_t, 256>& alphaOf) {
+// The picture's size, kind, colour table and transparency from the decoder's header.
+void DescribePicture(PngDecoder& d, SourceImage& image, std::array<std::uint8_t, 256>& alphaOf) {
     const png_uint_32 width = png_get_image_width(d.png, d.info);
     const png_uint_32 height = png_get_image_height(d.png, d.info);
-    if (width % 8 != 0 || height % 8 != 0) {
-        Report(Message::NotMultipleOfEight, {d.name});
-        return false;
-    }
-    if (d.storedRowBytes * height > SourceSize(d) * 1032) {
-        Report(Message::Truncated, {d.name});
-        return false;
-    }
     image.width = static_cast<std::int32_t>(width);
     image.height = static_cast<std::int32_t>(height);
     alphaOf.fill(255);
@@ -319,7 +402,6 @@ bool DescribePicture(PngDecoder& d, SourceImage& image, std::array<std::uint8_t,
     }
     d.rowBytes = static_cast<std::size_t>(width) * BytesPerPixel(image);
     d.alpha = image.carriesAlpha;
-    return true;
 }
 
 // Decodes the whole picture into memory, for the pictures read whole.
@@ -356,9 +438,7 @@ bool LoadFromDecoder(std::unique_ptr<PngDecoder, PngDecoderRelease> decoder, Sou
         ReportProblem(d);
         return false;
     }
-    if (!DescribePicture(d, image, alphaOf)) {
-        return false;
-    }
+    DescribePicture(d, image, alphaOf);
     image.pixels.topDown = true;
     image.pixels.name = d.name;
     const bool whole = image.kind == SourceKind::Index ||

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "test_support.h"
+#ifdef BMP2TVX_READS_PNG
+#include "png_support.h"
+#endif
 
 namespace bmp2tvx::test {
 namespace {
@@ -118,6 +121,32 @@ TEST(Hostile, HeaderFieldsAtTheirExtremes) {
     for (const Case& c : cases) {
         Check(c);
     }
+}
+
+// A PNG's header can claim any size in a few bytes, and deflate gives back at most 1,032 bytes a
+// byte: a header claiming more rows than its compressed data can hold is refused before a row
+// is allocated, whatever it claims, in little time and memory.
+TEST(Hostile, PngClaimingMoreThanItHolds) {
+#ifdef BMP2TVX_READS_PNG
+    const char* truncated = "in.png is truncated.\n";
+    const Case cases[] = {
+        {"RGBA, 2^31 - 8 by 8", ClaimingPng(0x7FFFFFF8, 8, 6, 8, false, Bytes(1000)), truncated},
+        {"interlaced RGBA, 1711276064 by 32", ClaimingPng(1711276064, 32, 6, 16, true, Bytes(100)),
+         truncated},
+        {"RGBA, 100000 x 100000, three rows of data",
+         ClaimingPng(100000, 100000, 6, 8, false, Bytes(3 * 400001)), truncated},
+        {"indexed, 65528 x 65528, one row of data",
+         ClaimingPng(65528, 65528, 3, 8, false, Bytes(65529)), truncated},
+        {"grey, 8 x 2^31 - 8", ClaimingPng(8, 0x7FFFFFF8, 0, 1, false, Bytes(2 * 1000)), truncated},
+        {"indexed, 64 x 64, every row", ClaimingPng(64, 64, 3, 1, true, Bytes(632)), nullptr},
+    };
+    for (Case c : cases) {
+        c.inputName = "in.png";
+        Check(c);
+    }
+#else
+    GTEST_SKIP() << "this build reads no PNG files (libpng was not found when configuring)";
+#endif
 }
 
 TEST(Hostile, FilesystemTroubles) {

@@ -2,6 +2,8 @@
 
 #include <png.h>
 
+#include <zlib.h>
+
 #include <csetjmp>
 
 namespace bmp2tvx::test {
@@ -76,6 +78,48 @@ Bytes BuildPng(const PngSpec& spec) {
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+namespace {
+
+void PutBig32(Bytes& out, std::uint32_t word) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<std::uint8_t>(word >> shift));
+    }
+}
+
+// A chunk: its length, type, data and the checksum of type and data.
+void PutChunk(Bytes& out, const char* type, const Bytes& data) {
+    PutBig32(out, static_cast<std::uint32_t>(data.size()));
+    const std::size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    PutBig32(out, static_cast<std::uint32_t>(
+                      crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
+}
+
+}  // namespace
+
+Bytes ClaimingPng(std::uint32_t width, std::uint32_t height, int colorType, int bitDepth,
+                  bool interlaced, const Bytes& rows) {
+    Bytes out = {137, 80, 78, 71, 13, 10, 26, 10};
+    Bytes header;
+    PutBig32(header, width);
+    PutBig32(header, height);
+    header.insert(header.end(),
+                  {static_cast<std::uint8_t>(bitDepth), static_cast<std::uint8_t>(colorType), 0, 0,
+                   static_cast<std::uint8_t>(interlaced ? 1 : 0)});
+    PutChunk(out, "IHDR", header);
+    if (colorType == 3) {
+        PutChunk(out, "PLTE", {0, 0, 0, 255, 255, 255});
+    }
+    uLongf packed = compressBound(static_cast<uLong>(rows.size()));
+    Bytes data(packed);
+    compress(data.data(), &packed, rows.data(), static_cast<uLong>(rows.size()));
+    data.resize(packed);
+    PutChunk(out, "IDAT", data);
+    PutChunk(out, "IEND", {});
     return out;
 }
 

@@ -33,4 +33,10 @@ struct PngSpec {
 
 Bytes BuildPng(const PngSpec& spec);
 
+// A PNG whose header claims `width` x `height` pixels of the colour type and depth (a palette of
+// two colours for type 3), over the compressed `rows` (as the file stores them, a filter byte
+// each), however few they are.
+Bytes ClaimingPng(std::uint32_t width, std::uint32_t height, int colorType, int bitDepth,
+                  bool interlaced, const Bytes& rows);
+
 }  // namespace bmp2tvx::test
