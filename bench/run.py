@@ -284,7 +284,7 @@ def main():
                     "floor (no target)")
     else:
         summary += ("; generic POSIX build not measured (cmake -S . -B build-portable "
-                    "-DBMP2TVX_PORTABLE=ON && cmake --build build-portable -j)")
+                    "-DBMP2TVX_PORTABLE=ON && cmake --build build-portable)")
     print(summary)
     return 1 if failures else 0
 

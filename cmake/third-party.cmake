@@ -46,7 +46,12 @@ if(EMSCRIPTEN)
     set(third_party_type MinSizeRel)
     set(third_party_settings -DPNG_HARDWARE_OPTIMIZATIONS=OFF)
 endif()
+# As many jobs as the build itself is asked to run (CMAKE_BUILD_PARALLEL_LEVEL), else one for each
+# of the machine's cores.
 cmake_host_system_information(RESULT third_party_jobs QUERY NUMBER_OF_LOGICAL_CORES)
+if(DEFINED ENV{CMAKE_BUILD_PARALLEL_LEVEL} AND "$ENV{CMAKE_BUILD_PARALLEL_LEVEL}" MATCHES "^[1-9][0-9]*$")
+    set(third_party_jobs $ENV{CMAKE_BUILD_PARALLEL_LEVEL})
+endif()
 # The toolchain file as CMake finds it: a relative path (as the first configure was given it, and
 # as the cache keeps it) is taken from the build folder, else from the source tree.
 set(third_party_toolchain "${CMAKE_TOOLCHAIN_FILE}")
@@ -97,11 +102,12 @@ file(STRINGS "${BMP2TVX_THIRD_PARTY_DIR}/zlib/debian/changelog" zlib_version LIM
 string(CONCAT made_from "${BMP2TVX_THIRD_PARTY_DIR}\n${png_version}\n${zlib_version}\n"
     "${third_party_toolchain}\n${CMAKE_CXX_COMPILER}\n${third_party_type}\n")
 set(stamp "${third_party_prefix}/made-from.txt")
-set(made_before "")
+set(stale ON)
 if(EXISTS "${stamp}")
     file(READ "${stamp}" made_before)
+    string(COMPARE NOTEQUAL "${made_before}" "${made_from}" stale)
 endif()
-if(NOT made_before STREQUAL made_from)
+if(stale)
     message(STATUS "Building zlib and libpng from ${BMP2TVX_THIRD_PARTY_DIR} for this toolchain")
     file(REMOVE_RECURSE "${third_party}")
     file(MAKE_DIRECTORY "${third_party_prefix}/lib")

@@ -1,69 +1,83 @@
 // Feeds arbitrary bytes through the tool's own conversion: load, then everything the tool does to
 // a loaded picture, encoding included. Each input is converted twice, once from memory and once
 // from a file whose pixels are read as they are encoded, and the two must agree exactly.
-// The last four bytes also choose the settings, so any valid BMP is a useful seed as it is.
+// The last four bytes also choose the settings, so any valid picture is a useful seed as it is:
+//   last byte      bits 0-1 the depth (automatic, -c4, -c8, -c16), bit 2 --key=none, bits 3-5
+//                  a palette given with --palette (none, or one of five built in)
+//   three before   the key colour's blue, green and red, each from -128 to 382
+#include "fuzz_convert.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "convert.h"
+#include "palette_file.h"
 #include "picture_reader.h"
+#include "scratch_file.h"
 #include "system.h"
 #include "tile_encoder.h"
 
 namespace {
 
 struct Result {
-    bool loaded = false;
-    std::optional<bmp2tvx::TargetFormat> written;
+    bmp2tvx::fuzz::Outcome outcome;
     std::vector<std::uint8_t> file;
 };
 
-Result Convert(bool loaded, bmp2tvx::SourceImage image,
-               const bmp2tvx::ConversionSettings& settings) {
+// Palettes a --palette could give: one colour; magenta and a ramp of 15; 256 greys, whose colour
+// words repeat eight times each; entry 0's word again at entry 2; and 17 colours, one past
+// Index16's.
+const bmp2tvx::GivenPalette* BuiltInPalette(unsigned choice) {
+    using bmp2tvx::ColorEntry;
+    static const std::vector<bmp2tvx::GivenPalette> palettes = [] {
+        std::vector<bmp2tvx::GivenPalette> all(5);
+        all[0].colors = {{0, 0, 0}};
+        all[1].colors = {{255, 0, 255}};
+        all[3].colors = {{4, 4, 4}, {0, 0, 255}, {7, 7, 7}, {255, 255, 255}};
+        for (int i = 0; i < 256; ++i) {
+            const auto v = static_cast<std::uint8_t>(i);
+            all[2].colors.push_back({v, v, v});
+            if (i < 15) {
+                all[1].colors.push_back({static_cast<std::uint8_t>(i * 17), 0, v});
+            }
+            if (i < 17) {
+                all[4].colors.push_back({v, static_cast<std::uint8_t>(255 - i * 15), 9});
+            }
+        }
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            all[i].path = "palette" + std::to_string(i + 1);
+        }
+        return all;
+    }();
+    return choice >= 1 && choice <= palettes.size() ? &palettes[choice - 1] : nullptr;
+}
+
+Result Convert(bool loaded, bmp2tvx::SourceImage image, const bmp2tvx::ConversionSettings& settings,
+               const bmp2tvx::GivenPalette* palette) {
     Result result;
-    result.loaded = loaded;
+    result.outcome.loaded = loaded;
     std::optional<bmp2tvx::PreparedPicture> prepared;
     if (loaded) {
-        prepared = bmp2tvx::PreparePicture(std::move(image), settings);
+        prepared = bmp2tvx::PreparePicture(std::move(image), settings, palette);
     }
     if (prepared &&
         bmp2tvx::EncodeTileImage(prepared->picture, prepared->plan.target, result.file).outcome ==
             bmp2tvx::Outcome::Complete) {
-        result.written = prepared->plan.target;
+        result.outcome.written = prepared->plan.target;
     }
     return result;
 }
 
-// One scratch file for the whole run, in the system's temporary folder, removed at the end.
-const std::string& ScratchPath() {
-    static const std::string path = [] {
-        std::random_device seed;
-        const auto name = "bmp2tvx-fuzz-" + std::to_string(seed()) + std::to_string(seed());
-        return (std::filesystem::temp_directory_path() / name).string();
-    }();
-    // Registered once `path` is complete, so that it runs before `path` is destroyed.
-    static const bool removedAtExit = [] {
-        return std::atexit([] {
-                   std::error_code ignored;
-                   std::filesystem::remove(ScratchPath(), ignored);
-               }) == 0;
-    }();
-    (void)removedAtExit;
-    return path;
-}
-
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace bmp2tvx;
+namespace bmp2tvx::fuzz {
+
+Outcome ConvertBothWays(const std::uint8_t* data, std::size_t size) {
     std::uint8_t choice[4] = {0, 0, 0, 0};
     for (std::size_t i = 0; i < 4 && i < size; ++i) {
         choice[i] = data[size - 1 - i];
@@ -73,25 +87,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     constexpr std::int32_t kDepths[] = {-1, 4, 8, 16};
     ConversionSettings settings;
     settings.targetDepth = kDepths[choice[0] & 3];
+    settings.keepIndices = (choice[0] & 4) != 0;
+    // As the tool refuses a palette with -c16 before it reads the picture, so does this.
+    const GivenPalette* palette =
+        settings.targetDepth == 16 ? nullptr : BuiltInPalette((choice[0] >> 3) & 7);
     settings.keyRed = key(choice[1]);
     settings.keyGreen = key(choice[2]);
     settings.keyBlue = key(choice[3]);
 
     SourceImage inMemory;
     const Result fromMemory = Convert(LoadPictureFromMemory("fuzz.bmp", data, size, inMemory),
-                                      std::move(inMemory), settings);
-    {
-        std::ofstream out(ScratchPath(), std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+                                      std::move(inMemory), settings, palette);
     SourceImage onFile;
     InputFile file;
-    const Result fromFile =
-        Convert(OpenInputFile(ScratchPath(), file) && LoadPicture(std::move(file), onFile),
-                std::move(onFile), settings);
-    if (fromMemory.loaded != fromFile.loaded || fromMemory.written != fromFile.written ||
-        fromMemory.file != fromFile.file) {
+    const Result fromFile = Convert(
+        OpenInputFile(WriteScratchFile(data, size), file) && LoadPicture(std::move(file), onFile),
+        std::move(onFile), settings, palette);
+    if (fromMemory.outcome != fromFile.outcome || fromMemory.file != fromFile.file) {
         std::abort();  // the two ways of reading a picture disagree
     }
+    return fromMemory.outcome;
+}
+
+}  // namespace bmp2tvx::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    bmp2tvx::fuzz::ConvertBothWays(data, size);
     return 0;
 }
