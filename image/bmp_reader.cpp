@@ -42,15 +42,12 @@ namespace {
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::size_t kInfoHeaderSize = 40;
 constexpr std::size_t kHeadersSize = kFileHeaderSize + kInfoHeaderSize;  // 54
-constexpr std::size_t kHeadRead = kHeadersSize + 16;                     // and the masks
+constexpr std::size_t kMasksOffset = kHeadersSize;  // red, green, blue, then alpha
+constexpr std::size_t kHeadRead = kMasksOffset + 16;
 constexpr std::int64_t kMaxTableEntries = 256;
 
 std::int32_t ReadI32(const std::uint8_t* p) {
     return static_cast<std::int32_t>(LoadLittle32(p));
-}
-
-std::uint16_t ReadU16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
 // Where everything lies in a file that has passed every check.
@@ -80,15 +77,16 @@ std::array<std::uint32_t, 4> MasksOf(const std::uint8_t* head, std::uint64_t inf
         return bitCount == 16 ? kMasks16 : kMasks32;
     }
     trailing = infoSize < 52 ? 12 : 0;
-    return {LoadLittle32(head + 54), LoadLittle32(head + 58), LoadLittle32(head + 62),
-            infoSize >= 56 ? LoadLittle32(head + 66) : 0};
+    const std::uint8_t* masks = head + kMasksOffset;
+    return {LoadLittle32(masks), LoadLittle32(masks + 4), LoadLittle32(masks + 8),
+            infoSize >= 56 ? LoadLittle32(masks + 12) : 0};
 }
 
 // The first problem with the headers (`head` holds the first min(70, fileSize) bytes of the file),
 // checked against each other and against the file's length; nothing when there is none.
 std::optional<Message> HeaderProblem(const std::uint8_t* head, std::uint64_t fileSize,
                                      BitmapLayout& layout) {
-    if (fileSize < 2 || head[0] != 'B' || head[1] != 'M') {
+    if (!IsBmpSignature(head, fileSize)) {
         return Message::NotABitmap;
     }
     if (fileSize < kHeadersSize) {
@@ -98,7 +96,7 @@ std::optional<Message> HeaderProblem(const std::uint8_t* head, std::uint64_t fil
     const std::uint64_t infoSize = LoadLittle32(head + 14);
     const std::int32_t fileWidth = ReadI32(head + 18);
     const std::int32_t fileHeight = ReadI32(head + 22);
-    const std::uint16_t bitCount = ReadU16(head + 28);
+    const std::uint16_t bitCount = LoadLittle16(head + 28);
     const std::uint32_t compression = LoadLittle32(head + 30);
     const bool fields = bitCount == 16 || bitCount == 32;
 
@@ -206,12 +204,11 @@ bool SettleAlpha(SourceImage& image) {
 
 // After SettleAlpha found every alpha 0 in a picture held in memory at four bytes a pixel, keeps
 // only the blue, green and red bytes.
-bool DropAlphaUnlessCarried(SourceImage& image) {
+void DropAlphaUnlessCarried(SourceImage& image) {
     std::uint8_t* bytes = std::get<PixelsInMemory>(image.pixels.place).bytes.get();
     for (std::uint64_t i = 0; !image.carriesAlpha && i < PixelCount(image); ++i) {
         std::memmove(bytes + 3 * i, bytes + 4 * i, 3);
     }
-    return true;
 }
 
 }  // namespace
@@ -264,9 +261,9 @@ bool LoadBitmapFromMemory(const char* name, const std::uint8_t* data, std::size_
         Report(Message::NoMemoryToLoad, {name});
         return false;
     }
-    // 8- and 24-bit rows are stored as they are read, padding and all: one copy. The others are
-    // unpacked row by row, and a picture with no pixels has nothing to unpack, however many rows
-    // of nothing its header announces.
+    // 8- and 24-bit rows are the picture's own pixels (a width that is a multiple of 8 leaves
+    // them no padding): one copy. The others are unpacked row by row, and a picture with no pixels
+    // has nothing to unpack, however many rows of nothing its header announces.
     if (layout.stored.bitCount == 0) {
         std::memcpy(pixels.get(), data + layout.pixelOffset,
                     static_cast<std::size_t>(rowBytes * static_cast<std::uint64_t>(layout.height)));
@@ -278,7 +275,15 @@ bool LoadBitmapFromMemory(const char* name, const std::uint8_t* data, std::size_
     }
     image.pixels =
         PixelSource{PixelsInMemory{std::move(pixels)}, layout.topDown, IdentityMap(), name};
-    return !image.carriesAlpha || (SettleAlpha(image) && DropAlphaUnlessCarried(image));
+    // A file with an alpha mask is held at four bytes a pixel until its alpha is known.
+    if (!image.carriesAlpha) {
+        return true;
+    }
+    if (!SettleAlpha(image)) {
+        return false;
+    }
+    DropAlphaUnlessCarried(image);
+    return true;
 }
 
 }  // namespace bmp2tvx

@@ -20,6 +20,10 @@ bool LoadPicture(InputFile file, SourceImage& image);
 bool LoadPictureFromMemory(const char* name, const std::uint8_t* data, std::size_t size,
                            SourceImage& image);
 
+// Whether a file whose first bytes are `head` (`size` of them, or more) starts as a BMP does:
+// "BM".
+bool IsBmpSignature(const std::uint8_t* head, std::uint64_t size);
+
 // A BMP: uncompressed, or with bit fields for 16 and 32 bits; 1-, 4- and 8-bit pictures are
 // Index pictures, 16-, 24- and 32-bit ones FullColor pictures.
 bool LoadBitmap(InputFile file, SourceImage& image);

@@ -10,7 +10,8 @@
 // past. A damaged file (a CRC, the compressed data, a missing chunk) is refused in one line.
 //
 // An indexed or interlaced picture is decoded once, whole, as it is loaded; any other is decoded
-// row by row as the conversion reads it, from the top down, and so never held whole.
+// row by row as the conversion reads it, from the top down, and so never held whole. A build
+// without libpng takes png_reader_none.cpp instead.
 #include "picture_reader.h"
 
 #include <algorithm>
@@ -22,42 +23,11 @@
 
 #include "messages.h"
 
-#ifdef BMP2TVX_HAVE_PNG
 #include <png.h>
 
 #include <csetjmp>
-#endif
 
 namespace bmp2tvx {
-
-bool IsPngSignature(const std::uint8_t* head, std::size_t size) {
-    static constexpr std::uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
-    return size >= sizeof kSignature && std::equal(kSignature, kSignature + 8, head);
-}
-
-#ifndef BMP2TVX_HAVE_PNG
-
-struct PngDecoder {};
-
-void PngDecoderRelease::operator()(PngDecoder* decoder) const {
-    delete decoder;
-}
-
-bool LoadPng(InputFile file, SourceImage&) {
-    Report(Message::NoPngSupport, {file.path});
-    return false;
-}
-
-bool LoadPngFromMemory(const char* name, const std::uint8_t*, std::size_t, SourceImage&) {
-    Report(Message::NoPngSupport, {name});
-    return false;
-}
-
-bool ReadPngRows(PngDecoder&, std::int32_t, std::int32_t, std::uint8_t*) {
-    return false;
-}
-
-#else
 
 // What stopped a decoding, for its one line.
 enum class PngProblem {
@@ -488,7 +458,5 @@ bool ReadPngRows(PngDecoder& d, std::int32_t first, std::int32_t count, std::uin
     d.nextRow = first + count;
     return true;
 }
-
-#endif
 
 }  // namespace bmp2tvx

@@ -11,6 +11,7 @@
 #include <string>
 #include <variant>
 
+#include "byte_order.h"
 #include "system.h"
 
 namespace bmp2tvx {
@@ -23,7 +24,8 @@ struct ColorEntry {
     friend bool operator==(const ColorEntry&, const ColorEntry&) = default;
 };
 
-// What the input carries: an 8-bit picture with a colour table, or 24-bit direct colour.
+// What the input carries: a colour table and an index a pixel (a BMP of 1 to 8 bits, an indexed
+// PNG), or a colour a pixel (a BMP of 16 to 32 bits, any other PNG).
 enum class SourceKind { Index, FullColor };
 
 const char* SourceKindName(SourceKind kind);
@@ -44,9 +46,10 @@ struct PixelsInMemory {
     Storage bytes;
 };
 
-// How a BMP stores rows that are not yet the picture's own pixels: indices packed 1 or 4 to a
-// bit, from the most significant bits on, or 16- or 32-bit words whose bit fields (`masks`: red,
-// green, blue, alpha) hold the colours. Each stored row is padded to a multiple of 4 bytes.
+// How a BMP stores rows that are not yet the picture's own pixels: indices of 1 or 4 bits packed
+// 8 or 2 to a byte, from the most significant bits on, or 16- or 32-bit words whose bit fields
+// (`masks`: red, green, blue, alpha) hold the colours. Each stored row is padded to a multiple of 4
+// bytes.
 struct StoredRows {
     std::uint16_t bitCount = 0;  // 0: the rows are the picture's own pixels, as 8- and 24-bit BMPs
     std::uint64_t rowBytes = 0;  // one stored row, its padding included
@@ -107,38 +110,12 @@ struct SourceImage {
     PixelSource pixels;
 };
 
-// The four bytes at `bytes` as the little-endian number they hold, and back: one load or store
-// where the host's own order is little-endian.
-constexpr std::uint32_t SwapToLittleEndian(std::uint32_t word) {
-    if constexpr (std::endian::native == std::endian::little) {
-        return word;
-    }
-    return word >> 24 | (word >> 8 & 0xFF00) | (word & 0xFF00) << 8 | word << 24;
-}
-
-inline std::uint32_t LoadLittle32(const std::uint8_t* bytes) {
-    std::uint32_t word;
-    std::memcpy(&word, bytes, 4);
-    return SwapToLittleEndian(word);
-}
-
-inline void StoreLittle32(std::uint8_t* bytes, std::uint32_t value) {
-    const std::uint32_t word = SwapToLittleEndian(value);
-    std::memcpy(bytes, &word, 4);
-}
-
 inline std::uint64_t PixelCount(const SourceImage& image) {
     return static_cast<std::uint64_t>(image.width) * static_cast<std::uint64_t>(image.height);
 }
 
 inline std::size_t BytesPerPixel(const SourceImage& image) {
     return image.kind == SourceKind::Index ? 1 : image.carriesAlpha ? 4 : 3;
-}
-
-// Whether some colour-table entry is transparent.
-inline bool HasTransparentEntries(const SourceImage& image) {
-    return std::find(image.transparentEntries.begin(), image.transparentEntries.end(), true) !=
-           image.transparentEntries.end();
 }
 
 }  // namespace bmp2tvx

@@ -181,10 +181,7 @@ bool TakeTable(InputFile file, bool tileImage, GivenPalette& palette) {
         if (!ReadTileImageFile(file, bytes, view)) {
             return false;
         }
-        for (std::size_t i = 0; i + 1 < view.palette.size(); i += 2) {
-            const std::array<std::uint8_t, 4> rgba = ColorWordToRgba(GetU16(&view.palette[i]));
-            palette.colors.push_back(ColorEntry{rgba[2], rgba[1], rgba[0]});
-        }
+        palette.colors = PaletteColors(view);
     } else {
         SourceImage picture;
         if (!LoadPicture(std::move(file), picture)) {
@@ -232,8 +229,8 @@ bool LoadPaletteFile(const std::string& path, GivenPalette& palette) {
     if (!ReadInputFileAt(file, 0, head, sizeof head, got)) {
         return false;
     }
-    const bool picture = (got >= 2 && head[0] == 'B' && head[1] == 'M') ||
-                         IsPngSignature(head, static_cast<std::size_t>(got));
+    const bool picture =
+        IsBmpSignature(head, got) || IsPngSignature(head, static_cast<std::size_t>(got));
     const bool tileImage = !picture && IsTileImage(head, got < sizeof head ? got : file.size);
     if (!(picture || tileImage ? TakeTable(std::move(file), tileImage, palette)
                                : ParseText(file, palette))) {

@@ -1,7 +1,7 @@
 // Everything the tools ask of the operating system: the command line, standard output and error
-// (through the messages of system/messages.h), memory for pictures, reading whole files, and
-// writing a file beside its target and moving it into place. Nothing outside this folder includes a
-// system header.
+// (through the messages of system/messages.h), memory for pictures, reading a file at any offset,
+// and writing a file beside its target and moving it into place. Nothing outside this folder
+// includes a system header.
 //
 // Paths are UTF-8 everywhere inside the tools. On Windows the command line is read as UTF-16 from
 // the system and files are opened through the wide-character API, so every name that Windows

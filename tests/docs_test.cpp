@@ -7,13 +7,20 @@
 
 #include <gtest/gtest.h>
 
-#include "png_support.h"
 #include "test_support.h"
 
 namespace bmp2tvx::test {
 namespace {
 
 #if defined(TVX2PNG_PATH) && !defined(_WIN32)
+}  // namespace
+}  // namespace bmp2tvx::test
+
+#include "png_support.h"
+
+namespace bmp2tvx::test {
+namespace {
+
 namespace fs = std::filesystem;
 
 struct Shown {

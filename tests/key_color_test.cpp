@@ -193,8 +193,9 @@ TEST(KeyColor, PixelColorsNeverChange) {
         SourceImage image = Load(table, pixels);
         const auto before = image.colorTable;
         const Bytes stored = RowsFromTop(image);
-        MoveKeyColorToZero(image, MakeKeyColor(byte() & 0x80, byte() & 0x80, byte() & 0x80),
-                           round % 2 ? 16 : 256);
+        ASSERT_TRUE(MoveKeyColorToZero(image,
+                                       MakeKeyColor(byte() & 0x80, byte() & 0x80, byte() & 0x80),
+                                       round % 2 ? 16 : 256));
         const Bytes after = RowsFromTop(image);
         for (std::size_t i = 0; i < 256; ++i) {
             const ColorEntry& was = before[stored[i]];
@@ -297,13 +298,13 @@ TEST(KeyColor, PillowPaddedPaletteBackgroundIsTransparent) {
     ASSERT_EQ(r.status, 0) << r.err;
     const Bytes tvx = ReadFile(dir / "pillow.tvx");
     ASSERT_EQ(tvx.size(), 8u + 512 + 4 * 64);
-    EXPECT_EQ(GetU16(&tvx[8]), 0) << "entry 0 is black";
+    EXPECT_EQ(LoadLittle16(&tvx[8]), 0) << "entry 0 is black";
     const std::uint8_t* tiles = &tvx[8 + 512];
     EXPECT_EQ(tiles[0], 0) << "top-left background pixel";
     EXPECT_EQ(tiles[3 * 64 + 63], 0) << "bottom-right background pixel";
     const std::uint8_t orange = tiles[4 * 8 + 4];  // row 4, column 4 of the first tile
     EXPECT_NE(orange, 0);
-    EXPECT_EQ(GetU16(&tvx[8 + 2 * orange]), ToColor15(0, 200, 255));
+    EXPECT_EQ(LoadLittle16(&tvx[8 + 2 * orange]), ToColor15(0, 200, 255));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "tile_encoder.h"
 
+#include "color_words.h"
 #include "pixels.h"
 #include "system.h"
 
@@ -68,31 +69,6 @@ std::array<Color15, 256> PaletteWords(const SourceImage& image) {
     return words;
 }
 
-// Blue, green, red byte triples to little-endian Color15 words. The loop is written so that the
-// compiler can vectorise it.
-#if defined(__GNUC__)
-__attribute__((always_inline))
-#endif
-inline void
-BgrToColor15Loop(const std::uint8_t* __restrict bgr, std::size_t count,
-                 std::uint8_t* __restrict out) {
-    for (std::size_t i = 0; i < count; ++i) {
-        const Color15 word = ToColor15(bgr[3 * i], bgr[3 * i + 1], bgr[3 * i + 2]);
-        out[2 * i] = static_cast<std::uint8_t>(word);
-        out[2 * i + 1] = static_cast<std::uint8_t>(word >> 8);
-    }
-}
-
-#ifdef BMP2TVX_AVX2_COPY
-// The same loop compiled for processors with AVX2, which does the three-byte shuffles sixteen
-// pixels at a time; used where the system says the processor has it.
-__attribute__((target("avx2"))) void BgrToColor15Avx2(const std::uint8_t* __restrict bgr,
-                                                      std::size_t count,
-                                                      std::uint8_t* __restrict out) {
-    BgrToColor15Loop(bgr, count, out);
-}
-#endif
-
 // Index pixels to little-endian Color15 words through the palette's words. The pointers do not
 // overlap, which lets the compiler keep the words in place and store each one whole.
 void IndexToColor15(const std::uint8_t* __restrict row, std::size_t count,
@@ -107,7 +83,7 @@ void IndexToColor15(const std::uint8_t* __restrict row, std::size_t count,
 // Blue, green, red, alpha quadruples to colour words; a transparent pixel is `clear`.
 void BgraToColor15(const std::uint8_t* bgra, std::size_t count, Color15 clear, std::uint8_t* out) {
     for (std::size_t i = 0; i < count; ++i, bgra += 4) {
-        PutU16(out + 2 * i, bgra[3] == 0 ? clear : ToColor15(bgra[0], bgra[1], bgra[2]));
+        StoreLittle16(out + 2 * i, bgra[3] == 0 ? clear : ToColor15(bgra[0], bgra[1], bgra[2]));
     }
 }
 
@@ -200,14 +176,9 @@ bool EmitTileBand(std::size_t tilesAcross, bool four, const Band& band, Output& 
 }  // namespace
 
 void BgrToColor15(const std::uint8_t* bgr, std::size_t count, std::uint8_t* out) {
-#ifdef BMP2TVX_AVX2_COPY
-    static const bool avx2 = ProcessorHasAvx2();
-    if (avx2) {
-        BgrToColor15Avx2(bgr, count, out);
-        return;
+    if (!BgrToColor15Faster(bgr, count, out)) {
+        BgrToColor15Loop(bgr, count, out);
     }
-#endif
-    BgrToColor15Loop(bgr, count, out);
 }
 
 void BgrToColor15Generic(const std::uint8_t* bgr, std::size_t count, std::uint8_t* out) {
@@ -224,7 +195,7 @@ Encoding EmitTileImage(const SourceImage& image, TargetFormat format,
     const std::array<Color15, 256> words = PaletteWords(image);
     std::uint8_t palette[2 * 256];
     for (std::size_t i = 0; i < PaletteEntries(format); ++i) {
-        PutU16(palette + 2 * i, words[i]);
+        StoreLittle16(palette + 2 * i, words[i]);
     }
     Append(out, header);
     Append(out, std::span<const std::uint8_t>(palette, 2 * PaletteEntries(format)));

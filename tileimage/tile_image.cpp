@@ -27,14 +27,15 @@ TileImageHeader MakeTileImageHeader(TargetFormat format, std::uint32_t width,
 }
 
 void PutTileImageHeader(const TileImageHeader& header, std::uint8_t* out) {
-    PutU16(out, header.formatCode);
-    PutU16(out + 2, header.tilesAcross);
-    PutU16(out + 4, header.tilesDown);
-    PutU16(out + 6, header.tileCount);
+    StoreLittle16(out, header.formatCode);
+    StoreLittle16(out + 2, header.tilesAcross);
+    StoreLittle16(out + 4, header.tilesDown);
+    StoreLittle16(out + 6, header.tileCount);
 }
 
 TileImageHeader GetTileImageHeader(const std::uint8_t* in) {
-    return TileImageHeader{GetU16(in), GetU16(in + 2), GetU16(in + 4), GetU16(in + 6)};
+    return TileImageHeader{LoadLittle16(in), LoadLittle16(in + 2), LoadLittle16(in + 4),
+                           LoadLittle16(in + 6)};
 }
 
 }  // namespace bmp2tvx

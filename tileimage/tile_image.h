@@ -28,6 +28,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "byte_order.h"
+
 namespace bmp2tvx {
 
 // The three layouts, by the code the header's first field holds: the one a conversion writes, or
@@ -85,15 +87,6 @@ constexpr std::uint64_t TileImageFileSize(TargetFormat format, std::uint64_t wid
                                           std::uint64_t height) {
     return kTileImageHeaderSize + 2 * PaletteEntries(format) +
            width * (height / kTileSide) * BodyBytesPerColumnBand(format);
-}
-
-inline void PutU16(std::uint8_t* out, std::uint16_t value) {
-    out[0] = static_cast<std::uint8_t>(value & 0xFF);
-    out[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-inline std::uint16_t GetU16(const std::uint8_t* in) {
-    return static_cast<std::uint16_t>(in[0] | (in[1] << 8));
 }
 
 }  // namespace bmp2tvx

@@ -45,6 +45,15 @@ std::array<std::uint8_t, 4> ColorWordToRgba(Color15 word, std::uint8_t alpha) {
     return {widen(word & 0x1F), widen((word >> 5) & 0x1F), widen((word >> 10) & 0x1F), alpha};
 }
 
+std::vector<ColorEntry> PaletteColors(const TileImageView& view) {
+    std::vector<ColorEntry> colors;
+    for (std::size_t i = 0; i + 1 < view.palette.size(); i += 2) {
+        const std::array<std::uint8_t, 4> rgba = ColorWordToRgba(LoadLittle16(&view.palette[i]));
+        colors.push_back(ColorEntry{rgba[2], rgba[1], rgba[0]});
+    }
+    return colors;
+}
+
 bool IsTileImage(const std::uint8_t* head, std::uint64_t size) {
     TileImageView view;
     return !HeaderProblem(head, size, view).has_value();
@@ -95,7 +104,7 @@ std::vector<std::uint8_t> RenderRgba(const TileImageView& view) {
     const std::uint8_t* body = view.body.data();
     if (view.format == TargetFormat::FullColor16) {
         for (std::size_t i = 0; i < width * height; ++i) {
-            const std::array<std::uint8_t, 4> color = ColorWordToRgba(GetU16(body + 2 * i));
+            const std::array<std::uint8_t, 4> color = ColorWordToRgba(LoadLittle16(body + 2 * i));
             std::copy(color.begin(), color.end(), &rgba[4 * i]);
         }
         return rgba;
@@ -113,7 +122,7 @@ std::vector<std::uint8_t> RenderRgba(const TileImageView& view) {
                                                          0xF)
                              : bytes[r * 8 + c];
                     const std::array<std::uint8_t, 4> color = ColorWordToRgba(
-                        GetU16(view.palette.data() + 2 * index), index == 0 ? 0 : 255);
+                        LoadLittle16(view.palette.data() + 2 * index), index == 0 ? 0 : 255);
                     std::copy(color.begin(), color.end(), &rgba[4 * ((y0 + r) * width + x0 + c)]);
                 }
             }

@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "source_image.h"
 #include "system.h"
 #include "tile_image.h"
 
@@ -36,6 +37,9 @@ bool ReadTileImageFile(const InputFile& file, Storage& bytes, TileImageView& vie
 // A colour word as the display shows it, as red, green, blue and `alpha` bytes: each 5-bit
 // component widened to 8 bits by repeating its top bits.
 std::array<std::uint8_t, 4> ColorWordToRgba(Color15 word, std::uint8_t alpha = 255);
+
+// The colours of the palette block, as the display shows them (ColorWordToRgba), entry 0 first.
+std::vector<ColorEntry> PaletteColors(const TileImageView& view);
 
 // The picture as 8-bit RGBA, top row first: each 5-bit component widened by repeating its top
 // bits, and in the paletted layouts every pixel of index 0 fully transparent.

@@ -39,11 +39,7 @@ bool WritePaletteFile(const TileImageView& view, const std::string& input,
         Report(Message::NoPaletteToWrite, {input});
         return false;
     }
-    std::vector<ColorEntry> colors;
-    for (std::size_t i = 0; i + 1 < view.palette.size(); i += 2) {
-        const std::array<std::uint8_t, 4> rgba = ColorWordToRgba(GetU16(&view.palette[i]));
-        colors.push_back(ColorEntry{rgba[2], rgba[1], rgba[0]});
-    }
+    const std::vector<ColorEntry> colors = PaletteColors(view);
     const bool gimp = EndsWith(path, ".gpl");
     const std::string text = PaletteFileText(colors, gimp, input);
     Report(Message::PaletteSummary, {path, gimp ? "GIMP" : "JASC", colors.size()});

@@ -61,10 +61,8 @@ void CollectOutput(const std::string& outputName) {
     last.outputName = outputName;
     last.result.outputSize = static_cast<std::uint32_t>(file.size);
     last.rgba = RenderRgba(view);
-    for (std::size_t i = 0; i < view.palette.size(); i += 2) {
-        for (const std::uint8_t c : ColorWordToRgba(GetU16(&view.palette[i]))) {
-            last.palette.push_back(c);
-        }
+    for (const ColorEntry& c : PaletteColors(view)) {
+        last.palette.insert(last.palette.end(), {c.red, c.green, c.blue, 255});
     }
     last.result.width = view.tilesAcross * static_cast<std::uint32_t>(kTileSide);
     last.result.height = view.tilesDown * static_cast<std::uint32_t>(kTileSide);
