@@ -20,6 +20,11 @@
 # enabled (project(... C ASM)), and the assembly is for ELF targets: the GBA's toolchains, Linux,
 # the BSDs.
 #
+# A default for every call: the variable BMP2TVX_FLAGS, where bmp2tvx_embed is called, comes
+# before FLAGS (so a call's own flags win, later flags overriding earlier ones), for example
+# set(BMP2TVX_FLAGS --key=none) for art that keeps entry 0 as its transparent colour. The flags are
+# part of each conversion's command, so changing them converts again.
+#
 # Which bmp2tvx runs, first found: an executable target bmp2tvx::bmp2tvx (what an installed
 # package provides, or any imported executable you create with that name), the bmp2tvx target of
 # this source tree, the path in BMP2TVX_EXECUTABLE, bmp2tvx on the PATH.
@@ -72,7 +77,7 @@ function(bmp2tvx_embed target)
         set(stack_note "\n    .section .note.GNU-stack, \"\", %progbits\n")
     endif()
 
-    set(flags ${ARG_FLAGS})
+    set(flags ${BMP2TVX_FLAGS} ${ARG_FLAGS})
     set(palette "")
     if(ARG_PALETTE)
         get_filename_component(palette "${ARG_PALETTE}" ABSOLUTE)

@@ -32,6 +32,13 @@
 # flags file converts that picture again and no other. Deleting a flags file is not noticed; touch
 # the picture as well.
 #
+# A default for every picture: BMP2TVX_FLAGS, set before the include line, which reads it (for
+# example "BMP2TVX_FLAGS := --key=none" for art that keeps entry 0 as its transparent colour),
+# comes first on every bmp2tvx command line, and the picture's flags file after it, so a picture's
+# own flags win. It is passed as written: a --palette=NAME there is not looked for along VPATH.
+# Changing it converts every picture again: the build folder keeps the value the last run used in
+# bmp2tvx.flags, rewritten only when it changes, and every .tvx depends on that file.
+#
 # Palettes. A flag --palette=NAME in the flags file names a palette file (GIMP, JASC, a hex list, a
 # tile image file or a picture with a colour table) that make looks for along VPATH as it looks for
 # the picture; bmp2tvx is given the path make found, and the palette file is a prerequisite of
@@ -41,9 +48,11 @@
 # nowhere stops make with a message that names the flags file.
 #
 # Settings:
-#   BMP2TVX  the bmp2tvx to run: a name on the PATH (the default, bmp2tvx) or an absolute path.
-#   AS       the ARM assembler. devkitARM's rules set it; left at make's own default, it becomes
-#            arm-none-eabi-as.
+#   BMP2TVX        the bmp2tvx to run: a name on the PATH (the default, bmp2tvx) or an absolute
+#                  path.
+#   BMP2TVX_FLAGS  flags for every picture, before its own flags file's (see above).
+#   AS             the ARM assembler. devkitARM's rules set it; left at make's own default, it
+#                  becomes arm-none-eabi-as.
 # The object is made by devkitPro's bin2s -a 4 when bin2s is on the PATH, and otherwise by the
 # assembler's .incbin, with the same names and alignment.
 #
@@ -78,6 +87,22 @@ bmp2tvx_flags = $(foreach flag,$(call bmp2tvx_flags_of,$(1)),$(call bmp2tvx_flag
 # In a recipe, the C name bin2s gives the file $<: its name with every dot and dash an underscore.
 bmp2tvx_c_name = $(subst -,_,$(subst .,_,$(notdir $<)))
 
+# The default is compared with bmp2tvx.flags while make reads this file (a missing file differs
+# from any value): by $(file <) where make has it (4.2 and later), else by one shell for the whole
+# run, never by a process per picture.
+bmp2tvx_default := $(BMP2TVX_FLAGS)
+bmp2tvx_stamp := $(CURDIR)/bmp2tvx.flags
+ifneq ($(filter-out 3.% 4.0 4.1,$(MAKE_VERSION)),)
+bmp2tvx_stamped := $(if $(wildcard $(bmp2tvx_stamp)),$(file < $(bmp2tvx_stamp)),x$(bmp2tvx_default))
+ifneq ($(bmp2tvx_stamped),$(bmp2tvx_default))
+$(file > $(bmp2tvx_stamp),$(bmp2tvx_default))
+endif
+else
+bmp2tvx_quoted := '$(subst ','\'',$(bmp2tvx_default))'
+$(shell printf '%s\n' $(bmp2tvx_quoted) | cmp -s - '$(bmp2tvx_stamp)' || \
+    printf '%s\n' $(bmp2tvx_quoted) > '$(bmp2tvx_stamp)')
+endif
+
 # The rules name logo.tvx by its path in the build folder: make looks along VPATH for a file
 # named without a folder, and so would take a logo.tvx left beside the picture (by a hand run of
 # bmp2tvx) as it is, unconverted. Only the picture, its flags file and the palette files its
@@ -93,15 +118,17 @@ bmp2tvx_tvx = $(CURDIR)/$(1).tvx
 define bmp2tvx_convert
 @mkdir -p bmp2tvx
 @cp -f $< bmp2tvx/$*$(suffix $<)
-@$(BMP2TVX) $(call bmp2tvx_flags,$*) bmp2tvx/$*$(suffix $<)
+@$(BMP2TVX) $(bmp2tvx_default) $(call bmp2tvx_flags,$*) bmp2tvx/$*$(suffix $<)
 @mv -f bmp2tvx/$*.tvx $@
 @rm -f bmp2tvx/$*$(suffix $<)
 endef
 .SECONDEXPANSION:
 .PRECIOUS: $(call bmp2tvx_tvx,%)
-$(call bmp2tvx_tvx,%): %.bmp $$(call bmp2tvx_flags_file,$$*) $$(call bmp2tvx_palettes,$$*)
+$(call bmp2tvx_tvx,%): %.bmp $(bmp2tvx_stamp) $$(call bmp2tvx_flags_file,$$*) \
+    $$(call bmp2tvx_palettes,$$*)
 	$(bmp2tvx_convert)
-$(call bmp2tvx_tvx,%): %.png $$(call bmp2tvx_flags_file,$$*) $$(call bmp2tvx_palettes,$$*)
+$(call bmp2tvx_tvx,%): %.png $(bmp2tvx_stamp) $$(call bmp2tvx_flags_file,$$*) \
+    $$(call bmp2tvx_palettes,$$*)
 	$(bmp2tvx_convert)
 
 # The file as an object: by bin2s as the template's bin2o makes one, else by .incbin. Either way

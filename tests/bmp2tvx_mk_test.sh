@@ -57,6 +57,31 @@ remade=$(cd "$work/build" && find . -type f -newer ../marker | sort | tr '\n' ' 
     fail "remade after touching bank.gpl: $remade"
 echo "bank.gpl touched: remade $remade"
 
+# A default for every picture: with BMP2TVX_FLAGS := --key=none, f.png (the kept slime) converts
+# as by bmp2tvx --key=none, and g.png (the same, its flags file --key=000000) as by bmp2tvx alone.
+# Another default converts both again, by $(file) and by the $(shell) of make before 4.2.
+mkdir "$work/kept" "$work/kept-build" "$work/hand"
+for name in f g; do cp "$source/examples/sprites/slime_kept.png" "$work/kept/$name.png"; done
+cp "$work/kept/f.png" "$work/kept/g.png" "$work/hand/"
+echo --key=000000 > "$work/kept/g.bmp2tvx"
+printf '%s\n' "VPATH := $work/kept" "BMP2TVX_FLAGS := --key=none" \
+    "include $source/make/bmp2tvx.mk" 'all: $(CURDIR)/f.tvx $(CURDIR)/g.tvx' > "$work/kept.mk"
+kept() { "$make" -s -C "$work/kept-build" -f "$work/kept.mk" BMP2TVX="$bmp2tvx" "$@" > /dev/null; }
+kept
+"$bmp2tvx" --key=none "$work/hand/f.png" > /dev/null
+"$bmp2tvx" "$work/hand/g.png" > /dev/null
+! cmp -s "$work/hand/f.tvx" "$work/hand/g.tvx" || fail "--key=none changed nothing"
+cmp "$work/hand/f.tvx" "$work/kept-build/f.tvx" || fail "f.tvx is not bmp2tvx --key=none's"
+cmp "$work/hand/g.tvx" "$work/kept-build/g.tvx" || fail "g.tvx is not bmp2tvx's"
+for args in BMP2TVX_FLAGS=-c4 "BMP2TVX_FLAGS=-c8 MAKE_VERSION=3.81"; do
+    sleep 1
+    touch "$work/marker"
+    kept $args
+    remade=$(cd "$work/kept-build" && find . -type f -newer ../marker | sort | tr '\n' ' ')
+    [ "$remade" = "./bmp2tvx.flags ./f.tvx ./g.tvx " ] || fail "remade with $args: $remade"
+    kept -q $args || fail "not up to date with $args"
+done
+
 # The example game, in a tree of links to its files, with a logo.tvx of other flags beside its
 # picture and newer than it, as a hand run of bmp2tvx leaves one: its ROMs are the CMake build's.
 mkdir -p "$work/tree/examples/gba"

@@ -11,6 +11,7 @@
 #include "logo_tvx.h"
 #ifdef BMP2TVX_EMBEDS_PNG
 #include "knight_tvx.h"
+#include "slime_kept_tvx.h"
 #endif
 #include "test_support.h"
 #include "tvx.h"
@@ -36,6 +37,12 @@ TEST(Embed, LinksTheConvertedFilesFourByteAligned) {
          knight_tvx_size,
          examples + "/sprites/knight.png",
          {"--palette=" + examples + "/sprites/bank1.gpl"},
+         8 + 32 + 16 * 32,
+         TVX_INDEX16},
+        {slime_kept_tvx,
+         slime_kept_tvx_size,
+         examples + "/sprites/slime_kept.png",
+         {"-c8", "--key=none", "-c4"},
          8 + 32 + 16 * 32,
          TVX_INDEX16},
 #endif

@@ -56,9 +56,16 @@ struct Shown {
     int x, y;
 };
 
+// A pixel whose colour on screen is known whatever tvx2png draws: black, or the checkerboard.
+struct Probe {
+    int x, y;
+    bool black;
+};
+
 struct Rom {
     const char* name;          // <name>.gba
     std::vector<Shown> shown;  // topmost first
+    std::vector<Probe> probes{};
 };
 const Rom kRoms[] = {
     {"logo_index16", {{"logo", 0, 0, 0}}},
@@ -69,7 +76,12 @@ const Rom kRoms[] = {
      {{"sprite", 1, SPRITE_INDEXED_X, SPRITE_INDEXED_Y},
       {"sprite_rgba", 0, SPRITE_RGBA_X, SPRITE_RGBA_Y},
       {"knight", 0, SPRITE_KNIGHT_X, SPRITE_KNIGHT_Y},
-      {"ghost", 0, SPRITE_GHOST_X, SPRITE_GHOST_Y}}},
+      {"ghost", 0, SPRITE_GHOST_X, SPRITE_GHOST_Y},
+      {"slime_kept", 0, SPRITE_KEPT_X, SPRITE_KEPT_Y}},
+     // The kept slime's outline and pupil (entries 1, 5) are black, its teal entry 0 clear.
+     {{SPRITE_KEPT_X + 3, SPRITE_KEPT_Y + 21, true},
+      {SPRITE_KEPT_X + 12, SPRITE_KEPT_Y + 18, true},
+      {SPRITE_KEPT_X, SPRITE_KEPT_Y, false}}},
 };
 
 std::string RomPath(const Build& build, const Rom& rom) {
@@ -247,6 +259,11 @@ TEST_P(GbaExample, EmulatorShowsWhatTvx2PngDraws) {
         std::cout << GetParam().name << ": " << rom.name << ".gba (" << rom.shown.size()
                   << " shown): " << compared << " pixels compared, " << differing << " differ\n";
         EXPECT_EQ(differing, 0) << examples;
+        for (const Probe& probe : rom.probes) {
+            const Color5 want = probe.black ? Color5{0, 0, 0} : Expected({}, rom, probe.x, probe.y);
+            const std::size_t at = static_cast<std::size_t>(probe.y) * kScreenWidth + probe.x;
+            EXPECT_TRUE(want == FromScreen(screen[at])) << "(" << probe.x << "," << probe.y << ")";
+        }
     }
 #endif
 }

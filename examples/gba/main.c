@@ -13,11 +13,13 @@
  * A file that tvx_valid refuses, a copy of it at an odd address that tvx_valid accepts, or a
  * picture larger than the screen gives a red screen.
  *
- * Built with SHOW_SPRITES, it shows four 32 x 32 sprites over the checkerboard instead, where
+ * Built with SHOW_SPRITES, it shows five 32 x 32 sprites over the checkerboard instead, where
  * sprites.h places them: sprite.png (Index256) and sprite_rgba.png (Index16), one sprite whose
- * background is transparent in the file as an indexed PNG and as RGBA, and knight.png and
- * ghost.png, two sprites converted with one palette file and drawn through one palette bank. A
- * file that is not a valid 32 x 32 tiled sprite gives a red screen. */
+ * background is transparent in the file as an indexed PNG and as RGBA; knight.png and ghost.png,
+ * two sprites converted with one palette file and drawn through one palette bank; and
+ * slime_kept.png, the slime kept as GBA art is, its indices kept by --key=none: its teal entry 0
+ * transparent and its black outline opaque. A file that is not a valid 32 x 32 tiled sprite gives
+ * a red screen. */
 #include <stdint.h>
 
 #include "backdrop.h"
@@ -25,6 +27,7 @@
 #ifdef SHOW_SPRITES
 #include "ghost_tvx.h"
 #include "knight_tvx.h"
+#include "slime_kept_tvx.h"
 #include "sprite_rgba_tvx.h"
 #include "sprite_tvx.h"
 #include "sprites.h"
@@ -156,24 +159,29 @@ static uint32_t show_sprite(uint32_t index, const void* file, uint32_t tile, uin
 }
 
 /* Palette banks: a 256-colour sprite takes its colours from the whole object palette, but
- * sprite.png uses only entries 0 to 5, so only bank 0 is loaded from it, and banks 1 and 2 stay
+ * sprite.png uses only entries 0 to 5, so only bank 0 is loaded from it, and banks 1 to 3 stay
  * free for 16-colour sprites. Bank 1 is loaded once, from knight.tvx: ghost.tvx was converted with
- * the same palette file, so its palette is the same and it is drawn through bank 1 too. */
+ * the same palette file, so its palette is the same and it is drawn through bank 1 too. Bank 3
+ * holds slime_kept.tvx's palette as the artist ordered it, the teal that entry 0 holds included:
+ * the hardware never draws entry 0, whatever its colour. */
 static void show_sprites(void) {
     uint32_t tile = 0;
     if (!is_sprite(sprite_tvx, sprite_tvx_size) ||
         !is_sprite(sprite_rgba_tvx, sprite_rgba_tvx_size) ||
-        !is_sprite(knight_tvx, knight_tvx_size) || !is_sprite(ghost_tvx, ghost_tvx_size)) {
+        !is_sprite(knight_tvx, knight_tvx_size) || !is_sprite(ghost_tvx, ghost_tvx_size) ||
+        !is_sprite(slime_kept_tvx, slime_kept_tvx_size)) {
         show_red_screen();
     }
     show_backdrop();
     copy_block(OBJ_PALETTE, tvx_palette(sprite_tvx), 16 * 2);
     copy_block(OBJ_PALETTE + 16, tvx_palette(knight_tvx), 16 * 2);
     copy_block(OBJ_PALETTE + 32, tvx_palette(sprite_rgba_tvx), 16 * 2);
+    copy_block(OBJ_PALETTE + 48, tvx_palette(slime_kept_tvx), 16 * 2);
     tile = show_sprite(12, sprite_tvx, tile, SPRITE_INDEXED_X, SPRITE_INDEXED_Y, 0);
     tile = show_sprite(13, sprite_rgba_tvx, tile, SPRITE_RGBA_X, SPRITE_RGBA_Y, 2);
     tile = show_sprite(14, knight_tvx, tile, SPRITE_KNIGHT_X, SPRITE_KNIGHT_Y, 1);
-    show_sprite(15, ghost_tvx, tile, SPRITE_GHOST_X, SPRITE_GHOST_Y, 1);
+    tile = show_sprite(15, ghost_tvx, tile, SPRITE_GHOST_X, SPRITE_GHOST_Y, 1);
+    show_sprite(16, slime_kept_tvx, tile, SPRITE_KEPT_X, SPRITE_KEPT_Y, 3);
     REG_DISPCNT = DISPCNT_MODE0 | DISPCNT_OBJ_1D | DISPCNT_OBJ;
 }
 #else

@@ -1,4 +1,4 @@
-/* Where the sprites ROM of the example game (sprites.gba) shows its four 32 x 32 sprites over the
+/* Where the sprites ROM of the example game (sprites.gba) shows its five 32 x 32 sprites over the
  * checkerboard: the top left corner of each on screen, none a multiple of the checkerboard's
  * square, so that the transparent pixels around every sprite must show squares of both colours.
  * The emulator test includes this file to work out what every pixel of the screen must show. */
@@ -19,5 +19,9 @@
 #define SPRITE_KNIGHT_Y 60
 #define SPRITE_GHOST_X 188
 #define SPRITE_GHOST_Y 60
+/* slime_kept.png, indexed with entry 0 teal and entry 1 a black outline, converted with -c4
+ * --key=none: Index16 with every index kept, below sprite.png. */
+#define SPRITE_KEPT_X 20
+#define SPRITE_KEPT_Y 108
 
 #endif
