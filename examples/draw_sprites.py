@@ -6,7 +6,9 @@ sprite.png       an indexed slime whose background is palette entry 0, transpare
 sprite_rgba.png  the same slime as RGBA, its background alpha 0: converted with -c4;
 slime_kept.png   the slime kept as GBA art is: an indexed PNG with no transparency in the file,
                  entry 0 a teal background and entry 1 a black outline; bmp2tvx's black key
-                 would make the outline transparent, --key=none keeps every index as it is;
+                 would move a black entry (the pupils, at 5) to entry 0 and the teal to 5,
+                 making the pupils transparent and the background solid; --key=none keeps
+                 every index as it is;
 knight.png       two true-colour (24-bit RGB) sprites drawn with the same colours on a magenta
 ghost.png        background, whose colours first appear in different orders: each converted
                  alone would get a palette of its own;
