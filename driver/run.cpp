@@ -86,24 +86,21 @@ int RunConversion(int argc, const char* const* argv) {
     // Another name for the input itself: a link, a second hard link, or on Windows and macOS a
     // name that differs in case only. Writing the output there would destroy the picture, so this
     // is asked of the open input before anything is read, whatever kind of picture it holds.
-    const std::optional<std::string> outputPath = MakeOutputPath(inputPath);
-    if (outputPath && *outputPath != inputPath && IsSameFile(input, *outputPath)) {
-        return Refuse(Message::SameFileAsOutput, {inputPath, *outputPath});
+    const std::optional<std::string> named =
+        settings.output ? settings.output : MakeOutputPath(inputPath);
+    if (named && *named != inputPath && IsSameFile(input, *named)) {
+        return Refuse(Message::SameFileAsOutput, {inputPath, *named});
     }
 
     SourceImage image;
-    if (!LoadPicture(std::move(input), image)) {
+    std::string outputPath;
+    if (!LoadPicture(std::move(input), image) ||
+        !ChooseOutputPath(settings, inputPath, outputPath)) {
         return kFailure;
-    }
-    if (!outputPath) {
-        return Refuse(Message::PathTooShort, {inputPath});
-    }
-    if (*outputPath == inputPath) {
-        return Refuse(Message::AlreadyEndsInTvx, {inputPath});
     }
     const std::optional<PreparedPicture> prepared =
         PreparePicture(std::move(image), settings, palette ? &*palette : nullptr);
-    return prepared ? WriteOutput(*outputPath, *prepared) : kFailure;
+    return prepared ? WriteOutput(outputPath, *prepared) : kFailure;
 }
 
 }  // namespace bmp2tvx

@@ -37,11 +37,12 @@ bool TakesKey(std::string_view value, bool hasValue) {
     return hasValue && (value == "none" || ParseHexColor(value).has_value());
 }
 
-constexpr std::array<LongOption, 4> kOptions = {{
+constexpr std::array<LongOption, 5> kOptions = {{
     {"help", "--help", TakesNoValue},
     {"version", "--version", TakesNoValue},
     {"palette", "--palette=FILE", TakesFileName},
     {"key", "--key=RRGGBB or --key=none", TakesKey},
+    {"output", "--output=PATH", TakesFileName},
 }};
 
 void SetKey(ConversionSettings& settings, std::int32_t red, std::int32_t green, std::int32_t blue) {
@@ -55,6 +56,8 @@ void ApplyLongOption(ConversionSettings& settings, const OptionMatch& match) {
     const std::string_view name = match.option->name;
     if (name == "palette") {
         settings.palette = std::string(match.value);
+    } else if (name == "output") {
+        settings.output = std::string(match.value);
     } else if (name == "key" && match.value == "none") {
         SetKey(settings, 0, 0, 0);
         settings.keepIndices = true;
@@ -160,6 +163,29 @@ std::optional<std::string> MakeOutputPath(const std::string& inputPath) {
     std::string output = inputPath;
     output.replace(output.size() - 3, 3, "tvx");
     return output;
+}
+
+bool ChooseOutputPath(const ConversionSettings& settings, const std::string& inputPath,
+                      std::string& outputPath) {
+    if (settings.output) {
+        outputPath = *settings.output;
+        if (outputPath == inputPath) {
+            Report(Message::OutputIsInput, {inputPath});
+            return false;
+        }
+        return true;
+    }
+    const std::optional<std::string> beside = MakeOutputPath(inputPath);
+    if (!beside) {
+        Report(Message::PathTooShort, {inputPath});
+        return false;
+    }
+    if (*beside == inputPath) {
+        Report(Message::AlreadyEndsInTvx, {inputPath});
+        return false;
+    }
+    outputPath = *beside;
+    return true;
 }
 
 }  // namespace bmp2tvx

@@ -22,6 +22,7 @@ struct ConversionSettings {
     // transparent one; only the transparency a picture carries makes a pixel transparent.
     bool keepIndices = false;
     std::optional<std::string> palette;  // --palette=FILE
+    std::optional<std::string> output;   // --output=PATH: the tile image file's path
 };
 
 // A flag's value: white space skipped, an optional sign, then decimal digits up to the first
@@ -38,8 +39,8 @@ struct FlagNotice {
 
 // Applies one argument. "-c", "-r", "-g" and "-b" followed by a value set the depth and the key
 // colour (a later one overriding an earlier one, --key= among them); "--" and a letter is one of
-// the tool's options (--key=, --palette=, --help, --version), refused when it is none of them or
-// its value cannot be read; anything else is ignored.
+// the tool's options (--key=, --palette=, --output=, --help, --version), refused when it is none of
+// them or its value cannot be read; anything else is ignored.
 std::optional<FlagNotice> ParseFlag(ConversionSettings& settings, const char* argument);
 
 // Every argument, the program's name and the input path included, in order. An argument the tool
@@ -50,5 +51,11 @@ bool ParseCommandLine(int argc, const char* const* argv, ConversionSettings& set
 // The input path with its last three bytes replaced by "tvx", or nothing for a path shorter than
 // three bytes.
 std::optional<std::string> MakeOutputPath(const std::string& inputPath);
+
+// Where the tile image file goes: --output's path, or else the input's with "tvx" for its last
+// three bytes; nothing when neither can be had. Refused (its line printed, false returned) when
+// that is the input's own path.
+bool ChooseOutputPath(const ConversionSettings& settings, const std::string& inputPath,
+                      std::string& outputPath);
 
 }  // namespace bmp2tvx

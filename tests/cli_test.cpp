@@ -171,6 +171,20 @@ TEST(Cli, Conversions) {
          "-c4.tvx",
          8 + 32 + 32,
          {0, 0, 1, 0, 1, 0, 1, 0}},
+        {"--output to another name, from a path of two bytes",
+         Picture8(8, 8),
+         {"--output=sprite.gfx", "ab"},
+         "sprite.gfx [Index] (8,8) -> [Index256] (1c,1c)\n",
+         "sprite.gfx",
+         8 + 512 + 64,
+         {1, 0, 1, 0, 1, 0, 1, 0}},
+        {"--output from an input ending in tvx",
+         Picture8(8, 8),
+         {"-c4", "--output=b.tvx", "a.tvx"},
+         "b.tvx [Index] (8,8) -> [Index16] (1c,1c)\n",
+         "b.tvx",
+         8 + 32 + 32,
+         {0, 0, 1, 0, 1, 0, 1, 0}},
         {"bad depth goes on",
          Picture8(8, 8),
          {"-cat.bmp"},
@@ -298,8 +312,9 @@ TEST(Cli, OutputThatIsTheInputItself) {
         const char* picture;  // where the BMP is written
         std::vector<std::pair<const char*, const char*>> links;  // name, target ("=": hard link)
         const char* cwd;
-        const char* input;     // empty: the picture's short 8.3 name
-        const char* receiver;  // the file that takes the output; nullptr when refused
+        const char* input;             // empty: the picture's short 8.3 name
+        const char* receiver;          // the file that takes the output; nullptr when refused
+        const char* output = nullptr;  // given with --output, else the input's with tvx
     } cases[] = {
         {"symbolic link", noLinks, "pic.bmp", {{"pic.tvx", "pic.bmp"}}, "", "pic.bmp", nullptr},
         {"hard link", "", "pic.bmp", {{"pic.tvx", "=pic.bmp"}}, "", "pic.bmp", nullptr},
@@ -334,6 +349,23 @@ TEST(Cli, OutputThatIsTheInputItself) {
          "pic.png",
          nullptr},
         {"hard link to a PNG", "", "pic.png", {{"pic.tvx", "=pic.png"}}, "", "pic.png", nullptr},
+        {"--output through a symbolic link",
+         noLinks,
+         "pic.bmp",
+         {{"out.gfx", "pic.bmp"}},
+         "",
+         "pic.bmp",
+         nullptr,
+         "out.gfx"},
+        {"--output through a hard link",
+         "",
+         "pic.bmp",
+         {{"o.tvx", "=pic.bmp"}},
+         "",
+         "pic.bmp",
+         nullptr,
+         "o.tvx"},
+        {"--output elsewhere", "", "pic.bmp", {}, "", "pic.bmp", "o.tvx", "o.tvx"},
 #ifdef _WIN32
         {"name that differs in case", "", "pic.TVX", {}, "", "pic.TVX", nullptr},
         {"PNG under a name that differs in case", "", "png.TVX", {}, "", "png.TVX", nullptr},
@@ -359,9 +391,13 @@ TEST(Cli, OutputThatIsTheInputItself) {
             }
         }
         const std::string input = *c.input ? c.input : ShortName(dir / c.picture);
-        const std::string output = input.substr(0, input.size() - 3) + "tvx";
+        const std::string output = c.output ? c.output : input.substr(0, input.size() - 3) + "tvx";
+        std::vector<std::string> args = {input};
+        if (c.output) {
+            args.insert(args.begin(), "--output=" + output);
+        }
         auto expected = Snapshot(dir.path);
-        const RunResult r = RunTool({input}, *c.cwd ? dir / c.cwd : dir.path);
+        const RunResult r = RunTool(args, *c.cwd ? dir / c.cwd : dir.path);
         EXPECT_EQ(r.status, c.receiver ? 0 : 1);
         if (c.receiver) {
             expected[c.receiver] = ConvertInMemory(bmp);
@@ -430,6 +466,12 @@ TEST(Cli, Refusals) {
          {{"in.tvx", good8}},
          {"in.tvx"},
          "in.tvx already ends in tvx, so its output would replace it.\n",
+         "",
+         -1},
+        {"--output is the input's path",
+         {{"in.bmp", good8}},
+         {"--output=in.bmp", "in.bmp"},
+         "--output names the input in.bmp itself, so the output would replace it.\n",
          "",
          -1},
         {"24-bit with 64 colours as Index16",

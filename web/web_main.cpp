@@ -101,7 +101,8 @@ extern "C" const WebResult* web_convert(const char* arguments, int count,
     const std::string input = argv.back();
     SaveFile(input, picture, size);
     last.result.status = RunConversion(count, argv.data());
-    const std::optional<std::string> outputName = MakeOutputPath(input);
+    const std::optional<std::string> outputName =
+        settings.output ? settings.output : MakeOutputPath(input);
     if (last.result.status == 0 && outputName && IsRegularFile(*outputName)) {
         CollectOutput(*outputName);
         RemoveFile(*outputName);
