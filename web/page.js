@@ -28,20 +28,27 @@ function component(id) {
     return value;
 }
 
-// The key colour from its three fields, also shown as a swatch.
+// The key colour from its three fields, also shown as a swatch; null while the pictures keep
+// their indices (--key=none), when the fields are set aside until the eyedropper picks a key.
 function keyColor() {
+    const keep = $('keep-indices').checked;
+    $('key').disabled = keep;
     const key = ['red', 'green', 'blue'].map(component);
     $('key-swatch').style.background = `rgb(${key.join(' ')})`;
-    return key;
+    return keep ? null : key;
 }
 
-// bmp2tvx's arguments for a picture: the layout's flag, and the palette file, or else the key
-// colour unless it is black, bmp2tvx's own default (a palette file's entry 0 is the key).
+// bmp2tvx's arguments for a picture: the layout's flag; --key=none when the indices are kept; the
+// palette file, or else the key colour unless it is black, bmp2tvx's own default (a palette file's
+// entry 0 is the key).
 function argumentsFor(name, key) {
     const flags = [$('layout').value].filter(Boolean);
+    if (!key) {
+        flags.push('--key=none');
+    }
     if (palette) {
         flags.push(`--palette=${palette.name}`);
-    } else if (key.some(Boolean)) {
+    } else if (key?.some(Boolean)) {
         flags.push(`-r${key[0]}`, `-g${key[1]}`, `-b${key[2]}`);
     }
     return ['bmp2tvx', ...flags, name];
@@ -147,13 +154,15 @@ function convertAll() {
     }
 }
 
-// The eyedropper: the source picture's own colour at a pixel becomes the key (web_source_color).
+// The eyedropper: the source picture's own colour at a pixel becomes the key (web_source_color),
+// the indices no longer kept.
 function pick(picture, x, y) {
     const color = withBytes(picture.bytes, (at) =>
         converter._web_source_color(at, picture.bytes.length, x, y));
     if (color >= 0) {
         [$('red').value, $('green').value, $('blue').value] =
             [color >> 16, (color >> 8) & 255, color & 255];
+        $('keep-indices').checked = false;
         convertAll();
     }
 }
@@ -228,7 +237,7 @@ $('no-palette').addEventListener('click', () => {
     convertAll();
 });
 $('settings').addEventListener('submit', (event) => event.preventDefault());
-for (const id of ['layout', 'red', 'green', 'blue']) {
+for (const id of ['layout', 'red', 'green', 'blue', 'keep-indices']) {
     $(id).addEventListener('change', convertAll);
 }
 $('zoom').addEventListener('input', showZoom);

@@ -90,6 +90,9 @@ const cases = [
     ['many.bmp', '-c4', bmp(8, 8, (x) => 40 * (x % 2), Array(41).fill([10, 20, 30]))],
     ['pal8v5.bmp', '-c16', readFileSync(path.join(bmpsuite, 'g/pal8v5.bmp'))],
     ['hero.png', '', png(16, 16, (x, y) => (square(x, y) ? 2 : 0), ship, 1)],
+    // Kept as GBA art often is: entry 0 the teal background, the black outline at entry 1.
+    ['slime_kept.png', '-c4 --key=none',
+     readFileSync(path.join(import.meta.dirname, '../../examples/sprites/slime_kept.png'))],
     ['hero-rgba.png', '-c4',
      png(24, 16, (x, y) => (disc(x, y) ? [250, 40, 0, 255] : [0, 0, 0, x < 12 ? 0 : 255]))],
     // One palette for both: the picture is mapped onto the bank's entries.
@@ -142,7 +145,9 @@ try {
                     : []);
         await page.locator('#no-palette').waitFor({state: palette ? 'visible' : 'hidden'});
         await page.selectOption('#layout', flags.find((flag) => flag[1] === 'c') ?? '');
-        for (const color of ['red', 'green', 'blue']) {
+        const keep = flags.includes('--key=none');
+        await page.setChecked('#keep-indices', keep);
+        for (const color of keep ? [] : ['red', 'green', 'blue']) {
             await page.fill(`#${color}`, value(color[0]) ?? '0');
         }
         await page.$$eval('article', (cards) => cards.forEach((old) => (old.dataset.old = '')));
@@ -175,9 +180,9 @@ try {
         console.log(`ok: ${command}`);
     }
 
-    // The eyedropper: ship.bmp with a black key shows its magenta background; clicking it there
-    // makes magenta the key, and the same pixel shows the checkerboard.
-    await choose([cases[0]], []);
+    // The eyedropper: ship.bmp with its indices kept shows its magenta background; clicking it
+    // there makes magenta the key instead, and the same pixel shows the checkerboard.
+    await choose([cases[0]], ['--key=none']);
     const canvas = card.locator('canvas');
     const shownAt = async (x, y) => page.evaluate(async ([png, x, y]) => {
         const shot = await fetch(`data:image/png;base64,${png}`);
@@ -190,6 +195,7 @@ try {
     await canvas.click({position: {x: 3, y: 3}});
     await page.waitForFunction(() => document.getElementById('red').value === '250');
     assert.equal(`${await page.inputValue('#green')} ${await page.inputValue('#blue')}`, '2 253');
+    assert.equal(await card.locator('.command').textContent(), 'bmp2tvx -r250 -g2 -b253 ship.bmp');
     const [r, g, b] = await shownAt(3, 3);
     assert.ok(r === g && g === b && [0xc8, 0xf4].includes(r), `the key pixel shows ${[r, g, b]}`);
     console.log('ok: the eyedropper');
