@@ -12,13 +12,8 @@ void PngDecoderRelease::operator()(PngDecoder* decoder) const {
     delete decoder;
 }
 
-bool LoadPng(InputFile file, SourceImage&) {
-    Report(Message::NoPngSupport, {file.path});
-    return false;
-}
-
-bool LoadPngFromMemory(const char* name, const std::uint8_t*, std::size_t, SourceImage&) {
-    Report(Message::NoPngSupport, {name});
+bool LoadPng(ByteSource source, SourceImage&) {
+    Report(Message::NoPngSupport, {source.name});
     return false;
 }
 

@@ -183,13 +183,14 @@ bool TakeTable(InputFile file, bool tileImage, GivenPalette& palette) {
         }
         palette.colors = PaletteColors(view);
     } else {
+        const std::string name = file.path;
         SourceImage picture;
-        if (!LoadPicture(std::move(file), picture)) {
+        if (!LoadPicture(ByteSource{std::move(file), name}, picture)) {
             return false;
         }
-        if (picture.kind == SourceKind::Index) {
-            palette.colors.assign(picture.colorTable.begin(),
-                                  picture.colorTable.begin() + picture.suppliedColors);
+        if (const auto* indexed = std::get_if<IndexedPicture>(&picture.picture.colors)) {
+            palette.colors.assign(indexed->table.begin(),
+                                  indexed->table.begin() + indexed->supplied);
         }
     }
     if (palette.colors.empty()) {

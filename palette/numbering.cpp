@@ -1,5 +1,3 @@
-#include "color_table.h"
-
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -10,6 +8,7 @@
 
 #include "messages.h"
 #include "pixels.h"
+#include "plan_parts.h"
 
 namespace bmp2tvx {
 namespace {
@@ -155,7 +154,7 @@ bool NumberTileRow(const std::uint8_t* row, Numbering& n, std::uint8_t* to) {
 // Numbers one band's pixels in tile order, writing each pixel's entry to `out` (rows from the
 // top, `width` bytes each). False when a colour finds no room.
 template <bool kAlpha>
-bool NumberBand(const Band& band, std::size_t width, Numbering& n, std::uint8_t* out) {
+bool NumberBand(const Strip& band, std::size_t width, Numbering& n, std::uint8_t* out) {
     constexpr std::size_t kBytes = kAlpha ? 4 : 3;
     for (std::size_t x0 = 0; x0 < width; x0 += 8) {
         const std::uint8_t* row = band.top + kBytes * x0;
@@ -192,7 +191,7 @@ bool Counted(const ColorCount& all, PackedColor color) {
 }
 
 template <bool kAlpha>
-void CountBand(const Band& band, std::size_t width, Numbering& n, ColorCount& all) {
+void CountBand(const Strip& band, std::size_t width, Numbering& n, ColorCount& all) {
     for (int r = 0; r < 8; ++r) {
         const std::uint8_t* row = band.top + r * band.down;
         for (std::size_t x = 0; x < width; ++x) {
@@ -225,18 +224,15 @@ void ReportTooMany(const char* path, const Numbering& n, const ColorCount& all,
     Report(Message::TooManyColors, {path, all.count - keyCounted, layout, n.room});
 }
 
-// The numbered picture: its table, and its pixels in memory, rows from the top. Transparent
-// pixels take entry 0, or in a picture without any the key colour's do, and every other colour an
-// entry from 1 in the order they first appeared. Only a picture that carries alpha, has no
-// transparent pixel and has the key colour is renumbered, as its pixels are read: the key colour
-// to 0, the colours numbered after it one entry down, and the one lent entry 0 to the last.
-SourceImage IndexedPicture(const SourceImage& picture, const Numbering& n, ColorEntry zero,
-                           Storage indices) {
-    SourceImage indexed;
-    indexed.width = picture.width;
-    indexed.height = picture.height;
-    indexed.colorTable[0] = zero;
-    indexed.suppliedColors = 1;
+// The plan of the numbered picture: its table, and its pixels in memory, rows from the top.
+// Transparent pixels take entry 0, or in a picture without any the key colour's do, and every
+// other colour an entry from 1 in the order they first appeared. Only a picture that carries
+// alpha, has no transparent pixel and has the key colour is renumbered as it is written: the key
+// colour to 0, the colours numbered after it one entry down, and the one lent entry 0 to the last.
+ColorPlan NumberedPlan(const Picture& picture, const Numbering& n, ColorEntry zero,
+                       Storage indices) {
+    std::array<ColorEntry, 256> table{};
+    table[0] = zero;
     IndexMap map = IdentityMap();
     const bool keyToZero = n.keyId && *n.keyId != 0 && !n.clear;
     for (std::size_t i = 0; i < n.order.size(); ++i) {
@@ -254,26 +250,27 @@ SourceImage IndexedPicture(const SourceImage& picture, const Numbering& n, Color
         }
         map[id] = entry;
         if (entry != 0) {
-            indexed.colorTable[entry] = Unpack(n.order[i]);
-            indexed.suppliedColors = std::max<std::int32_t>(indexed.suppliedColors, entry + 1);
+            table[entry] = Unpack(n.order[i]);
         }
     }
-    indexed.pixels =
-        PixelSource{PixelsInMemory{std::move(indices)}, true, map, picture.pixels.name};
-    return indexed;
+    ColorPlan plan;
+    plan.coding.palette = PaletteWords(table);
+    plan.coding.map = map;
+    plan.numbered = NumberedPicture(picture, table, std::move(indices));
+    return plan;
 }
 
 template <bool kAlpha>
-PixelWalk NumberPicture(const SourceImage& picture, Numbering& n, ColorCount& all,
+PixelWalk NumberPicture(SourceImage& image, Numbering& n, ColorCount& all,
                         std::uint8_t* indices) {
-    const std::size_t width = static_cast<std::size_t>(picture.width);
-    return VisitBands(picture, [&](const Band& band) {
+    const std::size_t width = static_cast<std::size_t>(image.picture.width);
+    return VisitBands(image, [&](const Strip& band) {
         std::uint8_t* out = indices + static_cast<std::size_t>(band.y0) * width;
         if (!all.seen && NumberBand<kAlpha>(band, width, n, out)) {
             return true;
         }
         if (!all.seen && !StartCounting(n, all)) {
-            Report(Message::NoMemoryToConvert, {picture.pixels.name});
+            Report(Message::NoMemoryToConvert, {image.picture.name});
             return false;
         }
         CountBand<kAlpha>(band, width, n, all);
@@ -283,31 +280,29 @@ PixelWalk NumberPicture(const SourceImage& picture, Numbering& n, ColorCount& al
 
 }  // namespace
 
-std::optional<SourceImage> IndexFullColorPicture(const SourceImage& picture, std::size_t entries,
-                                                 KeyColor key, bool keyless) {
-    const char* path = picture.pixels.name.c_str();
+std::optional<ColorPlan> NumberColors(SourceImage& image, std::size_t entries,
+                                      const KeyRequest& key) {
+    const Picture& picture = image.picture;
+    const char* path = picture.name.c_str();
     Storage indices = AllocateStorage(PixelCount(picture));
     if (!indices) {
         Report(Message::NoMemoryToConvert, {path});
         return std::nullopt;
     }
+    const bool alpha = std::get<TrueColorPicture>(picture.colors).alpha;
     const auto numbering = std::make_unique<Numbering>();
     Numbering& n = *numbering;
     n.room = entries - 1;
-    if (keyless) {
-        key.reset();
-    }
-    n.keyless = keyless;
-    n.key = key ? Pack(*key) : kNoColor;
+    n.keyless = key.keepIndices;
+    n.key = key.color ? Pack(*key.color) : kNoColor;
     // Without alpha, entry 0 is the key colour's whether or not the picture uses it, so that no
     // other colour can become transparent.
-    if (key && !picture.carriesAlpha) {
+    if (key.color && !alpha) {
         Record(n, n.key, 0);
     }
     ColorCount all;  // once there are too many colours, only counting them goes on
-    const PixelWalk walk = picture.carriesAlpha
-                               ? NumberPicture<true>(picture, n, all, indices.get())
-                               : NumberPicture<false>(picture, n, all, indices.get());
+    const PixelWalk walk = alpha ? NumberPicture<true>(image, n, all, indices.get())
+                                 : NumberPicture<false>(image, n, all, indices.get());
     if (walk != PixelWalk::Finished) {
         return std::nullopt;
     }
@@ -315,7 +310,7 @@ std::optional<SourceImage> IndexFullColorPicture(const SourceImage& picture, std
         ReportTooMany(path, n, all, entries);
         return std::nullopt;
     }
-    return IndexedPicture(picture, n, key.value_or(ColorEntry{}), std::move(indices));
+    return NumberedPlan(picture, n, key.color.value_or(ColorEntry{}), std::move(indices));
 }
 
 }  // namespace bmp2tvx
