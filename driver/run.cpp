@@ -19,22 +19,16 @@ namespace {
 constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 
-int Refuse(Message message, std::initializer_list<MessageArg> args) {
-    Report(message, args);
-    return kFailure;
-}
-
 // Encodes the planned picture into a temporary file beside `outputPath` and, unless reading the
 // picture fails, prints the summary line and moves the file into place. A problem with the
 // output itself is told after the summary line.
-int WriteOutput(const std::string& outputPath, Conversion& conversion, SourceImage& image) {
+int WriteOutput(const std::string& outputPath, Conversion& c, SourceImage& image) {
     OutputFile output;
     OpenOutputFile(outputPath, output);
-    const PixelCoding& coding = conversion.plan.coding;
-    if (!WriteTileImage(output, coding, conversion.layout, PixelsToEncode(conversion, image))) {
+    const PixelCoding& coding = c.plan.coding;
+    if (!WriteTileImage(output, coding, c.layout, PixelsToEncode(c, image))) {
         return kFailure;
     }
-    const Conversion& c = conversion;
     Report(Message::Summary, {outputPath, SourceKindName(c.source), c.width, c.height,
                               TargetFormatName(coding.format), c.width / 8, c.height / 8});
     return CommitOutputFile(output) ? kSuccess : kFailure;
@@ -86,12 +80,13 @@ int RunConversion(int argc, const char* const* argv) {
     const std::optional<std::string> named =
         settings.output ? settings.output : MakeOutputPath(inputPath);
     if (named && *named != inputPath && IsSameFile(input, *named)) {
-        return Refuse(Message::SameFileAsOutput, {inputPath, *named});
+        Report(Message::SameFileAsOutput, {inputPath, *named});
+        return kFailure;
     }
 
     SourceImage image;
     std::string outputPath;
-    if (!LoadPicture(ByteSource{std::move(input), inputPath}, image) ||
+    if (!LoadPicture(std::move(input), image) ||
         !ChooseOutputPath(settings, inputPath, outputPath)) {
         return kFailure;
     }

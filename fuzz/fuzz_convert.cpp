@@ -97,13 +97,13 @@ Outcome ConvertBothWays(const std::uint8_t* data, std::size_t size) {
 
     SourceImage inMemory;
     const bool memoryLoaded = LoadPicture(
-        ByteSource{std::vector<std::uint8_t>(data, data + size), "fuzz.bmp"}, inMemory);
+        FileInMemory("fuzz.bmp", std::vector<std::uint8_t>(data, data + size)), inMemory);
     const Result fromMemory = Convert(memoryLoaded, inMemory, settings, palette);
     SourceImage onFile;
     InputFile file;
     const std::string& path = WriteScratchFile(data, size);
     const bool fileLoaded =
-        OpenInputFile(path, file) && LoadPicture(ByteSource{std::move(file), path}, onFile);
+        OpenInputFile(path, file) && LoadPicture(std::move(file), onFile);
     const Result fromFile = Convert(fileLoaded, onFile, settings, palette);
     if (fromMemory.outcome != fromFile.outcome || fromMemory.file != fromFile.file) {
         std::abort();  // the two ways of reading a picture disagree

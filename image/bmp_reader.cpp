@@ -200,16 +200,16 @@ bool SettleAlpha(SourceImage& image) {
 
 }  // namespace
 
-bool LoadBitmap(ByteSource source, SourceImage& image) {
-    const std::string name = source.name;
+bool LoadBitmap(InputFile file, SourceImage& image) {
+    const std::string name = file.path;
     std::uint8_t head[kHeadRead] = {};
     std::uint64_t headRead = 0;
-    if (!ReadSource(source, 0, head, kHeadRead, headRead)) {
+    if (!ReadInputFileAt(file, 0, head, kHeadRead, headRead)) {
         return false;
     }
     BitmapLayout layout;
     // A file that ends inside the headers is judged by what could be read of it.
-    const std::uint64_t knownSize = headRead < kHeadRead ? headRead : SourceSize(source);
+    const std::uint64_t knownSize = headRead < kHeadRead ? headRead : file.size;
     if (const std::optional<Message> problem = HeaderProblem(head, knownSize, layout)) {
         Report(*problem, {name});
         return false;
@@ -217,7 +217,7 @@ bool LoadBitmap(ByteSource source, SourceImage& image) {
     std::uint8_t table[4 * kMaxTableEntries];
     const std::uint64_t tableBytes = 4 * static_cast<std::uint64_t>(layout.tableEntries);
     std::uint64_t got = 0;
-    if (!ReadSource(source, layout.tableOffset, table, tableBytes, got)) {
+    if (!ReadInputFileAt(file, layout.tableOffset, table, tableBytes, got)) {
         return false;
     }
     if (got != tableBytes) {  // the file shrank since its length was checked
@@ -226,7 +226,7 @@ bool LoadBitmap(ByteSource source, SourceImage& image) {
     }
     // The pixels stay where they are, read as they are needed.
     image.picture = DescribePicture(layout, table, name);
-    image.rows = RowSource{RowsInBmp{std::move(source), layout.pixelOffset, layout.stored},
+    image.rows = RowSource{RowsInBmp{std::move(file), layout.pixelOffset, layout.stored},
                            layout.topDown};
     const auto* trueColor = std::get_if<TrueColorPicture>(&image.picture.colors);
     return trueColor == nullptr || !trueColor->alpha || SettleAlpha(image);

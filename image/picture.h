@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <variant>
-#include <vector>
 
 #include "color.h"
 #include "system.h"
@@ -63,19 +62,6 @@ constexpr IndexMap IdentityMap() {
     return map;
 }
 
-// ---- Where the bytes of a file are -------------------------------------------------------------
-
-// An open file, or its bytes in memory (as the browser page and the fuzzing hand them over).
-struct ByteSource {
-    std::variant<InputFile, std::vector<std::uint8_t>> place;
-    std::string name;  // for messages
-};
-std::uint64_t SourceSize(const ByteSource& source);
-// Up to `size` bytes from `offset` on; `got` is less only where the bytes end. False when reading
-// failed, its line printed.
-bool ReadSource(const ByteSource& source, std::uint64_t offset, std::uint8_t* buffer,
-                std::uint64_t size, std::uint64_t& got);
-
 // ---- Where the rows are ------------------------------------------------------------------------
 
 // Rows in memory, one after another, each the picture's own pixels.
@@ -96,9 +82,9 @@ inline bool NeedsUnpacking(const StoredRows& stored) {
     return stored.bitCount != 8 && stored.bitCount != 24;
 }
 
-// A BMP's rows where its bytes are, from byte `offset` on.
+// A BMP's rows where its file holds them, from byte `offset` on.
 struct RowsInBmp {
-    ByteSource source;
+    InputFile file;
     std::uint64_t offset = 0;
     StoredRows stored;
 };

@@ -14,14 +14,14 @@ bool IsPngSignature(const std::uint8_t* head, std::uint64_t size) {
     return size >= sizeof kSignature && std::equal(kSignature, kSignature + 8, head);
 }
 
-bool LoadPicture(ByteSource source, SourceImage& image) {
+bool LoadPicture(InputFile file, SourceImage& image) {
     std::uint8_t head[8] = {};
     std::uint64_t got = 0;
-    if (!ReadSource(source, 0, head, sizeof head, got)) {
+    if (!ReadInputFileAt(file, 0, head, sizeof head, got)) {
         return false;
     }
-    return IsPngSignature(head, got) ? LoadPng(std::move(source), image)
-                                     : LoadBitmap(std::move(source), image);
+    return IsPngSignature(head, got) ? LoadPng(std::move(file), image)
+                                     : LoadBitmap(std::move(file), image);
 }
 
 }  // namespace bmp2tvx

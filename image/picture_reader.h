@@ -16,14 +16,14 @@ bool IsPngSignature(const std::uint8_t* head, std::uint64_t size);
 
 // Loads the picture whose bytes `source` holds; its rows keep the source to be read from. Bytes
 // that are neither a BMP nor a PNG are not a valid bitmap file.
-bool LoadPicture(ByteSource source, SourceImage& image);
+bool LoadPicture(InputFile file, SourceImage& image);
 
 // A BMP: uncompressed, or with bit fields for 16 and 32 bits; 1-, 4- and 8-bit pictures are
 // indexed, 16-, 24- and 32-bit ones true colour.
-bool LoadBitmap(ByteSource source, SourceImage& image);
+bool LoadBitmap(InputFile file, SourceImage& image);
 
 // A PNG, with libpng; a build without it refuses every PNG in one line.
-bool LoadPng(ByteSource source, SourceImage& image);
+bool LoadPng(InputFile file, SourceImage& image);
 
 // Decodes rows first .. first + count - 1 from the top of a PNG read row by row into `out`,
 // BytesPerPixel bytes a pixel, starting the decoder again from the file's beginning when `first`

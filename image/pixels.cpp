@@ -14,18 +14,6 @@ namespace {
 // calls to read them cost little.
 constexpr std::uint64_t kPieceBytes = 64 * 1024;
 
-// Rows read from a file land at the same place within a 4 KiB page as they have in the file. The
-// system copies them from its cache of the file, and a copy whose target lies a little way past
-// its source within the page (as a fresh block's start may) runs at a fraction of its speed on
-// common processors, which take a load for one of the stores just made. A block read into has a
-// page to spare for it.
-constexpr std::uint64_t kPageBytes = 4096;
-
-std::uint8_t* AtPlaceOf(std::uint8_t* block, std::uint64_t fileOffset) {
-    const std::uint64_t place = reinterpret_cast<std::uintptr_t>(block) % kPageBytes;
-    return block + (fileOffset + kPageBytes - place) % kPageBytes;
-}
-
 // Reading a picture's rows `chunkRows` (a multiple of the strip's rows) at a time: straight from
 // where they are for rows in memory, else through `buffer`, and rows a BMP packs through `stored`.
 struct RowReader {
@@ -54,11 +42,10 @@ bool OpenRowReader(SourceImage& image, std::int32_t stripRows, RowReader& reader
     }
     const auto* bmp = std::get_if<RowsInBmp>(&image.rows.place);
     const bool unpack = bmp != nullptr && NeedsUnpacking(bmp->stored);
-    reader.buffer = AllocateStorage(chunkBytes + (bmp != nullptr ? kPageBytes : 0));
+    reader.buffer = AllocateStorage(chunkBytes);
     if (unpack) {
-        reader.stored = AllocateStorage(static_cast<std::uint64_t>(reader.chunkRows) *
-                                            bmp->stored.rowBytes +
-                                        kPageBytes);
+        reader.stored =
+            AllocateStorage(static_cast<std::uint64_t>(reader.chunkRows) * bmp->stored.rowBytes);
     }
     if (!reader.buffer || (unpack && !reader.stored)) {
         Report(Message::NoMemoryToConvert, {picture.name});
@@ -76,10 +63,10 @@ bool ReadBmpRows(RowReader& reader, const RowsInBmp& bmp, std::int32_t first, st
     const std::uint64_t rowBytes = bmp.stored.rowBytes;
     const std::uint64_t size = static_cast<std::uint64_t>(count) * rowBytes;
     const std::uint64_t at = bmp.offset + static_cast<std::uint64_t>(first) * rowBytes;
-    std::uint8_t* to = AtPlaceOf(unpack ? reader.stored.get() : reader.buffer.get(), at);
-    reader.rows = unpack ? reader.buffer.get() : to;
+    std::uint8_t* to = unpack ? reader.stored.get() : reader.buffer.get();
+    reader.rows = reader.buffer.get();
     std::uint64_t got = 0;
-    if (!ReadSource(bmp.source, at, to, size, got)) {
+    if (!ReadInputFileAt(bmp.file, at, to, size, got)) {
         return false;
     }
     if (got != size) {

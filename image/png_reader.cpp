@@ -44,7 +44,7 @@ enum class PngProblem {
 struct PngDecoder {
     // The file's bytes, read ahead a block at a time so that libpng's many small reads cost no
     // system call each.
-    ByteSource source;
+    InputFile file;
     std::vector<std::uint8_t> block;
     std::uint64_t blockStart = 0;  // the file offset of block[0]
     std::uint64_t position = 0;    // the next byte libpng takes
@@ -67,7 +67,7 @@ constexpr std::size_t kBlockBytes = 64 * 1024;
 // Fills `out` with the file's bytes from `offset` on, or makes the file ending first (or a read
 // failing) the problem.
 bool ReadAt(PngDecoder& d, std::uint64_t offset, std::uint8_t* out, std::size_t length) {
-    if (offset + length > SourceSize(d.source)) {
+    if (offset + length > d.file.size) {
         d.problem = PngProblem::Truncated;
         return false;
     }
@@ -75,7 +75,7 @@ bool ReadAt(PngDecoder& d, std::uint64_t offset, std::uint8_t* out, std::size_t 
         if (offset < d.blockStart || offset >= d.blockStart + d.block.size()) {
             std::uint64_t got = 0;
             d.block.resize(kBlockBytes);
-            if (!ReadSource(d.source, offset, d.block.data(), kBlockBytes, got)) {
+            if (!ReadInputFileAt(d.file, offset, d.block.data(), kBlockBytes, got)) {
                 d.problem = PngProblem::ReadFailed;
                 return false;
             }
@@ -110,11 +110,16 @@ bool TakeBytes(PngDecoder& d, std::uint8_t* out, std::size_t length) {
 // type, the data and a 4-byte checksum.
 std::uint64_t CompressedBytes(PngDecoder& d) {
     constexpr std::uint64_t kSignatureBytes = 8;
-    const std::uint64_t size = SourceSize(d.source);
+    const std::uint64_t size = d.file.size;
     std::uint64_t total = 0;
     for (std::uint64_t at = kSignatureBytes; at + 8 <= size;) {
+        // The headers alone are read, each on its own: the walk reads no more of the file.
         std::uint8_t head[8];
-        if (!ReadAt(d, at, head, sizeof head)) {
+        std::uint64_t got = 0;
+        if (!ReadInputFileAt(d.file, at, head, sizeof head, got)) {
+            d.problem = PngProblem::ReadFailed;
+        }
+        if (got != sizeof head) {
             break;
         }
         const std::uint64_t length = std::uint64_t{head[0]} << 24 | std::uint64_t{head[1]} << 16 |
@@ -368,7 +373,8 @@ Picture DescribePicture(PngDecoder& d, std::array<std::uint8_t, 256>& alphaOf) {
 bool DecodeIntoMemory(PngDecoder& d, SourceImage& image,
                       const std::array<std::uint8_t, 256>& alphaOf) {
     const std::int32_t height = image.picture.height;
-    Storage pixels = AllocateStorage(std::uint64_t{d.rowBytes} * static_cast<std::uint64_t>(height));
+    Storage pixels =
+        AllocateStorage(std::uint64_t{d.rowBytes} * static_cast<std::uint64_t>(height));
     std::vector<png_bytep> rows(static_cast<std::size_t>(height));
     if (!pixels) {
         Report(Message::NoMemoryToLoad, {d.name});
@@ -413,10 +419,10 @@ void PngDecoderRelease::operator()(PngDecoder* decoder) const {
     delete decoder;
 }
 
-bool LoadPng(ByteSource source, SourceImage& image) {
+bool LoadPng(InputFile file, SourceImage& image) {
     std::unique_ptr<PngDecoder, PngDecoderRelease> decoder(new PngDecoder);
-    decoder->name = source.name;
-    decoder->source = std::move(source);
+    decoder->name = file.path;
+    decoder->file = std::move(file);
     return LoadFromDecoder(std::move(decoder), image);
 }
 

@@ -12,8 +12,8 @@ void PngDecoderRelease::operator()(PngDecoder* decoder) const {
     delete decoder;
 }
 
-bool LoadPng(ByteSource source, SourceImage&) {
-    Report(Message::NoPngSupport, {source.name});
+bool LoadPng(InputFile file, SourceImage&) {
+    Report(Message::NoPngSupport, {file.path});
     return false;
 }
 

@@ -50,8 +50,7 @@ std::optional<ColorPlan> PlanTiles(SourceImage& image, const ColorRequest& reque
         plan = MapOntoPalette(image, *request.palette, entries, request.key.keepIndices);
     } else if (KindOf(image.picture) == SourceKind::FullColor) {
         plan = NumberColors(image, entries, request.key);
-    } else if (std::optional<EntryPlan> indexed =
-                   PlanIndexedEntries(image, request.key, entries)) {
+    } else if (std::optional<EntryPlan> indexed = PlanIndexedEntries(image, request.key, entries)) {
         plan.emplace();
         plan->coding.palette = PaletteWords(indexed->table);
         plan->coding.map = indexed->map;
@@ -104,10 +103,8 @@ TargetFormat ChooseTarget(SourceKind kind, std::int32_t targetDepth, const Given
 std::optional<ColorPlan> PlanColors(SourceImage& image, const ColorRequest& request) {
     const TargetFormat target =
         ChooseTarget(KindOf(image.picture), request.targetDepth, request.palette);
-    if (target == TargetFormat::FullColor16) {
-        return PlanBitmap(image.picture, request.key);
-    }
-    return PlanTiles(image, request, target);
+    return target == TargetFormat::FullColor16 ? PlanBitmap(image.picture, request.key)
+                                               : PlanTiles(image, request, target);
 }
 
 std::array<Color15, 256> PaletteWords(const std::array<ColorEntry, 256>& table) {

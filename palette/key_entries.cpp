@@ -68,8 +68,8 @@ bool AnyWanted(const std::uint8_t* block, std::size_t size, const std::array<boo
 // The highest (or, unless `highest`, the lowest) of the `candidates` (entry numbers in ascending
 // order) that some pixel uses, in `best`; left empty when no pixel uses any of them. It stops as
 // soon as the best candidate of all has been seen, since nothing can beat it.
-PixelWalk BestUsed(SourceImage& image, const std::vector<std::uint8_t>& candidates,
-                   bool highest, std::optional<std::uint8_t>& best) {
+PixelWalk BestUsed(SourceImage& image, const std::vector<std::uint8_t>& candidates, bool highest,
+                   std::optional<std::uint8_t>& best) {
     std::array<bool, 256> wanted{};
     for (const std::uint8_t c : candidates) {
         wanted[c] = true;
@@ -127,6 +127,8 @@ bool ChooseKeyEntry(SourceImage& image, const ColorEntry& key, std::size_t entri
     return true;
 }
 
+}  // namespace
+
 // With --key=none every index stays, entry 0 the transparent one: a transparent entry other than
 // 0 that pixels use would have to move, and refuses the picture, naming its first pixel.
 bool KeptIndicesFit(SourceImage& image) {
@@ -145,8 +147,6 @@ bool KeptIndicesFit(SourceImage& image) {
     }
     return !first;
 }
-
-}  // namespace
 
 bool AnyPixelOf(SourceImage& image, const std::array<bool, 256>& wanted, bool& failed) {
     std::array<EntryRun, 2> runs{};

@@ -183,9 +183,8 @@ bool TakeTable(InputFile file, bool tileImage, GivenPalette& palette) {
         }
         palette.colors = PaletteColors(view);
     } else {
-        const std::string name = file.path;
         SourceImage picture;
-        if (!LoadPicture(ByteSource{std::move(file), name}, picture)) {
+        if (!LoadPicture(std::move(file), picture)) {
             return false;
         }
         if (const auto* indexed = std::get_if<IndexedPicture>(&picture.picture.colors)) {

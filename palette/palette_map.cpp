@@ -71,21 +71,6 @@ std::array<ColorEntry, 256> PaletteTable(const GivenPalette& palette, std::size_
     return table;
 }
 
-// The first pixel whose entry is one of `wanted`, refused with its line: `refuse` prints it.
-template <typename Refusal>
-std::optional<ColorPlan> RefuseFirst(SourceImage& image, const std::array<bool, 256>& wanted,
-                                     Refusal refuse) {
-    std::optional<PixelAt> first;
-    if (FindFirstIndex(image, wanted, first) != PixelWalk::Failed && first) {
-        refuse(*first);
-    }
-    return std::nullopt;
-}
-
-bool Any(const std::array<bool, 256>& set) {
-    return std::find(set.begin(), set.end(), true) != set.end();
-}
-
 // An Index picture, entry by entry: only the entries its pixels use need a match. With
 // `keepIndices` nothing is matched: every pixel keeps its index, which must be one of the
 // palette's, and only entry 0 may be transparent.
@@ -93,6 +78,9 @@ std::optional<ColorPlan> MapEntries(SourceImage& image, const GivenPalette& pale
                                     const Lookup& lookup, std::size_t entries, bool keepIndices) {
     const Picture& picture = image.picture;
     const auto& indexed = std::get<IndexedPicture>(picture.colors);
+    if (keepIndices && !KeptIndicesFit(image)) {
+        return std::nullopt;
+    }
     std::array<bool, 256> used{};
     if (VisitPieces(image, [&](const std::uint8_t* pixels, std::size_t size) {
             std::for_each(pixels, pixels + size, [&](std::uint8_t p) { used[p] = true; });
@@ -106,27 +94,21 @@ std::optional<ColorPlan> MapEntries(SourceImage& image, const GivenPalette& pale
     }
     IndexMap map = IdentityMap();
     std::array<bool, 256> missing{};
-    std::array<bool, 256> clearElsewhere{};
     for (std::size_t e = 0; e < used.size(); ++e) {
         const Color15 word = ToColor15(indexed.table[e]);
         const bool zero = indexed.transparent[e] || (!clear && word == lookup.zero);
         map[e] = keepIndices ? static_cast<std::uint8_t>(e) : zero ? 0 : lookup.entryOf[word];
         missing[e] = used[e] && (keepIndices ? e >= palette.colors.size() : !zero && map[e] == 0);
-        clearElsewhere[e] = keepIndices && used[e] && e != 0 && indexed.transparent[e];
     }
-    if (Any(clearElsewhere)) {
-        return RefuseFirst(image, clearElsewhere, [&](const PixelAt& at) {
-            Report(Message::TransparentEntryKept, {picture.name, at.x, at.y, at.index});
-        });
-    }
-    if (Any(missing)) {
-        return RefuseFirst(image, missing, [&](const PixelAt& at) {
-            if (keepIndices) {
-                Report(Message::PastPaletteEnd, {picture.name, at.x, at.y, at.index, palette.path});
-            } else {
-                Refuse(picture, palette, Miss{true, at.x, at.y, indexed.table[at.index]});
-            }
-        });
+    // The first pixel from the top left whose entry has no match refuses the picture.
+    std::optional<PixelAt> at;
+    if (std::find(missing.begin(), missing.end(), true) != missing.end()) {
+        if (FindFirstIndex(image, missing, at) != PixelWalk::Failed && keepIndices) {
+            Report(Message::PastPaletteEnd, {picture.name, at->x, at->y, at->index, palette.path});
+        } else if (at) {
+            Refuse(picture, palette, Miss{true, at->x, at->y, indexed.table[at->index]});
+        }
+        return std::nullopt;
     }
     ColorPlan plan;
     plan.coding.palette = PaletteWords(PaletteTable(palette, entries));

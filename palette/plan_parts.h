@@ -21,6 +21,11 @@ struct EntryPlan {
 std::optional<EntryPlan> PlanIndexedEntries(SourceImage& image, const KeyRequest& key,
                                             std::size_t entries);
 
+// With --key=none every index of an indexed picture stays, entry 0 the transparent one: a
+// transparent entry other than 0 that pixels use would have to move, and refuses the picture,
+// naming its first pixel. False then, its line printed, or when reading the pixels failed.
+bool KeptIndicesFit(SourceImage& image);
+
 // Whether any pixel's stored index is one of `wanted`; false with `failed` set when reading the
 // pixels failed. Tables padded with copies of one colour make runs of consecutive entries, which
 // it tests many pixels at a time.

@@ -83,7 +83,7 @@ TEST(Pixels, FileAndMemoryGiveTheSameFile) {
         ASSERT_TRUE(LoadBitmapFile(dir / "p.bmp", fromFile));
         const auto* rows = std::get_if<RowsInBmp>(&fromFile.rows.place);
         ASSERT_NE(rows, nullptr);
-        EXPECT_TRUE(std::holds_alternative<InputFile>(rows->source.place));
+        EXPECT_NE(rows->file.handle, -1);
         const Encoded streamed = Convert(std::move(fromFile), c.depth);
         const Encoded loaded = Convert(LoadBmp(spec), c.depth);
         EXPECT_EQ(streamed.err, "");

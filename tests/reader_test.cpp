@@ -37,7 +37,7 @@ const IndexedPicture& Table(const SourceImage& image) {
 LoadResult Load(const Bytes& file) {
     LoadResult result;
     testing::internal::CaptureStderr();
-    result.ok = LoadPicture(ByteSource{file, "pic.bmp"}, result.image);
+    result.ok = LoadPicture(FileInMemory("pic.bmp", file), result.image);
     result.err = testing::internal::GetCapturedStderr();
     return result;
 }

@@ -70,13 +70,13 @@ Bytes BuildBmp(const BmpSpec& spec) {
 
 SourceImage LoadBmp(const BmpSpec& spec, const char* name) {
     SourceImage image;
-    EXPECT_TRUE(LoadPicture(ByteSource{BuildBmp(spec), name}, image));
+    EXPECT_TRUE(LoadPicture(FileInMemory(name, BuildBmp(spec)), image));
     return image;
 }
 
 bool LoadBitmapFile(const std::string& path, SourceImage& image) {
     InputFile file;
-    return OpenInputFile(path, file) && LoadPicture(ByteSource{std::move(file), path}, image);
+    return OpenInputFile(path, file) && LoadPicture(std::move(file), image);
 }
 
 Bytes RowsFromTop(SourceImage& image) {

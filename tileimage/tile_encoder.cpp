@@ -30,15 +30,35 @@ inline void PackPixels8(std::uint64_t v, std::uint8_t* out) {
     out[3] = static_cast<std::uint8_t>(sums >> 24);
 }
 
-// The tile whose top-left pixel is at `top`, its rows `down` apart: 8 bytes a row, or 4.
-void EncodeTile(const std::uint8_t* top, std::ptrdiff_t down, bool four,
-                std::uint8_t* __restrict out) {
-    for (int r = 0; r < 8; ++r, top += down) {
-        if (four) {
-            PackPixels8(EightPixels(top), out + 4 * r);
-        } else {
-            std::memcpy(out + 8 * r, top, 8);
+// A run of `tiles` tiles side by side, 4 or 8 bits a pixel. `top` is the first tile's top-left
+// pixel and `down` the step from a pixel to the one below it (negative for rows kept bottom-up).
+template <bool kFour>
+void EncodeTiles(const std::uint8_t* top, std::ptrdiff_t down, std::size_t tiles,
+                 std::uint8_t* __restrict out) {
+    for (std::size_t t = 0; t < tiles; ++t, top += 8) {
+        const std::uint8_t* row = top;
+        for (int r = 0; r < 8; ++r, row += down, out += kFour ? 4 : 8) {
+            if constexpr (kFour) {
+                PackPixels8(EightPixels(row), out);
+            } else {
+                std::memcpy(out, row, 8);
+            }
         }
+    }
+}
+
+// Index pixels through a renumbering. Moving the key colour exchanges two numbers, `a` and
+// `b` (`exchange`), which is written as selects so that the compiler can work on many pixels per
+// instruction; any other renumbering looks every pixel up.
+void Renumber(const IndexMap& map, bool exchange, std::uint8_t a,
+              const std::uint8_t* __restrict from, std::size_t count, std::uint8_t* __restrict to) {
+    const std::uint8_t b = map[a];
+    for (std::size_t i = 0; exchange && i < count; ++i) {
+        const std::uint8_t p = from[i];
+        to[i] = p == a ? b : p == b ? a : p;
+    }
+    for (std::size_t i = 0; !exchange && i < count; ++i) {
+        to[i] = map[from[i]];
     }
 }
 
@@ -98,8 +118,10 @@ struct Encoder {
     const PixelCoding* coding = nullptr;
     const TileLayout* layout = nullptr;
     const Picture* picture = nullptr;
-    bool renumber = false;         // index pixels are written as other indices
-    Storage mapped;                // a strip's pixels, renumbered
+    bool renumber = false;  // index pixels are written as other indices
+    bool exchange = false;  // by exchanging entry `a` with another, and nothing else
+    std::uint8_t a = 0;
+    Storage mapped;                    // a strip's pixels, renumbered
     std::array<Color15, 256> words{};  // FullColor16 of indexed pixels: each stored index's word
 };
 
@@ -110,23 +132,33 @@ Strip Renumbered(Encoder& e, const Strip& strip) {
     }
     const std::size_t width = static_cast<std::size_t>(e.picture->width);
     for (std::int32_t r = 0; r < strip.count; ++r) {
-        const std::uint8_t* from = strip.top + r * strip.down;
-        std::uint8_t* to = e.mapped.get() + static_cast<std::size_t>(r) * width;
-        for (std::size_t x = 0; x < width; ++x) {
-            to[x] = e.coding->map[from[x]];
-        }
+        Renumber(e.coding->map, e.exchange, e.a, strip.top + r * strip.down, width,
+                 e.mapped.get() + static_cast<std::size_t>(r) * width);
     }
     return Strip{strip.y0, strip.count, e.mapped.get(), static_cast<std::ptrdiff_t>(width)};
 }
 
+// The tiles of a strip's cells, a run of cells side by side at a time, in pieces as long as the
+// scratch block has room for.
 void EmitTiles(Encoder& e, const Strip& stored, Output& out) {
     const Strip strip = Renumbered(e, stored);
     const bool four = e.coding->format == TargetFormat::Index16;
     const std::size_t tileBytes = four ? kTile4Bytes : kTile8Bytes;
-    for (const CellPlace& cell : e.layout->cells) {
-        const std::uint8_t* top = strip.top + static_cast<std::ptrdiff_t>(cell.y) * strip.down + cell.x;
-        EncodeTile(top, strip.down, four, Reserve(out, tileBytes));
-        out.used += tileBytes;
+    for (const CellRun& run : e.layout->runs) {
+        const std::uint8_t* top =
+            strip.top + static_cast<std::ptrdiff_t>(run.y) * strip.down + run.x;
+        for (std::size_t done = 0; done < run.count;) {
+            std::uint8_t* to = Reserve(out, tileBytes);
+            const std::size_t n = std::min<std::size_t>(
+                run.count - done, (out.scratch.size() - out.used) / tileBytes);
+            if (four) {
+                EncodeTiles<true>(top + kTileSide * done, strip.down, n, to);
+            } else {
+                EncodeTiles<false>(top + kTileSide * done, strip.down, n, to);
+            }
+            out.used += n * tileBytes;
+            done += n;
+        }
     }
 }
 
@@ -163,7 +195,16 @@ bool StartEncoder(const PixelCoding& coding, const TileLayout& layout, const Pic
         e.words[v] = coding.palette[coding.map[v]];
     }
     const bool tiles = coding.format != TargetFormat::FullColor16;
-    e.renumber = tiles && coding.map != IdentityMap();
+    const IndexMap& map = coding.map;
+    std::vector<std::uint8_t> moved;
+    for (std::size_t v = 0; v < map.size(); ++v) {
+        if (map[v] != v) {
+            moved.push_back(static_cast<std::uint8_t>(v));
+        }
+    }
+    e.renumber = tiles && !moved.empty();
+    e.exchange = moved.size() == 2 && map[map[moved[0]]] == moved[0];
+    e.a = moved.empty() ? 0 : moved[0];
     if (e.renumber) {
         e.mapped = AllocateStorage(static_cast<std::uint64_t>(picture.width) *
                                    static_cast<std::uint64_t>(layout.stripRows));
@@ -212,7 +253,8 @@ bool EmitTileImage(const PixelCoding& coding, const TileLayout& layout, SourceIm
 bool EncodeTileImage(const PixelCoding& coding, const TileLayout& layout, SourceImage& pixels,
                      std::vector<std::uint8_t>& file) {
     file.clear();
-    file.reserve(static_cast<std::size_t>(TileImageFileSize(coding.format, layout.width, layout.height)));
+    file.reserve(
+        static_cast<std::size_t>(TileImageFileSize(coding.format, layout.width, layout.height)));
     std::array<std::uint8_t, 64 * 1024> scratch;
     return EmitTileImage(coding, layout, pixels, scratch, [&](std::span<const std::uint8_t> bytes) {
         file.insert(file.end(), bytes.begin(), bytes.end());
@@ -227,8 +269,9 @@ bool WriteTileImage(OutputFile& output, const PixelCoding& coding, const TileLay
         Report(Message::NoMemoryToConvert, {pixels.picture.name});
         return false;
     }
-    return EmitTileImage(coding, layout, pixels, std::span<std::uint8_t>(scratch.get(), kBlock),
-                         [&](std::span<const std::uint8_t> bytes) { WriteOutputFile(output, bytes); });
+    return EmitTileImage(
+        coding, layout, pixels, std::span<std::uint8_t>(scratch.get(), kBlock),
+        [&](std::span<const std::uint8_t> bytes) { WriteOutputFile(output, bytes); });
 }
 
 }  // namespace bmp2tvx

@@ -8,20 +8,22 @@
 
 namespace bmp2tvx {
 
-// A cell by its top-left pixel, counted within a strip.
-struct CellPlace {
+// Cells side by side, by the top-left pixel of the first, counted within a strip.
+struct CellRun {
     std::uint32_t x = 0;
     std::uint32_t y = 0;
+    std::uint32_t count = 0;
 };
 
 struct TileLayout {
     // The picture as the header describes it, in pixels (multiples of 8).
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    // Rows of the picture whose tiles are written together: a multiple of 8 that divides its height.
+    // Rows of the picture whose tiles are written together: a multiple of 8 that divides its
+    // height.
     std::int32_t stripRows = 8;
     // The cells of every strip, in the order their tiles are written.
-    std::vector<CellPlace> cells;
+    std::vector<CellRun> runs;
 };
 
 // Rows of tiles from the top of the picture, each left to right: the header describes the

@@ -124,7 +124,7 @@ extern "C" const WebResult* web_convert(const char* arguments, int count,
 extern "C" std::int32_t web_source_color(const std::uint8_t* file, std::size_t size, std::int32_t x,
                                          std::int32_t y) {
     SourceImage image;
-    if (!LoadPicture(ByteSource{std::vector<std::uint8_t>(file, file + size), "picture"}, image) ||
+    if (!LoadPicture(FileInMemory("picture", std::vector<std::uint8_t>(file, file + size)), image) ||
         x < 0 || y < 0 || x >= image.picture.width || y >= image.picture.height) {
         return -1;
     }
