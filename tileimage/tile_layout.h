@@ -8,10 +8,10 @@
 
 namespace bmp2tvx {
 
-// Cells side by side, by the top-left pixel of the first, counted within a strip.
+// Cells side by side: `count` of them, from the one whose top-left pixel is at (x, y) within a
+// strip.
 struct CellRun {
-    std::uint32_t x = 0;
-    std::uint32_t y = 0;
+    std::uint32_t x = 0, y = 0;
     std::uint32_t count = 0;
 };
 
