@@ -1,187 +1,155 @@
-// The inner loops on their own, over a 4096 x 4096 picture held in memory, in bytes of source
-// pixels per second: a regression in one encoder shows here even when file I/O hides it. Each
-// fast path the tool takes on some systems only (huge pages, exchanging names, the AVX2 colour
-// loop, the run matcher of the key search) has a case beside the plain way it replaces, to show
-// what it saves.
+// The inner loops on their own, over pictures held in memory of 240 x 160 (a screen), 1024 x 1024
+// and 4096 x 4096 pixels, in bytes of source pixels per second: a regression in one stage shows
+// here even when file I/O hides it. Each fast path has a case beside the plain way it replaces,
+// at every size, to show what it saves there: the renumbering that only exchanges two entries,
+// the run matcher of the key search, the two-level colour table of the numbering, the AVX2
+// colour loop; and the system's own (huge pages, exchanging names).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <new>
+#include <unordered_map>
 #include <vector>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
 
-#include "color_table.h"
-#include "key_color.h"
+#include "color_plan.h"
 #include "pixels.h"
 #include "tile_encoder.h"
 
 namespace bmp2tvx {
 namespace {
 
-constexpr std::int32_t kSide = 4096;
-
-SourceImage MakePicture(bool fullColor, std::uint8_t colours) {
-    SourceImage image;
-    image.width = kSide;
-    image.height = kSide;
-    image.kind = fullColor ? SourceKind::FullColor : SourceKind::Index;
-    image.suppliedColors = 256;
-    const std::uint64_t bytes = PixelCount(image) * (fullColor ? 3 : 1);
-    Storage pixels = AllocateStorage(bytes);
-    std::uint32_t seed = 12345;
-    for (std::uint64_t i = 0; i < bytes; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        pixels[i] = static_cast<std::uint8_t>((seed >> 16) % colours);
+// A picture of `state`'s size, in memory, whose every pixel is one of `values` in no order at all:
+// index pixels, or greys of blue, green and red bytes.
+SourceImage MakePicture(const benchmark::State& state, bool trueColor, std::uint8_t values) {
+    Picture picture{static_cast<std::int32_t>(state.range(0)),
+                    static_cast<std::int32_t>(state.range(1)), IndexedPicture{}, "bench"};
+    if (trueColor) {
+        picture.colors = TrueColorPicture{};
     }
-    image.pixels = PixelSource{PixelsInMemory{std::move(pixels)}, false, IdentityMap(), "bench"};
-    return image;
+    const std::size_t bytesPerPixel = BytesPerPixel(picture);
+    Storage pixels = AllocateStorage(PixelCount(picture) * bytesPerPixel);
+    std::uint32_t seed = 12345;
+    for (std::uint64_t i = 0; i < PixelCount(picture); ++i) {
+        seed = seed * 1103515245u + 12345u;
+        std::fill_n(pixels.get() + i * bytesPerPixel, bytesPerPixel,
+                    static_cast<std::uint8_t>((seed >> 16) % values));
+    }
+    return SourceImage{picture, RowSource{RowsInMemory{std::move(pixels)}, false}};
 }
 
-void Encode(benchmark::State& state, bool fullColor, std::uint8_t colours, TargetFormat format) {
-    const SourceImage image = MakePicture(fullColor, colours);
-    std::array<std::uint8_t, 256 * 1024> scratch;
+void Processed(benchmark::State& state, const SourceImage& image) {
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(state.iterations()) *
+        static_cast<std::int64_t>(PixelCount(image.picture) * BytesPerPixel(image.picture)));
+}
+
+void Encode(benchmark::State& state, SourceImage& image, const PixelCoding& coding) {
+    std::vector<std::uint8_t> scratch(256 * 1024);
+    const TileLayout layout = RowOrder(image.picture.width, image.picture.height);
     for (auto _ : state) {
-        EmitTileImage(image, format, scratch, [](std::span<const std::uint8_t> bytes) {
+        EmitTileImage(coding, layout, image, scratch, [](std::span<const std::uint8_t> bytes) {
             benchmark::DoNotOptimize(bytes.data());
         });
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(PixelCount(image) * (fullColor ? 3 : 1)));
+    Processed(state, image);
 }
 
 void BM_Index256(benchmark::State& state) {
-    Encode(state, false, 255, TargetFormat::Index256);
+    SourceImage image = MakePicture(state, false, 255);
+    Encode(state, image, PixelCoding{TargetFormat::Index256});
 }
 void BM_Index16(benchmark::State& state) {
-    Encode(state, false, 16, TargetFormat::Index16);
+    SourceImage image = MakePicture(state, false, 16);
+    Encode(state, image, PixelCoding{TargetFormat::Index16});
 }
 void BM_FullColor16(benchmark::State& state) {
-    Encode(state, true, 255, TargetFormat::FullColor16);
+    SourceImage image = MakePicture(state, true, 255);
+    Encode(state, image, PixelCoding{TargetFormat::FullColor16});
 }
 void BM_FullColor16FromIndex(benchmark::State& state) {
-    Encode(state, false, 255, TargetFormat::FullColor16);
+    SourceImage image = MakePicture(state, false, 255);
+    Encode(state, image, PixelCoding{TargetFormat::FullColor16});
 }
 
-// Index pixels renumbered as they are read, as after a move of the key colour.
+// Index pixels written as others, as after a move of the key colour: an exchange of two entries
+// (argument 1), or the same with one more entry changed, which no pixel uses, so that every
+// pixel is looked up (0).
 void BM_Index256Renumbered(benchmark::State& state) {
-    SourceImage image = MakePicture(false, 255);
-    IndexMap exchange = IdentityMap();
-    std::swap(exchange[0], exchange[200]);
-    Renumber(image, exchange);
-    std::array<std::uint8_t, 256 * 1024> scratch;
-    for (auto _ : state) {
-        EmitTileImage(
-            image, TargetFormat::Index256, scratch,
-            [](std::span<const std::uint8_t> bytes) { benchmark::DoNotOptimize(bytes.data()); });
+    SourceImage image = MakePicture(state, false, 255);
+    PixelCoding coding{TargetFormat::Index256};
+    std::swap(coding.map[0], coding.map[200]);
+    if (state.range(2) == 0) {
+        coding.map[255] = 254;
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * PixelCount(image)));
+    Encode(state, image, coding);
 }
 
-// A 24-bit picture of 255 colours in no order at all (the slowest case: no two neighbours share
-// a colour) numbered into a colour table, in bytes of 24-bit pixels.
-void BM_IndexFullColor(benchmark::State& state) {
-    const SourceImage source = MakePicture(true, 255);
-    for (auto _ : state) {
-        state.PauseTiming();
-        SourceImage image;
-        image.width = source.width;
-        image.height = source.height;
-        image.kind = SourceKind::FullColor;
-        // Every byte one of 255 values: the colours are few only on a greyscale ramp.
-        Storage pixels = AllocateStorage(3 * PixelCount(source));
-        const std::uint8_t* from = std::get<PixelsInMemory>(source.pixels.place).bytes.get();
-        for (std::uint64_t i = 0; i < PixelCount(source); ++i) {
-            pixels[3 * i] = pixels[3 * i + 1] = pixels[3 * i + 2] = from[3 * i];
-        }
-        image.pixels = PixelSource{PixelsInMemory{std::move(pixels)}, false, IdentityMap(), "b"};
-        state.ResumeTiming();
-        benchmark::DoNotOptimize(IndexFullColorPicture(image, 256, ColorEntry{}));
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * 3 * PixelCount(source)));
-}
-
-// A table padded with unused copies of the key colour, as many writers leave it: finding the copy
-// that pixels use takes a whole pass over the picture.
-void BM_ChooseKeyEntryPadded(benchmark::State& state) {
-    SourceImage image = MakePicture(false, 16);
+// A picture of 16 colours whose table holds black at entry 5 and, unused, at every entry from 16
+// up, as writers that pad a short palette leave it: the key search tests every pixel, with the
+// run matcher (argument 1), or (0) each pixel looked up in a table of the entries sought, as
+// happens when the unused copies are scattered (here with gaps at 100 and 150).
+void BM_KeySearchPadded(benchmark::State& state) {
+    SourceImage image = MakePicture(state, false, 16);
+    IndexedPicture& indexed = std::get<IndexedPicture>(image.picture.colors);
+    indexed.supplied = 256;
     for (std::size_t i = 0; i < 256; ++i) {
-        image.colorTable[i] =
-            i < 2 ? ColorEntry{9, 9, static_cast<std::uint8_t>(i)} : ColorEntry{0, 0, 0};
+        const bool gap = state.range(2) == 0 && (i == 100 || i == 150);
+        indexed.table[i] =
+            (i == 5 || i >= 16) && !gap ? ColorEntry{} : ColorEntry{9, 9, std::uint8_t(i)};
     }
+    const ColorRequest request{-1, MakeKey(0, 0, 0, false), nullptr};
     for (auto _ : state) {
-        std::uint8_t entry = 0;
-        benchmark::DoNotOptimize(ChooseKeyEntry(image, ColorEntry{}, 256, entry));
+        benchmark::DoNotOptimize(PlanColors(image, request));
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * PixelCount(image)));
+    Processed(state, image);
 }
 
-// Copies scattered over the table, none used: the slowest shape the search has to test for.
-void BM_ChooseKeyEntryScatteredUnused(benchmark::State& state) {
-    SourceImage image = MakePicture(false, 16);
-    for (std::size_t i = 0; i < 256; ++i) {
-        image.colorTable[i] =
-            i % 37 == 20 ? ColorEntry{0, 0, 0} : ColorEntry{9, 9, static_cast<std::uint8_t>(i)};
-    }
+// A 24-bit picture of 255 colours in no order at all (no two neighbours share a colour) numbered
+// into a palette: by the plan (argument 1), or each pixel's colour looked up in a hash table (0).
+void BM_NumberColors(benchmark::State& state) {
+    SourceImage image = MakePicture(state, true, 255);
+    const std::size_t pixels = PixelCount(image.picture);
+    const std::uint8_t* bgr = std::get<RowsInMemory>(image.rows.place).bytes.get();
+    std::vector<std::uint8_t> indices(pixels);
     for (auto _ : state) {
-        std::uint8_t entry = 0;
-        benchmark::DoNotOptimize(ChooseKeyEntry(image, ColorEntry{}, 256, entry));
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * PixelCount(image)));
-}
-
-void BM_ToColor15(benchmark::State& state) {
-    std::array<std::uint8_t, 3 * 4096> row;
-    for (std::size_t i = 0; i < row.size(); ++i) {
-        row[i] = static_cast<std::uint8_t>(i * 37);
-    }
-    std::uint32_t sum = 0;
-    for (auto _ : state) {
-        for (std::size_t i = 0; i < row.size(); i += 3) {
-            sum += ToColor15(row[i], row[i + 1], row[i + 2]);
+        if (state.range(2) != 0) {
+            benchmark::DoNotOptimize(PlanColors(image, ColorRequest{8, {}, nullptr}));
+            continue;
         }
-        benchmark::DoNotOptimize(sum);
+        std::unordered_map<std::uint32_t, std::uint8_t> entries;
+        for (std::size_t i = 0; i < pixels; ++i) {
+            const std::uint32_t color = bgr[3 * i] | bgr[3 * i + 1] << 8 | bgr[3 * i + 2] << 16;
+            indices[i] =
+                entries.emplace(color, static_cast<std::uint8_t>(entries.size() + 1)).first->second;
+        }
+        benchmark::DoNotOptimize(indices.data());
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * row.size()));
-}
-
-// The plain way the run matcher replaces in the padded case: every pixel looked up in a table of
-// the entries still sought once the used ones are found (16 to 255, which no pixel uses).
-void BM_ChooseKeyEntryPaddedPlain(benchmark::State& state) {
-    const SourceImage image = MakePicture(false, 16);
-    std::array<bool, 256> wanted{};
-    std::fill(wanted.begin() + 16, wanted.end(), true);
-    for (auto _ : state) {
-        VisitPieces(image, [&](const std::uint8_t* pixels, std::size_t size) {
-            benchmark::DoNotOptimize(
-                std::any_of(pixels, pixels + size, [&](std::uint8_t b) { return wanted[b]; }));
-            return true;
-        });
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * PixelCount(image)));
+    Processed(state, image);
 }
 
 // The colour loop of FullColor16 over one picture's pixels, with AVX2 where the processor has it
 // (argument 1) and without (0).
 void BM_BgrToColor15(benchmark::State& state) {
-    const SourceImage image = MakePicture(true, 255);
-    const std::uint8_t* bgr = std::get<PixelsInMemory>(image.pixels.place).bytes.get();
-    std::vector<std::uint8_t> words(2 * PixelCount(image));
+    const SourceImage image = MakePicture(state, true, 255);
+    const std::uint8_t* bgr = std::get<RowsInMemory>(image.rows.place).bytes.get();
+    const std::size_t pixels = PixelCount(image.picture);
+    std::vector<std::uint8_t> words(2 * pixels);
     for (auto _ : state) {
-        if (state.range(0) != 0) {
-            BgrToColor15(bgr, PixelCount(image), words.data());
+        if (state.range(2) != 0) {
+            BgrToColor15(bgr, pixels, words.data());
         } else {
-            BgrToColor15Generic(bgr, PixelCount(image), words.data());
+            BgrToColor15Plain(bgr, pixels, words.data());
         }
         benchmark::DoNotOptimize(words.data());
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * 3 * PixelCount(image)));
+    Processed(state, image);
 }
 
 // A fresh 16 MiB block filled once, as a large picture's buffer is in a new process: through
@@ -229,19 +197,28 @@ void BM_ReplaceOutput(benchmark::State& state) {
     std::filesystem::remove_all(dir);
 }
 
-BENCHMARK(BM_Index256)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Index16)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FullColor16)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FullColor16FromIndex)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Index256Renumbered)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_IndexFullColor)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ChooseKeyEntryPadded)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ChooseKeyEntryScatteredUnused)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ChooseKeyEntryPaddedPlain)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BgrToColor15)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+// Every size, and for the fast paths both ways.
+void Sizes(benchmark::internal::Benchmark* b) {
+    for (const auto& [w, h] : {std::pair{240, 160}, std::pair{1024, 1024}, std::pair{4096, 4096}}) {
+        b->Args({w, h});
+    }
+}
+void BothWays(benchmark::internal::Benchmark* b) {
+    for (const auto& [w, h] : {std::pair{240, 160}, std::pair{1024, 1024}, std::pair{4096, 4096}}) {
+        b->Args({w, h, 1})->Args({w, h, 0});
+    }
+}
+
+BENCHMARK(BM_Index256)->Apply(Sizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Index16)->Apply(Sizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FullColor16)->Apply(Sizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FullColor16FromIndex)->Apply(Sizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Index256Renumbered)->Apply(BothWays)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KeySearchPadded)->Apply(BothWays)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NumberColors)->Apply(BothWays)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BgrToColor15)->Apply(BothWays)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FreshBlock)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReplaceOutput)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond)->UseRealTime();
-BENCHMARK(BM_ToColor15);
 
 }  // namespace
 }  // namespace bmp2tvx

@@ -19,27 +19,18 @@ namespace {
 constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 
-int Refuse(Message message, std::initializer_list<MessageArg> args) {
-    Report(message, args);
-    return kFailure;
-}
-
-// Encodes the prepared picture into a temporary file beside `outputPath` and, unless the encoding
-// refuses the picture or fails, prints the summary line and moves the file into place. A problem
-// with the output itself is told after the summary line; a refused picture leaves no trace.
-int WriteOutput(const std::string& outputPath, const PreparedPicture& prepared) {
+// Encodes the planned picture into a temporary file beside `outputPath` and, unless reading the
+// picture fails, prints the summary line and moves the file into place. A problem with the
+// output itself is told after the summary line.
+int WriteOutput(const std::string& outputPath, Conversion& c, SourceImage& image) {
     OutputFile output;
     OpenOutputFile(outputPath, output);
-    const Encoding encoding = WriteTileImage(output, prepared.picture, prepared.plan.target);
-    if (encoding.outcome != Outcome::Complete) {
-        if (encoding.unsaid) {
-            Report(*encoding.unsaid);
-        }
+    const PixelCoding& coding = c.plan.coding;
+    if (!WriteTileImage(output, coding, c.layout, PixelsToEncode(c, image))) {
         return kFailure;
     }
-    const ConversionPlan& plan = prepared.plan;
-    Report(Message::Summary, {outputPath, SourceKindName(plan.source), plan.width, plan.height,
-                              TargetFormatName(plan.target), plan.width / 8, plan.height / 8});
+    Report(Message::Summary, {outputPath, SourceKindName(c.source), c.width, c.height,
+                              TargetFormatName(coding.format), c.width / 8, c.height / 8});
     return CommitOutputFile(output) ? kSuccess : kFailure;
 }
 
@@ -89,7 +80,8 @@ int RunConversion(int argc, const char* const* argv) {
     const std::optional<std::string> named =
         settings.output ? settings.output : MakeOutputPath(inputPath);
     if (named && *named != inputPath && IsSameFile(input, *named)) {
-        return Refuse(Message::SameFileAsOutput, {inputPath, *named});
+        Report(Message::SameFileAsOutput, {inputPath, *named});
+        return kFailure;
     }
 
     SourceImage image;
@@ -98,9 +90,9 @@ int RunConversion(int argc, const char* const* argv) {
         !ChooseOutputPath(settings, inputPath, outputPath)) {
         return kFailure;
     }
-    const std::optional<PreparedPicture> prepared =
-        PreparePicture(std::move(image), settings, palette ? &*palette : nullptr);
-    return prepared ? WriteOutput(outputPath, *prepared) : kFailure;
+    std::optional<Conversion> conversion =
+        PlanConversion(image, settings, palette ? &*palette : nullptr);
+    return conversion ? WriteOutput(outputPath, *conversion, image) : kFailure;
 }
 
 }  // namespace bmp2tvx

@@ -57,18 +57,18 @@ const bmp2tvx::GivenPalette* BuiltInPalette(unsigned choice) {
     return choice >= 1 && choice <= palettes.size() ? &palettes[choice - 1] : nullptr;
 }
 
-Result Convert(bool loaded, bmp2tvx::SourceImage image, const bmp2tvx::ConversionSettings& settings,
-               const bmp2tvx::GivenPalette* palette) {
+Result Convert(bool loaded, bmp2tvx::SourceImage& image,
+               const bmp2tvx::ConversionSettings& settings, const bmp2tvx::GivenPalette* palette) {
+    using namespace bmp2tvx;
     Result result;
     result.outcome.loaded = loaded;
-    std::optional<bmp2tvx::PreparedPicture> prepared;
+    std::optional<Conversion> conversion;
     if (loaded) {
-        prepared = bmp2tvx::PreparePicture(std::move(image), settings, palette);
+        conversion = PlanConversion(image, settings, palette);
     }
-    if (prepared &&
-        bmp2tvx::EncodeTileImage(prepared->picture, prepared->plan.target, result.file).outcome ==
-            bmp2tvx::Outcome::Complete) {
-        result.outcome.written = prepared->plan.target;
+    if (conversion && EncodeTileImage(conversion->plan.coding, conversion->layout,
+                                      PixelsToEncode(*conversion, image), result.file)) {
+        result.outcome.written = conversion->plan.coding.format;
     }
     return result;
 }
@@ -82,7 +82,7 @@ Outcome ConvertBothWays(const std::uint8_t* data, std::size_t size) {
     for (std::size_t i = 0; i < 4 && i < size; ++i) {
         choice[i] = data[size - 1 - i];
     }
-    // Keys reach outside 0..255 too: -128 to 383 in steps of 2.
+    // Keys reach outside 0..255 too: -128 to 382 in steps of 2.
     const auto key = [](std::uint8_t b) { return static_cast<std::int32_t>(b) * 2 - 128; };
     constexpr std::int32_t kDepths[] = {-1, 4, 8, 16};
     ConversionSettings settings;
@@ -96,13 +96,15 @@ Outcome ConvertBothWays(const std::uint8_t* data, std::size_t size) {
     settings.keyBlue = key(choice[3]);
 
     SourceImage inMemory;
-    const Result fromMemory = Convert(LoadPictureFromMemory("fuzz.bmp", data, size, inMemory),
-                                      std::move(inMemory), settings, palette);
+    const bool memoryLoaded = LoadPicture(
+        FileInMemory("fuzz.bmp", std::vector<std::uint8_t>(data, data + size)), inMemory);
+    const Result fromMemory = Convert(memoryLoaded, inMemory, settings, palette);
     SourceImage onFile;
     InputFile file;
-    const Result fromFile = Convert(
-        OpenInputFile(WriteScratchFile(data, size), file) && LoadPicture(std::move(file), onFile),
-        std::move(onFile), settings, palette);
+    const std::string& path = WriteScratchFile(data, size);
+    const bool fileLoaded =
+        OpenInputFile(path, file) && LoadPicture(std::move(file), onFile);
+    const Result fromFile = Convert(fileLoaded, onFile, settings, palette);
     if (fromMemory.outcome != fromFile.outcome || fromMemory.file != fromFile.file) {
         std::abort();  // the two ways of reading a picture disagree
     }

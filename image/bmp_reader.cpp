@@ -33,6 +33,7 @@
 #include <optional>
 
 #include "bmp_rows.h"
+#include "byte_order.h"
 #include "messages.h"
 #include "pixels.h"
 
@@ -59,7 +60,7 @@ struct BitmapLayout {
     std::uint64_t tableOffset = 0;
     std::int32_t tableEntries = 0;  // entries taken from the file, 0 to 256
     std::uint64_t pixelOffset = 0;
-    StoredRows stored;      // bitCount 0 for 8- and 24-bit rows, which need no unpacking
+    StoredRows stored;
     std::uint64_t end = 0;  // one past the last byte the conversion needs
 };
 
@@ -145,7 +146,7 @@ std::optional<Message> HeaderProblem(const std::uint8_t* head, std::uint64_t fil
     layout.pixelOffset = pixelOffset;
     const std::uint64_t rowBytes =
         (static_cast<std::uint64_t>(layout.width) * bitCount + 31) / 32 * 4;
-    layout.stored.bitCount = bitCount == 8 || bitCount == 24 ? 0 : bitCount;
+    layout.stored.bitCount = bitCount;
     layout.stored.rowBytes = rowBytes;
     layout.end = pixelOffset + rowBytes * static_cast<std::uint64_t>(layout.height);
     if (fileSize < layout.end) {
@@ -154,27 +155,21 @@ std::optional<Message> HeaderProblem(const std::uint8_t* head, std::uint64_t fil
     return std::nullopt;
 }
 
-bool CheckHeaders(const char* path, const std::uint8_t* head, std::uint64_t fileSize,
-                  BitmapLayout& layout) {
-    if (const std::optional<Message> problem = HeaderProblem(head, fileSize, layout)) {
-        Report(*problem, {path});
-        return false;
-    }
-    return true;
-}
-
-// The picture's size and kind, and its colour table from `table` (layout.tableEntries entries of
+// The picture's size and colours, its colour table from `table` (layout.tableEntries entries of
 // four bytes).
-void StartImage(const BitmapLayout& layout, const std::uint8_t* table, SourceImage& image) {
-    image = SourceImage{};
-    image.width = layout.width;
-    image.height = layout.height;
-    image.kind = layout.fullColor ? SourceKind::FullColor : SourceKind::Index;
-    image.carriesAlpha = layout.stored.masks[3] != 0;
-    image.suppliedColors = layout.tableEntries;
-    for (std::int32_t i = 0; i < layout.tableEntries; ++i, table += 4) {
-        image.colorTable[static_cast<std::size_t>(i)] = ColorEntry{table[0], table[1], table[2]};
+Picture DescribePicture(const BitmapLayout& layout, const std::uint8_t* table, std::string name) {
+    Picture picture{layout.width, layout.height, TrueColorPicture{layout.stored.masks[3] != 0},
+                    std::move(name)};
+    if (!layout.fullColor) {
+        IndexedPicture indexed;
+        indexed.supplied = layout.tableEntries;
+        indexed.indexBits = static_cast<std::uint8_t>(layout.stored.bitCount);
+        for (std::int32_t i = 0; i < layout.tableEntries; ++i, table += 4) {
+            indexed.table[static_cast<std::size_t>(i)] = ColorEntry{table[0], table[1], table[2]};
+        }
+        picture.colors = indexed;
     }
+    return picture;
 }
 
 // A file with an alpha mask carries transparency only if some pixel's alpha is not 0: writers
@@ -183,14 +178,14 @@ void StartImage(const BitmapLayout& layout, const std::uint8_t* table, SourceIma
 // picture is refused or reading it failed, its line printed.
 bool SettleAlpha(SourceImage& image) {
     bool anyAlpha = false;
-    const std::size_t width = static_cast<std::size_t>(image.width);
-    const PixelWalk walk = VisitBands(image, [&](const Band& band) {
+    const std::size_t width = static_cast<std::size_t>(image.picture.width);
+    const PixelWalk walk = VisitBands(image, [&](const Strip& band) {
         for (std::int32_t r = 0; r < 8; ++r) {
             const std::uint8_t* row = band.top + r * band.down;
             for (std::size_t x = 0; x < width; ++x) {
                 const std::uint8_t alpha = row[4 * x + 3];
                 if (alpha != 0 && alpha != 255) {
-                    Report(Message::PartlyTransparent, {image.pixels.name, x, band.y0 + r});
+                    Report(Message::PartlyTransparent, {image.picture.name, x, band.y0 + r});
                     return false;
                 }
                 anyAlpha = anyAlpha || alpha != 0;
@@ -198,23 +193,15 @@ bool SettleAlpha(SourceImage& image) {
         }
         return true;
     });
-    image.carriesAlpha = anyAlpha;
+    // From here on the rows are unpacked without the alpha byte if no pixel uses it.
+    std::get<TrueColorPicture>(image.picture.colors).alpha = anyAlpha;
     return walk == PixelWalk::Finished;
-}
-
-// After SettleAlpha found every alpha 0 in a picture held in memory at four bytes a pixel, keeps
-// only the blue, green and red bytes.
-void DropAlphaUnlessCarried(SourceImage& image) {
-    std::uint8_t* bytes = std::get<PixelsInMemory>(image.pixels.place).bytes.get();
-    for (std::uint64_t i = 0; !image.carriesAlpha && i < PixelCount(image); ++i) {
-        std::memmove(bytes + 3 * i, bytes + 4 * i, 3);
-    }
 }
 
 }  // namespace
 
 bool LoadBitmap(InputFile file, SourceImage& image) {
-    const char* path = file.path.c_str();
+    const std::string name = file.path;
     std::uint8_t head[kHeadRead] = {};
     std::uint64_t headRead = 0;
     if (!ReadInputFileAt(file, 0, head, kHeadRead, headRead)) {
@@ -223,7 +210,8 @@ bool LoadBitmap(InputFile file, SourceImage& image) {
     BitmapLayout layout;
     // A file that ends inside the headers is judged by what could be read of it.
     const std::uint64_t knownSize = headRead < kHeadRead ? headRead : file.size;
-    if (!CheckHeaders(path, head, knownSize, layout)) {
+    if (const std::optional<Message> problem = HeaderProblem(head, knownSize, layout)) {
+        Report(*problem, {name});
         return false;
     }
     std::uint8_t table[4 * kMaxTableEntries];
@@ -233,57 +221,15 @@ bool LoadBitmap(InputFile file, SourceImage& image) {
         return false;
     }
     if (got != tableBytes) {  // the file shrank since its length was checked
-        Report(Message::Truncated, {path});
+        Report(Message::Truncated, {name});
         return false;
     }
-    // The pixels stay in the file, read as they are needed.
-    StartImage(layout, table, image);
-    std::string name = file.path;
-    image.pixels = PixelSource{PixelsInFile{std::move(file), layout.pixelOffset, layout.stored},
-                               layout.topDown, IdentityMap(), std::move(name)};
-    return !image.carriesAlpha || SettleAlpha(image);
-}
-
-bool LoadBitmapFromMemory(const char* name, const std::uint8_t* data, std::size_t size,
-                          SourceImage& image) {
-    std::uint8_t head[kHeadRead] = {};
-    if (size > 0) {
-        std::memcpy(head, data, std::min(size, kHeadRead));
-    }
-    BitmapLayout layout;
-    if (!CheckHeaders(name, head, size, layout)) {
-        return false;
-    }
-    StartImage(layout, data + layout.tableOffset, image);
-    const std::uint64_t rowBytes = layout.width * BytesPerPixel(image);
-    Storage pixels = AllocateStorage(rowBytes * static_cast<std::uint64_t>(layout.height));
-    if (!pixels) {
-        Report(Message::NoMemoryToLoad, {name});
-        return false;
-    }
-    // 8- and 24-bit rows are the picture's own pixels (a width that is a multiple of 8 leaves
-    // them no padding): one copy. The others are unpacked row by row, and a picture with no pixels
-    // has nothing to unpack, however many rows of nothing its header announces.
-    if (layout.stored.bitCount == 0) {
-        std::memcpy(pixels.get(), data + layout.pixelOffset,
-                    static_cast<std::size_t>(rowBytes * static_cast<std::uint64_t>(layout.height)));
-    }
-    for (std::int32_t y = 0; layout.stored.bitCount != 0 && rowBytes != 0 && y < layout.height;
-         ++y) {
-        UnpackRow(layout.stored, data + layout.pixelOffset + y * layout.stored.rowBytes,
-                  layout.width, image.carriesAlpha, pixels.get() + y * rowBytes);
-    }
-    image.pixels =
-        PixelSource{PixelsInMemory{std::move(pixels)}, layout.topDown, IdentityMap(), name};
-    // A file with an alpha mask is held at four bytes a pixel until its alpha is known.
-    if (!image.carriesAlpha) {
-        return true;
-    }
-    if (!SettleAlpha(image)) {
-        return false;
-    }
-    DropAlphaUnlessCarried(image);
-    return true;
+    // The pixels stay where they are, read as they are needed.
+    image.picture = DescribePicture(layout, table, name);
+    image.rows = RowSource{RowsInBmp{std::move(file), layout.pixelOffset, layout.stored},
+                           layout.topDown};
+    const auto* trueColor = std::get_if<TrueColorPicture>(&image.picture.colors);
+    return trueColor == nullptr || !trueColor->alpha || SettleAlpha(image);
 }
 
 }  // namespace bmp2tvx

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "source_image.h"
+#include "picture.h"
 
 namespace bmp2tvx {
 

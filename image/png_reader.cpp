@@ -1,4 +1,4 @@
-// Reading PNG files into a SourceImage, with libpng.
+// Reading PNG files, with libpng.
 //
 // An indexed PNG (colour type 3, 1 to 8 bits) is read as an 8-bit BMP would be: its PLTE chunk
 // is the colour table, in order, and its pixels the same indices, one byte each; the entries whose
@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "byte_order.h"
 #include "messages.h"
 
 #include <png.h>
@@ -41,11 +42,9 @@ enum class PngProblem {
 };
 
 struct PngDecoder {
-    // The file's bytes: from the open file, read ahead a block at a time so that libpng's many
-    // small reads cost no system call each, or from a copy in memory.
+    // The file's bytes, read ahead a block at a time so that libpng's many small reads cost no
+    // system call each.
     InputFile file;
-    bool fromMemory = false;
-    std::vector<std::uint8_t> memory;
     std::vector<std::uint8_t> block;
     std::uint64_t blockStart = 0;  // the file offset of block[0]
     std::uint64_t position = 0;    // the next byte libpng takes
@@ -65,20 +64,12 @@ namespace {
 
 constexpr std::size_t kBlockBytes = 64 * 1024;
 
-std::uint64_t SourceSize(const PngDecoder& d) {
-    return d.fromMemory ? d.memory.size() : d.file.size;
-}
-
 // Fills `out` with the file's bytes from `offset` on, or makes the file ending first (or a read
 // failing) the problem.
 bool ReadAt(PngDecoder& d, std::uint64_t offset, std::uint8_t* out, std::size_t length) {
-    if (offset + length > SourceSize(d)) {
+    if (offset + length > d.file.size) {
         d.problem = PngProblem::Truncated;
         return false;
-    }
-    if (d.fromMemory) {
-        std::memcpy(out, d.memory.data() + offset, length);
-        return true;
     }
     while (length > 0) {
         if (offset < d.blockStart || offset >= d.blockStart + d.block.size()) {
@@ -119,11 +110,16 @@ bool TakeBytes(PngDecoder& d, std::uint8_t* out, std::size_t length) {
 // type, the data and a 4-byte checksum.
 std::uint64_t CompressedBytes(PngDecoder& d) {
     constexpr std::uint64_t kSignatureBytes = 8;
-    const std::uint64_t size = SourceSize(d);
+    const std::uint64_t size = d.file.size;
     std::uint64_t total = 0;
     for (std::uint64_t at = kSignatureBytes; at + 8 <= size;) {
+        // The headers alone are read, each on its own: the walk reads no more of the file.
         std::uint8_t head[8];
-        if (!ReadAt(d, at, head, sizeof head)) {
+        std::uint64_t got = 0;
+        if (!ReadInputFileAt(d.file, at, head, sizeof head, got)) {
+            d.problem = PngProblem::ReadFailed;
+        }
+        if (got != sizeof head) {
             break;
         }
         const std::uint64_t length = std::uint64_t{head[0]} << 24 | std::uint64_t{head[1]} << 16 |
@@ -343,43 +339,43 @@ bool AllOpaqueOrClear(PngDecoder& d, const std::uint8_t* rows, std::int32_t y0, 
     return d.problem != PngProblem::PartlyTransparent;
 }
 
-// The picture's size, kind, colour table and transparency from the decoder's header.
-void DescribePicture(PngDecoder& d, SourceImage& image, std::array<std::uint8_t, 256>& alphaOf) {
-    const png_uint_32 width = png_get_image_width(d.png, d.info);
-    const png_uint_32 height = png_get_image_height(d.png, d.info);
-    image.width = static_cast<std::int32_t>(width);
-    image.height = static_cast<std::int32_t>(height);
+// The picture's size, colours and transparency from the decoder's header.
+Picture DescribePicture(PngDecoder& d, std::array<std::uint8_t, 256>& alphaOf) {
+    Picture picture{static_cast<std::int32_t>(png_get_image_width(d.png, d.info)),
+                    static_cast<std::int32_t>(png_get_image_height(d.png, d.info)),
+                    TrueColorPicture{png_get_channels(d.png, d.info) == 4}, d.name};
     alphaOf.fill(255);
-    png_colorp palette = nullptr;
-    int entries = 0;
     png_bytep trans = nullptr;
     int transCount = 0;
     png_get_tRNS(d.png, d.info, &trans, &transCount, nullptr);
     if (png_get_color_type(d.png, d.info) == PNG_COLOR_TYPE_PALETTE) {
-        image.kind = SourceKind::Index;
+        IndexedPicture indexed;
+        png_colorp palette = nullptr;
+        int entries = 0;
         png_get_PLTE(d.png, d.info, &palette, &entries);
-        image.suppliedColors = std::min(entries, 256);
-        for (int i = 0; i < image.suppliedColors; ++i) {
-            image.colorTable[i] = ColorEntry{palette[i].blue, palette[i].green, palette[i].red};
+        indexed.supplied = std::min(entries, 256);
+        indexed.indexBits = png_get_bit_depth(d.png, d.info);
+        for (int i = 0; i < indexed.supplied; ++i) {
+            indexed.table[i] = ColorEntry{palette[i].blue, palette[i].green, palette[i].red};
         }
         for (int i = 0; trans != nullptr && i < std::min(transCount, 256); ++i) {
             alphaOf[i] = trans[i];
-            image.transparentEntries[i] = trans[i] == 0;
+            indexed.transparent[i] = trans[i] == 0;
         }
-    } else {
-        image.kind = SourceKind::FullColor;
-        image.carriesAlpha = png_get_channels(d.png, d.info) == 4;
+        picture.colors = indexed;
     }
-    d.rowBytes = static_cast<std::size_t>(width) * BytesPerPixel(image);
-    d.alpha = image.carriesAlpha;
+    d.rowBytes = static_cast<std::size_t>(picture.width) * BytesPerPixel(picture);
+    d.alpha = BytesPerPixel(picture) == 4;
+    return picture;
 }
 
 // Decodes the whole picture into memory, for the pictures read whole.
 bool DecodeIntoMemory(PngDecoder& d, SourceImage& image,
                       const std::array<std::uint8_t, 256>& alphaOf) {
+    const std::int32_t height = image.picture.height;
     Storage pixels =
-        AllocateStorage(std::uint64_t{d.rowBytes} * static_cast<std::uint64_t>(image.height));
-    std::vector<png_bytep> rows(static_cast<std::size_t>(image.height));
+        AllocateStorage(std::uint64_t{d.rowBytes} * static_cast<std::uint64_t>(height));
+    std::vector<png_bytep> rows(static_cast<std::size_t>(height));
     if (!pixels) {
         Report(Message::NoMemoryToLoad, {d.name});
         return false;
@@ -390,33 +386,29 @@ bool DecodeIntoMemory(PngDecoder& d, SourceImage& image,
     const bool partly = std::any_of(alphaOf.begin(), alphaOf.end(),
                                     [](std::uint8_t a) { return a != 0 && a != 255; });
     if (!DecodeWhole(d, rows.data()) ||
-        (image.kind == SourceKind::Index && partly &&
-         !AllOpaqueOrClear(d, pixels.get(), 0, image.height, alphaOf.data())) ||
-        (d.alpha && !SwapRedBlue(d, pixels.get(), 0, image.height))) {
+        (partly && !AllOpaqueOrClear(d, pixels.get(), 0, height, alphaOf.data())) ||
+        (d.alpha && !SwapRedBlue(d, pixels.get(), 0, height))) {
         ReportProblem(d);
         return false;
     }
-    image.pixels.place = PixelsInMemory{std::move(pixels)};
+    image.rows = RowSource{RowsInMemory{std::move(pixels)}, true};
     return true;
 }
 
 bool LoadFromDecoder(std::unique_ptr<PngDecoder, PngDecoderRelease> decoder, SourceImage& image) {
     PngDecoder& d = *decoder;
-    image = SourceImage{};
     std::array<std::uint8_t, 256> alphaOf{};
     if (!Start(d)) {
         ReportProblem(d);
         return false;
     }
-    DescribePicture(d, image, alphaOf);
-    image.pixels.topDown = true;
-    image.pixels.name = d.name;
-    const bool whole = image.kind == SourceKind::Index ||
+    image.picture = DescribePicture(d, alphaOf);
+    const bool whole = KindOf(image.picture) == SourceKind::Index ||
                        png_get_interlace_type(d.png, d.info) != PNG_INTERLACE_NONE;
     if (whole) {
         return DecodeIntoMemory(d, image, alphaOf);
     }
-    image.pixels.place = PixelsInPng{std::move(decoder)};
+    image.rows = RowSource{RowsInPng{std::move(decoder)}, true};
     return true;
 }
 
@@ -431,15 +423,6 @@ bool LoadPng(InputFile file, SourceImage& image) {
     std::unique_ptr<PngDecoder, PngDecoderRelease> decoder(new PngDecoder);
     decoder->name = file.path;
     decoder->file = std::move(file);
-    return LoadFromDecoder(std::move(decoder), image);
-}
-
-bool LoadPngFromMemory(const char* name, const std::uint8_t* data, std::size_t size,
-                       SourceImage& image) {
-    std::unique_ptr<PngDecoder, PngDecoderRelease> decoder(new PngDecoder);
-    decoder->name = name;
-    decoder->fromMemory = true;
-    decoder->memory.assign(data, data + size);
     return LoadFromDecoder(std::move(decoder), image);
 }
 

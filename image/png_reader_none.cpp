@@ -17,11 +17,6 @@ bool LoadPng(InputFile file, SourceImage&) {
     return false;
 }
 
-bool LoadPngFromMemory(const char* name, const std::uint8_t*, std::size_t, SourceImage&) {
-    Report(Message::NoPngSupport, {name});
-    return false;
-}
-
 // No decoder is ever made here, so no rows are asked of one; were they, this says why not.
 bool ReadPngRows(PngDecoder& decoder, std::int32_t, std::int32_t, std::uint8_t*) {
     Report(Message::NoPngSupport, {decoder.name});

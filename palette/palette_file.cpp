@@ -187,9 +187,9 @@ bool TakeTable(InputFile file, bool tileImage, GivenPalette& palette) {
         if (!LoadPicture(std::move(file), picture)) {
             return false;
         }
-        if (picture.kind == SourceKind::Index) {
-            palette.colors.assign(picture.colorTable.begin(),
-                                  picture.colorTable.begin() + picture.suppliedColors);
+        if (const auto* indexed = std::get_if<IndexedPicture>(&picture.picture.colors)) {
+            palette.colors.assign(indexed->table.begin(),
+                                  indexed->table.begin() + indexed->supplied);
         }
     }
     if (palette.colors.empty()) {

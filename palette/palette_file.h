@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "source_image.h"
+#include "color.h"
 
 namespace bmp2tvx {
 

@@ -1,5 +1,11 @@
-#include "palette_map.h"
-
+// Mapping a picture onto a palette the artist gives (palette_file.h), so that pictures converted
+// with one palette share one bank of the handheld's palette memory. The palette block is the
+// palette's first colours, padded with black. Entry 0 is the transparent entry: transparent
+// pixels go there, and in a picture without transparent pixels so do the pixels of entry 0's
+// colour. Every other pixel takes the lowest-numbered entry from 1 up whose colour is its colour
+// as the handheld shows it (the same 15-bit word). An indexed picture is mapped entry by entry,
+// so only the entries its pixels use need a match. A pixel with no entry refuses the picture,
+// naming the first such pixel from the top left and its colour.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -9,15 +15,10 @@
 
 #include "messages.h"
 #include "pixels.h"
-#include "tile_encoder.h"
-#include "tile_image.h"
+#include "plan_parts.h"
 
 namespace bmp2tvx {
 namespace {
-
-Color15 Word(ColorEntry c) {
-    return ToColor15(c.blue, c.green, c.red);
-}
 
 // For each of the 32768 colour words, the lowest-numbered entry from 1 up whose colour has that
 // word, or 0 for none; and entry 0's word.
@@ -30,9 +31,9 @@ struct Lookup {
 Lookup MakeLookup(const GivenPalette& palette, std::size_t entries) {
     Lookup lookup;
     for (std::size_t e = std::min(entries, palette.colors.size()); e-- > 1;) {
-        lookup.entryOf[Word(palette.colors[e])] = static_cast<std::uint8_t>(e);
+        lookup.entryOf[ToColor15(palette.colors[e])] = static_cast<std::uint8_t>(e);
     }
-    lookup.zero = Word(palette.colors[0]);
+    lookup.zero = ToColor15(palette.colors[0]);
     lookup.zeroElsewhere = lookup.entryOf[lookup.zero];
     return lookup;
 }
@@ -51,51 +52,37 @@ void Note(Miss& miss, std::int32_t x, std::int32_t y, ColorEntry color) {
     }
 }
 
-std::optional<SourceImage> Refuse(const SourceImage& picture, const GivenPalette& palette,
-                                  const Miss& miss) {
+std::optional<ColorPlan> Refuse(const Picture& picture, const GivenPalette& palette,
+                                const Miss& miss) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string hex;
     for (const std::uint8_t c : {miss.color.red, miss.color.green, miss.color.blue}) {
         hex += kDigits[c >> 4];
         hex += kDigits[c & 15];
     }
-    Report(Message::NotInPalette, {picture.pixels.name, miss.x, miss.y, hex, palette.path});
+    Report(Message::NotInPalette, {picture.name, miss.x, miss.y, hex, palette.path});
     return std::nullopt;
 }
 
-// The picture's table becomes the palette's first `entries` colours, the rest black.
-void TakePalette(SourceImage& picture, const GivenPalette& palette, std::size_t entries) {
-    const std::size_t count = std::min(entries, palette.colors.size());
-    picture.kind = SourceKind::Index;
-    picture.colorTable = {};
-    std::copy_n(palette.colors.begin(), count, picture.colorTable.begin());
-    picture.suppliedColors = static_cast<std::int32_t>(count);
-    picture.transparentEntries = {};
-    picture.carriesAlpha = false;
-}
-
-// The first pixel whose entry is one of `wanted`, refused with its line: `refuse` prints it.
-template <typename Refusal>
-std::optional<SourceImage> RefuseFirst(const SourceImage& picture,
-                                       const std::array<bool, 256>& wanted, Refusal refuse) {
-    std::optional<PixelAt> first;
-    if (FindFirstIndex(picture, wanted, first) != PixelWalk::Failed && first) {
-        refuse(*first);
-    }
-    return std::nullopt;
-}
-
-bool Any(const std::array<bool, 256>& set) {
-    return std::find(set.begin(), set.end(), true) != set.end();
+// The palette's first `entries` colours, the rest black.
+std::array<ColorEntry, 256> PaletteTable(const GivenPalette& palette, std::size_t entries) {
+    std::array<ColorEntry, 256> table{};
+    std::copy_n(palette.colors.begin(), std::min(entries, palette.colors.size()), table.begin());
+    return table;
 }
 
 // An Index picture, entry by entry: only the entries its pixels use need a match. With
 // `keepIndices` nothing is matched: every pixel keeps its index, which must be one of the
 // palette's, and only entry 0 may be transparent.
-std::optional<SourceImage> MapEntries(SourceImage picture, const GivenPalette& palette,
-                                      const Lookup& lookup, std::size_t entries, bool keepIndices) {
+std::optional<ColorPlan> MapEntries(SourceImage& image, const GivenPalette& palette,
+                                    const Lookup& lookup, std::size_t entries, bool keepIndices) {
+    const Picture& picture = image.picture;
+    const auto& indexed = std::get<IndexedPicture>(picture.colors);
+    if (keepIndices && !KeptIndicesFit(image)) {
+        return std::nullopt;
+    }
     std::array<bool, 256> used{};
-    if (VisitPieces(picture, [&](const std::uint8_t* pixels, std::size_t size) {
+    if (VisitPieces(image, [&](const std::uint8_t* pixels, std::size_t size) {
             std::for_each(pixels, pixels + size, [&](std::uint8_t p) { used[p] = true; });
             return true;
         }) == PixelWalk::Failed) {
@@ -103,36 +90,30 @@ std::optional<SourceImage> MapEntries(SourceImage picture, const GivenPalette& p
     }
     bool clear = false;
     for (std::size_t e = 0; e < used.size(); ++e) {
-        clear = clear || (used[e] && picture.transparentEntries[e]);
+        clear = clear || (used[e] && indexed.transparent[e]);
     }
     IndexMap map = IdentityMap();
     std::array<bool, 256> missing{};
-    std::array<bool, 256> clearElsewhere{};
     for (std::size_t e = 0; e < used.size(); ++e) {
-        const Color15 word = Word(picture.colorTable[e]);
-        const bool zero = picture.transparentEntries[e] || (!clear && word == lookup.zero);
+        const Color15 word = ToColor15(indexed.table[e]);
+        const bool zero = indexed.transparent[e] || (!clear && word == lookup.zero);
         map[e] = keepIndices ? static_cast<std::uint8_t>(e) : zero ? 0 : lookup.entryOf[word];
         missing[e] = used[e] && (keepIndices ? e >= palette.colors.size() : !zero && map[e] == 0);
-        clearElsewhere[e] = keepIndices && used[e] && e != 0 && picture.transparentEntries[e];
     }
-    if (Any(clearElsewhere)) {
-        return RefuseFirst(picture, clearElsewhere, [&](const PixelAt& at) {
-            Report(Message::TransparentEntryKept, {picture.pixels.name, at.x, at.y, at.index});
-        });
+    // The first pixel from the top left whose entry has no match refuses the picture.
+    std::optional<PixelAt> at;
+    if (std::find(missing.begin(), missing.end(), true) != missing.end()) {
+        if (FindFirstIndex(image, missing, at) != PixelWalk::Failed && keepIndices) {
+            Report(Message::PastPaletteEnd, {picture.name, at->x, at->y, at->index, palette.path});
+        } else if (at) {
+            Refuse(picture, palette, Miss{true, at->x, at->y, indexed.table[at->index]});
+        }
+        return std::nullopt;
     }
-    if (Any(missing)) {
-        return RefuseFirst(picture, missing, [&](const PixelAt& at) {
-            if (keepIndices) {
-                Report(Message::PastPaletteEnd,
-                       {picture.pixels.name, at.x, at.y, at.index, palette.path});
-            } else {
-                Refuse(picture, palette, Miss{true, at.x, at.y, picture.colorTable[at.index]});
-            }
-        });
-    }
-    Renumber(picture, map);
-    TakePalette(picture, palette, entries);
-    return picture;
+    ColorPlan plan;
+    plan.coding.palette = PaletteWords(PaletteTable(palette, entries));
+    plan.coding.map = map;
+    return plan;
 }
 
 // Looks up the entry of each of a row's `width` pixels (kBytes a pixel: blue, green, red, and
@@ -169,18 +150,19 @@ bool MapRow(const std::uint8_t* row, std::size_t width, const std::uint8_t* entr
 // is; without such an entry they take 0, and are missing if some pixel is transparent. With
 // `keepIndices` entry 0 is for transparent pixels only, as if some pixel were.
 template <std::size_t kBytes>
-std::optional<SourceImage> MapColors(const SourceImage& picture, const GivenPalette& palette,
-                                     const Lookup& lookup, std::size_t entries, bool keepIndices) {
+std::optional<ColorPlan> MapColors(SourceImage& image, const GivenPalette& palette,
+                                   const Lookup& lookup, std::size_t entries, bool keepIndices) {
+    const Picture& picture = image.picture;
     const std::size_t width = static_cast<std::size_t>(picture.width);
     Storage indices = AllocateStorage(PixelCount(picture));
     Storage words = AllocateStorage(2 * std::uint64_t{width});
     if (!indices || !words) {
-        Report(Message::NoMemoryToConvert, {picture.pixels.name});
+        Report(Message::NoMemoryToConvert, {picture.name});
         return std::nullopt;
     }
     bool clear = false;
     Miss miss, zeroOnly;
-    const PixelWalk walk = VisitBands(picture, [&](const Band& band) {
+    const PixelWalk walk = VisitBands(image, [&](const Strip& band) {
         for (std::int32_t r = 0; r < 8; ++r) {
             const std::uint8_t* row = band.top + r * band.down;
             std::uint8_t* out = indices.get() + static_cast<std::size_t>(band.y0 + r) * width;
@@ -212,25 +194,25 @@ std::optional<SourceImage> MapColors(const SourceImage& picture, const GivenPale
     if (!clear) {
         map[lookup.zeroElsewhere] = 0;
     }
-    SourceImage indexed;
-    indexed.width = picture.width;
-    indexed.height = picture.height;
-    TakePalette(indexed, palette, entries);
-    indexed.pixels =
-        PixelSource{PixelsInMemory{std::move(indices)}, true, map, picture.pixels.name};
-    return indexed;
+    const std::array<ColorEntry, 256> table = PaletteTable(palette, entries);
+    ColorPlan plan;
+    plan.coding.palette = PaletteWords(table);
+    plan.coding.map = map;
+    plan.numbered = NumberedPicture(picture, table, std::move(indices));
+    return plan;
 }
 
 }  // namespace
 
-std::optional<SourceImage> MapOntoPalette(SourceImage picture, const GivenPalette& palette,
-                                          std::size_t entries, bool keepIndices) {
+std::optional<ColorPlan> MapOntoPalette(SourceImage& image, const GivenPalette& palette,
+                                        std::size_t entries, bool keepIndices) {
     const Lookup lookup = MakeLookup(palette, entries);
-    if (picture.kind == SourceKind::Index) {
-        return MapEntries(std::move(picture), palette, lookup, entries, keepIndices);
+    if (KindOf(image.picture) == SourceKind::Index) {
+        return MapEntries(image, palette, lookup, entries, keepIndices);
     }
-    return picture.carriesAlpha ? MapColors<4>(picture, palette, lookup, entries, keepIndices)
-                                : MapColors<3>(picture, palette, lookup, entries, keepIndices);
+    return BytesPerPixel(image.picture) == 4
+               ? MapColors<4>(image, palette, lookup, entries, keepIndices)
+               : MapColors<3>(image, palette, lookup, entries, keepIndices);
 }
 
 }  // namespace bmp2tvx

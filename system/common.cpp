@@ -103,9 +103,22 @@ bool OpenInputFile(const std::string& path, InputFile& file) {
     return true;
 }
 
+InputFile FileInMemory(std::string path, std::vector<std::uint8_t> bytes) {
+    InputFile file;
+    file.size = bytes.size();
+    file.path = std::move(path);
+    file.bytes = std::move(bytes);
+    return file;
+}
+
 bool ReadInputFileAt(const InputFile& file, std::uint64_t offset, std::uint8_t* buffer,
                      std::uint64_t size, std::uint64_t& got) {
     got = 0;
+    if (file.handle == -1) {
+        got = offset < file.size ? std::min(size, file.size - offset) : 0;
+        std::copy_n(file.bytes.data() + std::min(offset, file.size), got, buffer);
+        return true;
+    }
     while (got < size) {
         std::size_t n = 0;
         const std::size_t chunk =
@@ -130,6 +143,7 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
     std::swap(handle, other.handle);
     std::swap(size, other.size);
     std::swap(path, other.path);
+    std::swap(bytes, other.bytes);
     return *this;
 }
 

@@ -47,18 +47,23 @@ Storage AllocateStorage(std::uint64_t size);
 
 // ---- Reading files -------------------------------------------------------------------------
 
-// An open regular file, closed when the object goes. Only moved, never copied, so exactly one
-// object owns each open file.
+// An open regular file, closed when the object goes; or a file's bytes held in memory, as the
+// browser page and the fuzzing hand them over, read the same way. Only moved, never copied, so
+// exactly one object owns each open file.
 struct InputFile {
     std::intptr_t handle = -1;
     std::uint64_t size = 0;  // the file's length when it was opened
     std::string path;        // as the user named it, for messages
+    std::vector<std::uint8_t> bytes;  // the file in memory, when there is no handle
 
     InputFile() = default;
     InputFile(InputFile&& other) noexcept;
     InputFile& operator=(InputFile&& other) noexcept;
     ~InputFile();
 };
+
+// A file of `bytes`, named `path`, that lives in memory.
+InputFile FileInMemory(std::string path, std::vector<std::uint8_t> bytes);
 
 // Opens a regular file for reading. Anything else (a missing file, a folder, a device, a pipe:
 // reading /dev/zero would never end) prints "Could not open %s." and returns false.

@@ -30,10 +30,14 @@ struct LoadResult {
     SourceImage image;
 };
 
+const IndexedPicture& Table(const SourceImage& image) {
+    return std::get<IndexedPicture>(image.picture.colors);
+}
+
 LoadResult Load(const Bytes& file) {
     LoadResult result;
     testing::internal::CaptureStderr();
-    result.ok = LoadBitmapFromMemory("pic.bmp", file.data(), file.size(), result.image);
+    result.ok = LoadPicture(FileInMemory("pic.bmp", file), result.image);
     result.err = testing::internal::GetCapturedStderr();
     return result;
 }
@@ -71,12 +75,12 @@ TEST(Reader, HeaderVariantsLoadTheSamePicture) {
         spec.gap = c.gap;
         spec.topDown = c.topDown;
         spec.pixels = CountingPixels(16, 8, c.bitCount / 8u);
-        const LoadResult r = Load(BuildBmp(spec));
+        LoadResult r = Load(BuildBmp(spec));
         ASSERT_TRUE(r.ok) << r.err;
         EXPECT_EQ(r.err, "");
-        EXPECT_EQ(r.image.width, 16);
-        EXPECT_EQ(r.image.height, 8);
-        EXPECT_EQ(r.image.kind, c.bitCount == 24 ? SourceKind::FullColor : SourceKind::Index);
+        EXPECT_EQ(r.image.picture.width, 16);
+        EXPECT_EQ(r.image.picture.height, 8);
+        EXPECT_EQ(KindOf(r.image.picture), c.bitCount == 24 ? SourceKind::FullColor : SourceKind::Index);
         const std::size_t rowBytes = 16u * (c.bitCount / 8u);
         const Bytes rows = RowsFromTop(r.image);
         ASSERT_EQ(rows.size(), rowBytes * 8);  // the source's own kind of pixels, no more
@@ -89,10 +93,10 @@ TEST(Reader, HeaderVariantsLoadTheSamePicture) {
                 << "row " << y;
         }
         if (c.bitCount == 8) {
-            EXPECT_EQ(r.image.suppliedColors, 256);
-            EXPECT_EQ(r.image.colorTable[200].blue, 200);
-            EXPECT_EQ(r.image.colorTable[200].green, 55);
-            EXPECT_EQ(r.image.colorTable[200].red, 200 ^ 0x55);
+            EXPECT_EQ(Table(r.image).supplied, 256);
+            EXPECT_EQ(Table(r.image).table[200].blue, 200);
+            EXPECT_EQ(Table(r.image).table[200].green, 55);
+            EXPECT_EQ(Table(r.image).table[200].red, 200 ^ 0x55);
         }
     }
 }
@@ -109,13 +113,13 @@ TEST(Reader, ColorTableCountFollowsPixelOffset) {
         BmpSpec spec;
         spec.table = std::vector<ColorEntry>(c.entries, ColorEntry{9, 9, 9});
         spec.gap = c.gap;
-        const LoadResult r = Load(BuildBmp(spec));
+        LoadResult r = Load(BuildBmp(spec));
         ASSERT_TRUE(r.ok) << r.err;
-        EXPECT_EQ(r.image.suppliedColors, c.expected);
+        EXPECT_EQ(Table(r.image).supplied, c.expected);
         for (std::size_t i = 0; i < 256; ++i) {
             const std::uint8_t v = static_cast<std::int32_t>(i) < c.expected ? 9 : 0;
-            EXPECT_EQ(r.image.colorTable[i].blue, v);
-            EXPECT_EQ(r.image.colorTable[i].red, v);
+            EXPECT_EQ(Table(r.image).table[i].blue, v);
+            EXPECT_EQ(Table(r.image).table[i].red, v);
         }
     }
 }
@@ -203,7 +207,7 @@ TEST(Reader, RefusalsAndTheirOrder) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const LoadResult r = Load(c.bytes);
+        LoadResult r = Load(c.bytes);
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.err, c.message);
     }
@@ -214,10 +218,10 @@ TEST(Reader, ZeroSizedPicturesLoad) {
         BmpSpec spec;
         spec.width = w;
         spec.height = h;
-        const LoadResult r = Load(BuildBmp(spec));
+        LoadResult r = Load(BuildBmp(spec));
         ASSERT_TRUE(r.ok) << r.err;
-        EXPECT_EQ(r.image.width, w);
-        EXPECT_EQ(r.image.height, h);
+        EXPECT_EQ(r.image.picture.width, w);
+        EXPECT_EQ(r.image.picture.height, h);
     }
 }
 

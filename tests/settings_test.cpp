@@ -1,14 +1,9 @@
-#include <optional>
 #include <tuple>
 
 #include <gtest/gtest.h>
 
-#include "convert.h"
-#include "picture_reader.h"
 #include "run.h"
 #include "settings.h"
-#include "test_support.h"
-#include "tile_encoder.h"
 
 namespace bmp2tvx {
 namespace {
@@ -161,77 +156,3 @@ TEST(Run, EmptyArgumentListPrintsUsage) {
 
 }  // namespace
 }  // namespace bmp2tvx
-
-namespace bmp2tvx::test {
-namespace {
-
-SourceImage LoadPicture(std::uint16_t bitCount, std::size_t colours) {
-    BmpSpec spec;
-    spec.width = 16;
-    spec.height = 8;
-    spec.bitCount = bitCount;
-    for (std::size_t i = 0; i < 16 * 8; ++i) {
-        const auto c = static_cast<std::uint8_t>(i % colours);
-        if (bitCount == 8) {
-            spec.pixels.push_back(c);
-        } else {
-            spec.pixels.insert(spec.pixels.end(), {c, 1, 2});
-        }
-    }
-    return LoadBmp(spec, "p.bmp");
-}
-
-// The layout each pairing of source and -c gets, what the encoder is handed, and the refusals.
-TEST(Convert, LayoutPlanAndRefusals) {
-    const struct {
-        const char* name;
-        std::uint16_t bitCount;
-        std::size_t colours;
-        std::int32_t depth;
-        std::optional<TargetFormat> written;
-        SourceKind source;
-        const char* err;
-    } cases[] = {
-        {"8-bit, automatic", 8, 20, -1, TargetFormat::Index256, SourceKind::Index, ""},
-        {"8-bit as Index16", 8, 16, 4, TargetFormat::Index16, SourceKind::Index, ""},
-        {"8-bit using entry 16 as Index16", 8, 17, 4, std::nullopt, SourceKind::Index,
-         "p.bmp uses colours above 15 and cannot be written as Index16.\n"},
-        {"8-bit as FullColor16", 8, 20, 16, TargetFormat::FullColor16, SourceKind::Index, ""},
-        {"24-bit, automatic", 24, 200, -1, TargetFormat::FullColor16, SourceKind::FullColor, ""},
-        {"24-bit as Index256", 24, 100, 8, TargetFormat::Index256, SourceKind::FullColor, ""},
-        {"24-bit with 16 colours as Index16", 24, 16, 4, std::nullopt, SourceKind::FullColor,
-         "p.bmp uses 16 colours besides the key colour; Index16 has room for 15.\n"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ConversionSettings settings;
-        settings.targetDepth = c.depth;
-        testing::internal::CaptureStderr();
-        const std::optional<PreparedPicture> prepared =
-            PreparePicture(LoadPicture(c.bitCount, c.colours), settings);
-        std::optional<TargetFormat> written;
-        if (prepared) {
-            const ConversionPlan& plan = prepared->plan;
-            EXPECT_EQ(plan.source, c.source);
-            EXPECT_EQ(std::tie(plan.width, plan.height),
-                      std::tie(prepared->picture.width, prepared->picture.height));
-            // What the encoder gets carries what its layout reads.
-            EXPECT_EQ(
-                prepared->picture.kind == SourceKind::FullColor,
-                plan.target == TargetFormat::FullColor16 && plan.source == SourceKind::FullColor);
-            Bytes file;
-            const Encoding encoding = EncodeTileImage(prepared->picture, plan.target, file);
-            if (encoding.unsaid) {
-                Report(*encoding.unsaid);
-            }
-            if (encoding.outcome == Outcome::Complete) {
-                written = plan.target;
-            }
-        }
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
-        EXPECT_EQ(written, c.written);
-    }
-}
-
-}  // namespace
-}  // namespace bmp2tvx::test

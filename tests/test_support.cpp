@@ -69,22 +69,22 @@ Bytes BuildBmp(const BmpSpec& spec) {
 }
 
 SourceImage LoadBmp(const BmpSpec& spec, const char* name) {
-    const Bytes file = BuildBmp(spec);
     SourceImage image;
-    EXPECT_TRUE(LoadBitmapFromMemory(name, file.data(), file.size(), image));
+    EXPECT_TRUE(LoadPicture(FileInMemory(name, BuildBmp(spec)), image));
     return image;
 }
 
 bool LoadBitmapFile(const std::string& path, SourceImage& image) {
     InputFile file;
-    return OpenInputFile(path, file) && LoadBitmap(std::move(file), image);
+    return OpenInputFile(path, file) && LoadPicture(std::move(file), image);
 }
 
-Bytes RowsFromTop(const SourceImage& image) {
+Bytes RowsFromTop(SourceImage& image) {
     Bytes rows;
-    const std::size_t rowBytes = static_cast<std::size_t>(image.width) * BytesPerPixel(image);
+    const std::size_t rowBytes =
+        static_cast<std::size_t>(image.picture.width) * BytesPerPixel(image.picture);
     EXPECT_EQ(VisitBands(image,
-                         [&](const Band& band) {
+                         [&](const Strip& band) {
                              for (std::ptrdiff_t r = 0; r < 8; ++r) {
                                  const std::uint8_t* row = band.top + r * band.down;
                                  rows.insert(rows.end(), row, row + rowBytes);

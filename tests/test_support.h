@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "source_image.h"
+#include "picture.h"
 
 namespace bmp2tvx::test {
 
@@ -40,11 +40,11 @@ Bytes BuildBmp(const BmpSpec& spec);
 // The picture a built file loads to (a failed load fails the test), under the name `name`.
 SourceImage LoadBmp(const BmpSpec& spec, const char* name = "built.bmp");
 
-// Opens `path` and loads the BMP in it, as the tool does.
+// Opens `path` and loads the picture in it, as the tool does.
 bool LoadBitmapFile(const std::string& path, SourceImage& image);
 
-// Every pixel byte of a picture, rows from the top, as the conversion reads them (renumbered).
-Bytes RowsFromTop(const SourceImage& image);
+// Every pixel byte of a picture, rows from the top, as it stores them.
+Bytes RowsFromTop(SourceImage& image);
 
 // Overwrites a little-endian field of a built file.
 void Poke32(Bytes& file, std::size_t offset, std::uint32_t value);

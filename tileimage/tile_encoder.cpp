@@ -1,15 +1,12 @@
 #include "tile_encoder.h"
 
-#include "color_words.h"
-#include "pixels.h"
-#include "system.h"
-
 #include <algorithm>
-#include <array>
 #include <cstring>
 
-namespace bmp2tvx {
+#include "messages.h"
+#include "pixels.h"
 
+namespace bmp2tvx {
 namespace {
 
 // Eight pixels as one 64-bit value, the leftmost in the low byte, whatever the host's byte order.
@@ -33,44 +30,39 @@ inline void PackPixels8(std::uint64_t v, std::uint8_t* out) {
     out[3] = static_cast<std::uint8_t>(sums >> 24);
 }
 
-// A run of `tiles` tiles side by side. `top` is the first tile's top-left pixel and `down` the
-// step from a pixel to the one below it (negative for rows kept bottom-up).
-void EncodeTiles8(const std::uint8_t* top, std::ptrdiff_t down, std::size_t tiles,
-                  std::uint8_t* __restrict out) {
+// A run of `tiles` tiles side by side, 4 or 8 bits a pixel. `top` is the first tile's top-left
+// pixel and `down` the step from a pixel to the one below it (negative for rows kept bottom-up).
+template <bool kFour>
+void EncodeTiles(const std::uint8_t* top, std::ptrdiff_t down, std::size_t tiles,
+                 std::uint8_t* __restrict out) {
     for (std::size_t t = 0; t < tiles; ++t, top += 8) {
         const std::uint8_t* row = top;
-        for (int r = 0; r < 8; ++r, row += down, out += 8) {
-            std::memcpy(out, row, 8);
+        for (int r = 0; r < 8; ++r, row += down, out += kFour ? 4 : 8) {
+            if constexpr (kFour) {
+                PackPixels8(EightPixels(row), out);
+            } else {
+                std::memcpy(out, row, 8);
+            }
         }
     }
 }
 
-// Returns every pixel ORed together, which is above 15 when some pixel is.
-std::uint64_t EncodeTiles4(const std::uint8_t* top, std::ptrdiff_t down, std::size_t tiles,
-                           std::uint8_t* __restrict out) {
-    std::uint64_t all = 0;
-    for (std::size_t t = 0; t < tiles; ++t, top += 8) {
-        const std::uint8_t* row = top;
-        for (int r = 0; r < 8; ++r, row += down, out += 4) {
-            const std::uint64_t pixels = EightPixels(row);
-            all |= pixels;
-            PackPixels8(pixels, out);
-        }
+// Index pixels through a renumbering. Moving the key colour exchanges two numbers, `a` and
+// `b` (`exchange`), which is written as selects so that the compiler can work on many pixels per
+// instruction; any other renumbering looks every pixel up.
+void Renumber(const IndexMap& map, bool exchange, std::uint8_t a,
+              const std::uint8_t* __restrict from, std::size_t count, std::uint8_t* __restrict to) {
+    const std::uint8_t b = map[a];
+    for (std::size_t i = 0; exchange && i < count; ++i) {
+        const std::uint8_t p = from[i];
+        to[i] = p == a ? b : p == b ? a : p;
     }
-    return all;
+    for (std::size_t i = 0; !exchange && i < count; ++i) {
+        to[i] = map[from[i]];
+    }
 }
 
-std::array<Color15, 256> PaletteWords(const SourceImage& image) {
-    std::array<Color15, 256> words{};
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const ColorEntry& c = image.colorTable[i];
-        words[i] = ToColor15(c.blue, c.green, c.red);
-    }
-    return words;
-}
-
-// Index pixels to little-endian Color15 words through the palette's words. The pointers do not
-// overlap, which lets the compiler keep the words in place and store each one whole.
+// Index pixels to little-endian colour words through a word for each index.
 void IndexToColor15(const std::uint8_t* __restrict row, std::size_t count,
                     const Color15* __restrict words, std::uint8_t* __restrict out) {
     for (std::size_t i = 0; i < count; ++i) {
@@ -84,19 +76,6 @@ void IndexToColor15(const std::uint8_t* __restrict row, std::size_t count,
 void BgraToColor15(const std::uint8_t* bgra, std::size_t count, Color15 clear, std::uint8_t* out) {
     for (std::size_t i = 0; i < count; ++i, bgra += 4) {
         StoreLittle16(out + 2 * i, bgra[3] == 0 ? clear : ToColor15(bgra[0], bgra[1], bgra[2]));
-    }
-}
-
-void FillFullColorRow(const SourceImage& image, const std::array<Color15, 256>& words,
-                      const std::uint8_t* row, std::int32_t xBegin, std::int32_t xEnd,
-                      std::uint8_t* out) {
-    const std::size_t count = static_cast<std::size_t>(xEnd - xBegin);
-    if (image.kind == SourceKind::FullColor && image.carriesAlpha) {
-        BgraToColor15(row + 4 * static_cast<std::size_t>(xBegin), count, words[0], out);
-    } else if (image.kind == SourceKind::FullColor) {
-        BgrToColor15(row + 3 * static_cast<std::size_t>(xBegin), count, out);
-    } else {
-        IndexToColor15(row + xBegin, count, words.data(), out);
     }
 }
 
@@ -115,10 +94,11 @@ void Flush(Output& out) {
 }
 
 // Room for `bytes` more (never more than the scratch block), flushing first if needed.
-void Reserve(Output& out, std::size_t bytes) {
+std::uint8_t* Reserve(Output& out, std::size_t bytes) {
     if (out.used + bytes > out.scratch.size()) {
         Flush(out);
     }
+    return out.scratch.data() + out.used;
 }
 
 void Append(Output& out, std::span<const std::uint8_t> bytes) {
@@ -133,120 +113,164 @@ void Append(Output& out, std::span<const std::uint8_t> bytes) {
     }
 }
 
-// One band as 15-bit colour words, each row in pieces as long as the scratch block allows.
-void EmitFullColorBand(const SourceImage& image, const std::array<Color15, 256>& words,
-                       const Band& band, Output& out) {
-    const std::int32_t piecePixels =
-        static_cast<std::int32_t>(std::min<std::size_t>(out.scratch.size() / 2, INT32_MAX));
-    for (std::int32_t r = 0; r < 8; ++r) {
-        const std::uint8_t* row = band.top + r * band.down;
-        for (std::int32_t x = 0; x < image.width; x += piecePixels) {
-            const std::int32_t end = x + std::min(piecePixels, image.width - x);
-            const std::size_t bytes = 2 * static_cast<std::size_t>(end - x);
-            Reserve(out, bytes);
-            FillFullColorRow(image, words, row, x, end, out.scratch.data() + out.used);
-            out.used += bytes;
+// What an encoding keeps from strip to strip.
+struct Encoder {
+    const PixelCoding* coding = nullptr;
+    const TileLayout* layout = nullptr;
+    const Picture* picture = nullptr;
+    bool renumber = false;  // index pixels are written as other indices
+    bool exchange = false;  // by exchanging entry `a` with another, and nothing else
+    std::uint8_t a = 0;
+    Storage mapped;                    // a strip's pixels, renumbered
+    std::array<Color15, 256> words{};  // FullColor16 of indexed pixels: each stored index's word
+};
+
+// A strip of indices, renumbered into the encoder's block where the plan renumbers them.
+Strip Renumbered(Encoder& e, const Strip& strip) {
+    if (!e.renumber) {
+        return strip;
+    }
+    const std::size_t width = static_cast<std::size_t>(e.picture->width);
+    for (std::int32_t r = 0; r < strip.count; ++r) {
+        Renumber(e.coding->map, e.exchange, e.a, strip.top + r * strip.down, width,
+                 e.mapped.get() + static_cast<std::size_t>(r) * width);
+    }
+    return Strip{strip.y0, strip.count, e.mapped.get(), static_cast<std::ptrdiff_t>(width)};
+}
+
+// The tiles of a strip's cells, a run of cells side by side at a time, in pieces as long as the
+// scratch block has room for.
+void EmitTiles(Encoder& e, const Strip& stored, Output& out) {
+    const Strip strip = Renumbered(e, stored);
+    const bool four = e.coding->format == TargetFormat::Index16;
+    const std::size_t tileBytes = four ? kTile4Bytes : kTile8Bytes;
+    for (const CellRun& run : e.layout->runs) {
+        const std::uint8_t* top =
+            strip.top + static_cast<std::ptrdiff_t>(run.y) * strip.down + run.x;
+        for (std::size_t done = 0; done < run.count;) {
+            std::uint8_t* to = Reserve(out, tileBytes);
+            const std::size_t n = std::min<std::size_t>(
+                run.count - done, (out.scratch.size() - out.used) / tileBytes);
+            if (four) {
+                EncodeTiles<true>(top + kTileSide * done, strip.down, n, to);
+            } else {
+                EncodeTiles<false>(top + kTileSide * done, strip.down, n, to);
+            }
+            out.used += n * tileBytes;
+            done += n;
         }
     }
 }
 
-// One band of tiles, in runs of as many tiles as the scratch block has room for. False, with the
-// run left out, when a 4-bit tile of the run would not hold some pixel.
-bool EmitTileBand(std::size_t tilesAcross, bool four, const Band& band, Output& out) {
-    const std::size_t tileBytes = four ? kTile4Bytes : kTile8Bytes;
-    for (std::size_t done = 0; done < tilesAcross;) {
-        Reserve(out, tileBytes);
-        const std::size_t run =
-            std::min(tilesAcross - done, (out.scratch.size() - out.used) / tileBytes);
-        std::uint8_t* to = out.scratch.data() + out.used;
-        if (four) {
-            if ((EncodeTiles4(band.top + 8 * done, band.down, run, to) & 0xF0F0F0F0F0F0F0F0ull) !=
-                0) {
-                return false;
+// A strip as colour words, each row in pieces as long as the scratch block allows.
+void EmitColorWords(Encoder& e, const Strip& strip, Output& out) {
+    const std::int32_t width = e.picture->width;
+    const std::size_t bytesPerPixel = BytesPerPixel(*e.picture);
+    const std::int32_t piece =
+        static_cast<std::int32_t>(std::min<std::size_t>(out.scratch.size() / 2, INT32_MAX));
+    for (std::int32_t r = 0; r < strip.count; ++r) {
+        const std::uint8_t* row = strip.top + r * strip.down;
+        for (std::int32_t x = 0; x < width; x += piece) {
+            const std::size_t count = static_cast<std::size_t>(std::min(piece, width - x));
+            std::uint8_t* to = Reserve(out, 2 * count);
+            const std::uint8_t* from = row + static_cast<std::size_t>(x) * bytesPerPixel;
+            if (bytesPerPixel == 1) {
+                IndexToColor15(from, count, e.words.data(), to);
+            } else if (bytesPerPixel == 3) {
+                BgrToColor15(from, count, to);
+            } else {
+                BgraToColor15(from, count, e.coding->clear, to);
             }
-        } else {
-            EncodeTiles8(band.top + 8 * done, band.down, run, to);
+            out.used += 2 * count;
         }
-        out.used += run * tileBytes;
-        done += run;
+    }
+}
+
+bool StartEncoder(const PixelCoding& coding, const TileLayout& layout, const Picture& picture,
+                  Encoder& e) {
+    e.coding = &coding;
+    e.layout = &layout;
+    e.picture = &picture;
+    for (std::size_t v = 0; v < e.words.size(); ++v) {
+        e.words[v] = coding.palette[coding.map[v]];
+    }
+    const bool tiles = coding.format != TargetFormat::FullColor16;
+    const IndexMap& map = coding.map;
+    std::vector<std::uint8_t> moved;
+    for (std::size_t v = 0; v < map.size(); ++v) {
+        if (map[v] != v) {
+            moved.push_back(static_cast<std::uint8_t>(v));
+        }
+    }
+    e.renumber = tiles && !moved.empty();
+    e.exchange = moved.size() == 2 && map[map[moved[0]]] == moved[0];
+    e.a = moved.empty() ? 0 : moved[0];
+    if (e.renumber) {
+        e.mapped = AllocateStorage(static_cast<std::uint64_t>(picture.width) *
+                                   static_cast<std::uint64_t>(layout.stripRows));
+        if (!e.mapped) {
+            Report(Message::NoMemoryToConvert, {picture.name});
+            return false;
+        }
     }
     return true;
 }
 
 }  // namespace
 
-void BgrToColor15(const std::uint8_t* bgr, std::size_t count, std::uint8_t* out) {
-    if (!BgrToColor15Faster(bgr, count, out)) {
-        BgrToColor15Loop(bgr, count, out);
+bool EmitTileImage(const PixelCoding& coding, const TileLayout& layout, SourceImage& pixels,
+                   std::span<std::uint8_t> scratch, const ByteSink& sink) {
+    Encoder e;
+    if (!StartEncoder(coding, layout, pixels.picture, e)) {
+        return false;
     }
-}
-
-void BgrToColor15Generic(const std::uint8_t* bgr, std::size_t count, std::uint8_t* out) {
-    BgrToColor15Loop(bgr, count, out);
-}
-
-Encoding EmitTileImage(const SourceImage& image, TargetFormat format,
-                       std::span<std::uint8_t> scratch, const ByteSink& sink) {
     Output out{scratch, &sink};
     std::uint8_t header[kTileImageHeaderSize];
-    PutTileImageHeader(MakeTileImageHeader(format, static_cast<std::uint32_t>(image.width),
-                                           static_cast<std::uint32_t>(image.height)),
-                       header);
-    const std::array<Color15, 256> words = PaletteWords(image);
-    std::uint8_t palette[2 * 256];
-    for (std::size_t i = 0; i < PaletteEntries(format); ++i) {
-        StoreLittle16(palette + 2 * i, words[i]);
-    }
+    PutTileImageHeader(MakeTileImageHeader(coding.format, layout.width, layout.height), header);
     Append(out, header);
-    Append(out, std::span<const std::uint8_t>(palette, 2 * PaletteEntries(format)));
-    const std::size_t tilesAcross = static_cast<std::size_t>(image.width) / kTileSide;
-    const PixelWalk walk = VisitBands(image, [&](const Band& band) {
-        if (format == TargetFormat::FullColor16) {
-            EmitFullColorBand(image, words, band, out);
-            return true;
-        }
-        return EmitTileBand(tilesAcross, format == TargetFormat::Index16, band, out);
-    });
-    switch (walk) {
-        case PixelWalk::Finished:
-            Flush(out);
-            return Encoding{};
-        case PixelWalk::Stopped:
-            return Encoding{Outcome::Refused, Notice{Message::AboveIndex16, {image.pixels.name}}};
-        case PixelWalk::Failed:
-            return Encoding{Outcome::ReadFailed, std::nullopt};
+    std::uint8_t palette[2 * 256];
+    for (std::size_t i = 0; i < PaletteEntries(coding.format); ++i) {
+        StoreLittle16(palette + 2 * i, coding.palette[i]);
     }
-    return Encoding{Outcome::ReadFailed, std::nullopt};
+    Append(out, std::span<const std::uint8_t>(palette, 2 * PaletteEntries(coding.format)));
+    const bool tiles = coding.format != TargetFormat::FullColor16;
+    const PixelWalk walk =
+        VisitStrips(pixels, tiles ? layout.stripRows : 8, [&](const Strip& strip) {
+            if (tiles) {
+                EmitTiles(e, strip, out);
+            } else {
+                EmitColorWords(e, strip, out);
+            }
+            return true;
+        });
+    if (walk != PixelWalk::Finished) {
+        return false;
+    }
+    Flush(out);
+    return true;
 }
 
-Encoding EncodeTileImage(const SourceImage& image, TargetFormat format,
-                         std::vector<std::uint8_t>& file) {
+bool EncodeTileImage(const PixelCoding& coding, const TileLayout& layout, SourceImage& pixels,
+                     std::vector<std::uint8_t>& file) {
     file.clear();
     file.reserve(
-        static_cast<std::size_t>(TileImageFileSize(format, static_cast<std::uint64_t>(image.width),
-                                                   static_cast<std::uint64_t>(image.height))));
+        static_cast<std::size_t>(TileImageFileSize(coding.format, layout.width, layout.height)));
     std::array<std::uint8_t, 64 * 1024> scratch;
-    return EmitTileImage(image, format, scratch, [&](std::span<const std::uint8_t> bytes) {
+    return EmitTileImage(coding, layout, pixels, scratch, [&](std::span<const std::uint8_t> bytes) {
         file.insert(file.end(), bytes.begin(), bytes.end());
     });
 }
 
-std::vector<std::uint8_t> EncodeTileImage(const SourceImage& image, TargetFormat format) {
-    std::vector<std::uint8_t> file;
-    if (EncodeTileImage(image, format, file).outcome != Outcome::Complete) {
-        file.clear();
-    }
-    return file;
-}
-
-Encoding WriteTileImage(OutputFile& output, const SourceImage& image, TargetFormat format) {
+bool WriteTileImage(OutputFile& output, const PixelCoding& coding, const TileLayout& layout,
+                    SourceImage& pixels) {
     constexpr std::size_t kBlock = 128 * 1024;
     const Storage scratch = AllocateStorage(kBlock);
     if (!scratch) {
-        return Encoding{Outcome::NoMemory, Notice{Message::NoMemoryToConvert, {image.pixels.name}}};
+        Report(Message::NoMemoryToConvert, {pixels.picture.name});
+        return false;
     }
     return EmitTileImage(
-        image, format, std::span<std::uint8_t>(scratch.get(), kBlock),
+        coding, layout, pixels, std::span<std::uint8_t>(scratch.get(), kBlock),
         [&](std::span<const std::uint8_t> bytes) { WriteOutputFile(output, bytes); });
 }
 

@@ -29,6 +29,7 @@
 #include <cstdint>
 
 #include "byte_order.h"
+#include "color.h"
 
 namespace bmp2tvx {
 
@@ -38,13 +39,6 @@ enum class TargetFormat : std::uint16_t { Index16 = 0, Index256 = 1, FullColor16
 
 // "Index16", "Index256" or "FullColor16", as the tools print it.
 const char* TargetFormatName(TargetFormat format);
-
-using Color15 = std::uint16_t;
-
-// Drops the low three bits of each 8-bit component, with no rounding.
-constexpr Color15 ToColor15(std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
-    return static_cast<Color15>((red >> 3) | ((green >> 3) << 5) | ((blue >> 3) << 10));
-}
 
 constexpr std::size_t kTileSide = 8;
 constexpr std::size_t kTile4Bytes = 32;

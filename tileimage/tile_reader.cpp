@@ -41,15 +41,14 @@ void PointInto(std::span<const std::uint8_t> bytes, TileImageView& view) {
 }  // namespace
 
 std::array<std::uint8_t, 4> ColorWordToRgba(Color15 word, std::uint8_t alpha) {
-    const auto widen = [](unsigned c) { return static_cast<std::uint8_t>((c << 3) | (c >> 2)); };
-    return {widen(word & 0x1F), widen((word >> 5) & 0x1F), widen((word >> 10) & 0x1F), alpha};
+    const ColorEntry shown = ShownColor(word);
+    return {shown.red, shown.green, shown.blue, alpha};
 }
 
 std::vector<ColorEntry> PaletteColors(const TileImageView& view) {
     std::vector<ColorEntry> colors;
     for (std::size_t i = 0; i + 1 < view.palette.size(); i += 2) {
-        const std::array<std::uint8_t, 4> rgba = ColorWordToRgba(LoadLittle16(&view.palette[i]));
-        colors.push_back(ColorEntry{rgba[2], rgba[1], rgba[0]});
+        colors.push_back(ShownColor(LoadLittle16(&view.palette[i])));
     }
     return colors;
 }

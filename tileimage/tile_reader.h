@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "source_image.h"
+#include "color.h"
 #include "system.h"
 #include "tile_image.h"
 

@@ -124,19 +124,20 @@ extern "C" const WebResult* web_convert(const char* arguments, int count,
 extern "C" std::int32_t web_source_color(const std::uint8_t* file, std::size_t size, std::int32_t x,
                                          std::int32_t y) {
     SourceImage image;
-    if (!LoadPictureFromMemory("picture", file, size, image) || x < 0 || y < 0 ||
-        x >= image.width || y >= image.height) {
+    if (!LoadPicture(FileInMemory("picture", std::vector<std::uint8_t>(file, file + size)), image) ||
+        x < 0 || y < 0 || x >= image.picture.width || y >= image.picture.height) {
         return -1;
     }
+    const auto* indexed = std::get_if<IndexedPicture>(&image.picture.colors);
+    const auto bytesPerPixel = static_cast<std::ptrdiff_t>(BytesPerPixel(image.picture));
     ColorEntry color;
-    VisitBands(image, [&](const Band& band) {
-        if (y >= band.y0 + 8) {
+    VisitBands(image, [&](const Strip& band) {
+        if (y >= band.y0 + band.count) {
             return true;
         }
-        const std::uint8_t* pixel = band.top + (y - band.y0) * band.down +
-                                    x * static_cast<std::ptrdiff_t>(BytesPerPixel(image));
-        color = image.kind == SourceKind::FullColor ? ColorEntry{pixel[0], pixel[1], pixel[2]}
-                                                    : image.colorTable[pixel[0]];
+        const std::uint8_t* pixel = band.top + (y - band.y0) * band.down + x * bytesPerPixel;
+        color = indexed != nullptr ? indexed->table[pixel[0]]
+                                   : ColorEntry{pixel[0], pixel[1], pixel[2]};
         return false;
     });
     return (color.red << 16) | (color.green << 8) | color.blue;

@@ -1,5 +1,3 @@
-#include "color_table.h"
-
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -10,6 +8,7 @@
 
 #include "messages.h"
 #include "pixels.h"
+#include "plan_parts.h"
 
 namespace bmp2tvx {
 namespace {
@@ -50,13 +49,9 @@ struct Numbering {
     std::vector<std::uint8_t> ids;   // and the entry each was given
     std::size_t room = 0;            // entries besides entry 0
     std::size_t next = 1;            // the next entry to give from 1 up
-    // Pictures that carry alpha: the key colour and its entry, whether some pixel is transparent,
-    // and whether entry 0 was lent to an opaque colour (see NumberNew).
     PackedColor key = kNoColor;
-    std::optional<std::uint8_t> keyId;
-    bool clear = false;
-    bool zeroLent = false;
-    bool keyless = false;  // --key=none: no colour but the transparent pixels' takes entry 0
+    std::optional<std::uint8_t> keyId;  // the key colour's, where it was numbered as it came
+    bool clear = false;                 // some pixel is transparent
 };
 
 void Record(Numbering& n, PackedColor color, std::uint8_t id) {
@@ -71,33 +66,19 @@ void Record(Numbering& n, PackedColor color, std::uint8_t id) {
     n.ids.push_back(id);
 }
 
-// Gives a colour met for the first time its entry; false when there is no room left for it.
-//
-// Without alpha the key colour holds entry 0 from the start, and the others follow from 1. With
-// alpha, whether the picture has transparent pixels is known only at the end, and with them entry
-// 0 is theirs and every opaque colour, the key colour included, takes an entry from 1; without
-// them, the key colour's pixels take entry 0 as in a picture without alpha. So transparent pixels
-// take 0 and every opaque colour the next entry from 1, and once those are all given while no
-// pixel has been transparent, entry 0 goes to the key colour when it comes, or once it has come,
-// is lent to one more colour: in the end the key colour's pixels take 0 and that colour the last
-// entry (IndexedPicture), or a transparent pixel finds no room.
+// Gives a colour met for the first time the next entry from 1, and a transparent pixel entry 0;
+// false when there is no entry left for it.
 template <bool kAlpha>
 bool NumberNew(Numbering& n, PackedColor color, std::uint8_t& id) {
     if (kAlpha && color == kClear) {
-        if (n.zeroLent) {
-            return false;
-        }
         n.clear = true;
         id = 0;
     } else if (n.next <= n.room) {
         id = static_cast<std::uint8_t>(n.next++);
-    } else if (kAlpha && !n.clear && !n.zeroLent && (n.keyId || color == n.key)) {
-        n.zeroLent = true;  // to the key colour itself, which keeps it, or to one more colour
-        id = 0;
     } else {
         return false;
     }
-    if (kAlpha && color == n.key) {
+    if (color == n.key) {
         n.keyId = id;
     }
     Record(n, color, id);
@@ -155,7 +136,7 @@ bool NumberTileRow(const std::uint8_t* row, Numbering& n, std::uint8_t* to) {
 // Numbers one band's pixels in tile order, writing each pixel's entry to `out` (rows from the
 // top, `width` bytes each). False when a colour finds no room.
 template <bool kAlpha>
-bool NumberBand(const Band& band, std::size_t width, Numbering& n, std::uint8_t* out) {
+bool NumberBand(const Strip& band, std::size_t width, Numbering& n, std::uint8_t* out) {
     constexpr std::size_t kBytes = kAlpha ? 4 : 3;
     for (std::size_t x0 = 0; x0 < width; x0 += 8) {
         const std::uint8_t* row = band.top + kBytes * x0;
@@ -192,7 +173,7 @@ bool Counted(const ColorCount& all, PackedColor color) {
 }
 
 template <bool kAlpha>
-void CountBand(const Band& band, std::size_t width, Numbering& n, ColorCount& all) {
+void CountBand(const Strip& band, std::size_t width, Numbering& n, ColorCount& all) {
     for (int r = 0; r < 8; ++r) {
         const std::uint8_t* row = band.top + r * band.down;
         for (std::size_t x = 0; x < width; ++x) {
@@ -214,10 +195,10 @@ bool StartCounting(const Numbering& n, ColorCount& all) {
 
 // The refusal of a picture with more colours than room: the key colour is not counted, unless
 // some pixels are transparent; then they take entry 0, and every opaque colour counts.
-void ReportTooMany(const char* path, const Numbering& n, const ColorCount& all,
-                   std::size_t entries) {
+void ReportTooMany(const char* path, const Numbering& n, const ColorCount& all, std::size_t entries,
+                   bool keyless) {
     const char* layout = entries == 16 ? "Index16" : "Index256";
-    if (n.clear || n.keyless) {
+    if (n.clear || keyless) {
         Report(Message::TooManyOpaqueColors, {path, all.count, layout, n.room});
         return;
     }
@@ -225,55 +206,46 @@ void ReportTooMany(const char* path, const Numbering& n, const ColorCount& all,
     Report(Message::TooManyColors, {path, all.count - keyCounted, layout, n.room});
 }
 
-// The numbered picture: its table, and its pixels in memory, rows from the top. Transparent
-// pixels take entry 0, or in a picture without any the key colour's do, and every other colour an
-// entry from 1 in the order they first appeared. Only a picture that carries alpha, has no
-// transparent pixel and has the key colour is renumbered, as its pixels are read: the key colour
-// to 0, the colours numbered after it one entry down, and the one lent entry 0 to the last.
-SourceImage IndexedPicture(const SourceImage& picture, const Numbering& n, ColorEntry zero,
-                           Storage indices) {
-    SourceImage indexed;
-    indexed.width = picture.width;
-    indexed.height = picture.height;
-    indexed.colorTable[0] = zero;
-    indexed.suppliedColors = 1;
+// The plan of the numbered picture: its table, and its pixels in memory, rows from the top.
+// Transparent pixels take entry 0, or in a picture without any the key colour's do, and every
+// other colour an entry from 1 in the order they first appeared. A picture that carries alpha
+// but has no transparent pixel had its key colour numbered as it came: it is renumbered as it is
+// written, the key colour to 0 and the colours numbered after it one entry down.
+ColorPlan NumberedPlan(const Picture& picture, const Numbering& n, ColorEntry zero,
+                       Storage indices) {
+    std::array<ColorEntry, 256> table{};
+    table[0] = zero;
     IndexMap map = IdentityMap();
-    const bool keyToZero = n.keyId && *n.keyId != 0 && !n.clear;
+    const std::uint8_t key = n.clear ? 0 : n.keyId.value_or(0);  // 0: nothing moves
     for (std::size_t i = 0; i < n.order.size(); ++i) {
-        const std::uint8_t id = n.ids[i];
-        if (id == 0 && !n.zeroLent) {
-            continue;  // the transparent pixels, or the key colour's: entry 0
+        std::uint8_t entry = n.ids[i];
+        if (key != 0 && entry == key) {
+            entry = 0;
+        } else if (key != 0 && entry > key) {
+            --entry;
         }
-        std::uint8_t entry = id;
-        if (keyToZero) {
-            const std::uint8_t key = *n.keyId;
-            entry = id == key  ? 0
-                    : id == 0  ? static_cast<std::uint8_t>(n.room)
-                    : id > key ? static_cast<std::uint8_t>(id - 1)
-                               : id;
-        }
-        map[id] = entry;
+        map[n.ids[i]] = entry;
         if (entry != 0) {
-            indexed.colorTable[entry] = Unpack(n.order[i]);
-            indexed.suppliedColors = std::max<std::int32_t>(indexed.suppliedColors, entry + 1);
+            table[entry] = Unpack(n.order[i]);
         }
     }
-    indexed.pixels =
-        PixelSource{PixelsInMemory{std::move(indices)}, true, map, picture.pixels.name};
-    return indexed;
+    ColorPlan plan;
+    plan.coding.palette = PaletteWords(table);
+    plan.coding.map = map;
+    plan.numbered = NumberedPicture(picture, table, std::move(indices));
+    return plan;
 }
 
 template <bool kAlpha>
-PixelWalk NumberPicture(const SourceImage& picture, Numbering& n, ColorCount& all,
-                        std::uint8_t* indices) {
-    const std::size_t width = static_cast<std::size_t>(picture.width);
-    return VisitBands(picture, [&](const Band& band) {
+PixelWalk NumberPicture(SourceImage& image, Numbering& n, ColorCount& all, std::uint8_t* indices) {
+    const std::size_t width = static_cast<std::size_t>(image.picture.width);
+    return VisitBands(image, [&](const Strip& band) {
         std::uint8_t* out = indices + static_cast<std::size_t>(band.y0) * width;
         if (!all.seen && NumberBand<kAlpha>(band, width, n, out)) {
             return true;
         }
         if (!all.seen && !StartCounting(n, all)) {
-            Report(Message::NoMemoryToConvert, {picture.pixels.name});
+            Report(Message::NoMemoryToConvert, {image.picture.name});
             return false;
         }
         CountBand<kAlpha>(band, width, n, all);
@@ -281,41 +253,50 @@ PixelWalk NumberPicture(const SourceImage& picture, Numbering& n, ColorCount& al
     });
 }
 
+// Numbers the picture into `indices`, with the key colour at entry 0 from the start when
+// `keyAtZero`; `all` counts its colours once they are too many.
+bool Number(SourceImage& image, std::size_t entries, const KeyRequest& key, bool keyAtZero,
+            std::uint8_t* indices, std::unique_ptr<Numbering>& n, ColorCount& all) {
+    n = std::make_unique<Numbering>();
+    all = ColorCount{};
+    n->room = entries - 1;
+    n->key = key.color ? Pack(*key.color) : kNoColor;
+    if (keyAtZero) {
+        Record(*n, n->key, 0);
+    }
+    const PixelWalk walk = BytesPerPixel(image.picture) == 4
+                               ? NumberPicture<true>(image, *n, all, indices)
+                               : NumberPicture<false>(image, *n, all, indices);
+    return walk == PixelWalk::Finished;
+}
+
 }  // namespace
 
-std::optional<SourceImage> IndexFullColorPicture(const SourceImage& picture, std::size_t entries,
-                                                 KeyColor key, bool keyless) {
-    const char* path = picture.pixels.name.c_str();
+std::optional<ColorPlan> NumberColors(SourceImage& image, std::size_t entries,
+                                      const KeyRequest& key) {
+    const Picture& picture = image.picture;
     Storage indices = AllocateStorage(PixelCount(picture));
     if (!indices) {
-        Report(Message::NoMemoryToConvert, {path});
+        Report(Message::NoMemoryToConvert, {picture.name});
         return std::nullopt;
     }
-    const auto numbering = std::make_unique<Numbering>();
-    Numbering& n = *numbering;
-    n.room = entries - 1;
-    if (keyless) {
-        key.reset();
-    }
-    n.keyless = keyless;
-    n.key = key ? Pack(*key) : kNoColor;
     // Without alpha, entry 0 is the key colour's whether or not the picture uses it, so that no
-    // other colour can become transparent.
-    if (key && !picture.carriesAlpha) {
-        Record(n, n.key, 0);
-    }
-    ColorCount all;  // once there are too many colours, only counting them goes on
-    const PixelWalk walk = picture.carriesAlpha
-                               ? NumberPicture<true>(picture, n, all, indices.get())
-                               : NumberPicture<false>(picture, n, all, indices.get());
-    if (walk != PixelWalk::Finished) {
+    // other colour can become transparent. With alpha it is the transparent pixels', and only a
+    // picture found to have none gives it to the key colour: numbered again so when the key's
+    // entry is what the other colours need.
+    const bool alpha = BytesPerPixel(picture) == 4;
+    std::unique_ptr<Numbering> n;
+    ColorCount all;
+    if (!Number(image, entries, key, key.color && !alpha, indices.get(), n, all) ||
+        (all.seen && alpha && !n->clear && key.color && Counted(all, n->key) &&
+         all.count <= entries && !Number(image, entries, key, true, indices.get(), n, all))) {
         return std::nullopt;
     }
     if (all.seen) {
-        ReportTooMany(path, n, all, entries);
+        ReportTooMany(picture.name.c_str(), *n, all, entries, key.keepIndices);
         return std::nullopt;
     }
-    return IndexedPicture(picture, n, key.value_or(ColorEntry{}), std::move(indices));
+    return NumberedPlan(picture, *n, key.color.value_or(ColorEntry{}), std::move(indices));
 }
 
 }  // namespace bmp2tvx

@@ -1,7 +1,6 @@
-#include "key_color.h"
-
 #include "messages.h"
 #include "pixels.h"
+#include "plan_parts.h"
 
 #include <algorithm>
 #include <array>
@@ -69,8 +68,8 @@ bool AnyWanted(const std::uint8_t* block, std::size_t size, const std::array<boo
 // The highest (or, unless `highest`, the lowest) of the `candidates` (entry numbers in ascending
 // order) that some pixel uses, in `best`; left empty when no pixel uses any of them. It stops as
 // soon as the best candidate of all has been seen, since nothing can beat it.
-PixelWalk BestUsed(const SourceImage& image, const std::vector<std::uint8_t>& candidates,
-                   bool highest, std::optional<std::uint8_t>& best) {
+PixelWalk BestUsed(SourceImage& image, const std::vector<std::uint8_t>& candidates, bool highest,
+                   std::optional<std::uint8_t>& best) {
     std::array<bool, 256> wanted{};
     for (const std::uint8_t c : candidates) {
         wanted[c] = true;
@@ -100,95 +99,40 @@ PixelWalk BestUsed(const SourceImage& image, const std::vector<std::uint8_t>& ca
     });
 }
 
-// Exchanges colour-table entry `entry` with entry 0, and the pixels of the two with them.
-void ExchangeWithZero(SourceImage& image, std::uint8_t entry) {
-    if (entry != 0) {
-        std::swap(image.colorTable[0], image.colorTable[entry]);
-        IndexMap exchange = IdentityMap();
-        std::swap(exchange[0], exchange[entry]);
-        Renumber(image, exchange);
-    }
-}
-
-}  // namespace
-
-KeyColor MakeKeyColor(std::int32_t red, std::int32_t green, std::int32_t blue) {
-    const auto inRange = [](std::int32_t c) { return c >= 0 && c <= 255; };
-    if (!inRange(red) || !inRange(green) || !inRange(blue)) {
-        return std::nullopt;
-    }
-    return ColorEntry{static_cast<std::uint8_t>(blue), static_cast<std::uint8_t>(green),
-                      static_cast<std::uint8_t>(red)};
-}
-
-bool ChooseKeyEntry(const SourceImage& image, KeyColor key, std::int32_t searchEntries,
+// The entry among the key colour's copies (only those the file supplies, and among the first
+// `entries` of them) that becomes entry 0: the highest one that some pixel uses; when no pixel
+// uses any of them, the highest of them. 0 means nothing moves: no entry matches, or entry 0 is
+// the only match that pixels use. The pixels are read only when the key matches several entries.
+// An unused copy of the key colour, such as the black filler many writers pad their tables
+// with, would otherwise make nothing transparent.
+bool ChooseKeyEntry(SourceImage& image, const ColorEntry& key, std::size_t entries,
                     std::uint8_t& entry) {
-    const std::int32_t count = std::clamp(std::min(searchEntries, image.suppliedColors), 0, 256);
+    const auto& indexed = std::get<IndexedPicture>(image.picture.colors);
+    const std::size_t count = std::min(entries, static_cast<std::size_t>(indexed.supplied));
     std::vector<std::uint8_t> candidates;
-    for (std::int32_t i = 0; key && i < count; ++i) {
-        if (image.colorTable[static_cast<std::size_t>(i)] == *key) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (indexed.table[i] == key) {
             candidates.push_back(static_cast<std::uint8_t>(i));
         }
     }
     entry = 0;
     if (candidates.empty() || candidates.back() == 0) {
-        return true;  // no match, or only entry 0: nothing to move
-    }
-    if (candidates.size() == 1) {
-        entry = candidates.back();  // the only copy moves, whether pixels use it or not
         return true;
     }
-    // The highest entry that pixels use, which is 0 (nothing moves) when only entry 0 is; an
-    // unused copy of the key colour, such as the black filler many writers pad their tables
-    // with, would make nothing transparent. Only when no pixel uses any of them, the highest.
     std::optional<std::uint8_t> used;
-    if (BestUsed(image, candidates, true, used) == PixelWalk::Failed) {
+    if (candidates.size() > 1 && BestUsed(image, candidates, true, used) == PixelWalk::Failed) {
         return false;
     }
     entry = used.value_or(candidates.back());
     return true;
 }
 
-bool MoveKeyColorToZero(SourceImage& image, KeyColor key, std::int32_t searchEntries) {
-    std::uint8_t entry = 0;
-    if (!ChooseKeyEntry(image, key, searchEntries, entry)) {
-        return false;
-    }
-    ExchangeWithZero(image, entry);
-    return true;
-}
+}  // namespace
 
-bool MoveTransparentToZero(SourceImage& image, bool& moved) {
-    moved = false;
-    std::vector<std::uint8_t> candidates;
-    for (std::size_t e = 0; e < image.transparentEntries.size(); ++e) {
-        if (image.transparentEntries[e]) {
-            candidates.push_back(static_cast<std::uint8_t>(e));
-        }
-    }
-    std::optional<std::uint8_t> used;
-    if (!candidates.empty() && BestUsed(image, candidates, false, used) == PixelWalk::Failed) {
-        return false;
-    }
-    if (!used) {
-        return true;  // no pixel is transparent
-    }
-    ExchangeWithZero(image, *used);
-    std::swap(image.transparentEntries[0], image.transparentEntries[*used]);
-    // Every other transparent entry reads as 0, by the numbers the exchange left it.
-    IndexMap clear = IdentityMap();
-    for (const std::uint8_t e : candidates) {
-        if (e != *used) {
-            clear[e == 0 ? *used : e] = 0;
-        }
-    }
-    Renumber(image, clear);
-    moved = true;
-    return true;
-}
-
-bool CheckKeptIndices(const SourceImage& image) {
-    std::array<bool, 256> elsewhere = image.transparentEntries;
+// With --key=none every index stays, entry 0 the transparent one: a transparent entry other than
+// 0 that pixels use would have to move, and refuses the picture, naming its first pixel.
+bool KeptIndicesFit(SourceImage& image) {
+    std::array<bool, 256> elsewhere = std::get<IndexedPicture>(image.picture.colors).transparent;
     elsewhere[0] = false;
     if (std::find(elsewhere.begin(), elsewhere.end(), true) == elsewhere.end()) {
         return true;
@@ -199,9 +143,52 @@ bool CheckKeptIndices(const SourceImage& image) {
     }
     if (first) {
         Report(Message::TransparentEntryKept,
-               {image.pixels.name, first->x, first->y, first->index});
+               {image.picture.name, first->x, first->y, first->index});
     }
     return !first;
+}
+
+bool AnyPixelOf(SourceImage& image, const std::array<bool, 256>& wanted, bool& failed) {
+    std::array<EntryRun, 2> runs{};
+    const std::size_t runCount = FindRuns(wanted, runs);
+    bool any = false;
+    failed = VisitPieces(image, [&](const std::uint8_t* pixels, std::size_t size) {
+                 any = AnyWanted(pixels, size, wanted, runs, runCount);
+                 return !any;
+             }) == PixelWalk::Failed;
+    return any;
+}
+
+std::optional<EntryPlan> PlanIndexedEntries(SourceImage& image, const KeyRequest& key,
+                                            std::size_t entries) {
+    const auto& indexed = std::get<IndexedPicture>(image.picture.colors);
+    EntryPlan plan{indexed.table, IdentityMap()};
+    if (key.keepIndices) {
+        return KeptIndicesFit(image) ? std::optional(plan) : std::nullopt;
+    }
+    // Transparency the file gives comes first: the lowest transparent entry that pixels use is
+    // exchanged with entry 0, and the pixels of every other transparent entry read as 0 too.
+    std::vector<std::uint8_t> clear;
+    for (std::size_t e = 0; e < indexed.transparent.size(); ++e) {
+        if (indexed.transparent[e]) {
+            clear.push_back(static_cast<std::uint8_t>(e));
+        }
+    }
+    std::optional<std::uint8_t> zero;
+    if (!clear.empty() && BestUsed(image, clear, false, zero) == PixelWalk::Failed) {
+        return std::nullopt;
+    }
+    // Only a picture without transparent pixels has its key colour moved to entry 0.
+    std::uint8_t entry = zero.value_or(0);
+    if (!zero && key.color && !ChooseKeyEntry(image, *key.color, entries, entry)) {
+        return std::nullopt;
+    }
+    std::swap(plan.table[0], plan.table[entry]);
+    std::swap(plan.map[0], plan.map[entry]);
+    for (const std::uint8_t e : zero ? clear : std::vector<std::uint8_t>{}) {
+        plan.map[e] = 0;
+    }
+    return plan;
 }
 
 }  // namespace bmp2tvx

@@ -1,0 +1,33 @@
+// The tile layout: which 8 x 8 cell of the picture becomes which tile of the file, in which
+// order, and the size the header gives. The encoder reads the picture a strip of rows at a time
+// and writes the tiles of each strip's cells in the layout's order; it computes no order itself.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace bmp2tvx {
+
+// Cells side by side: `count` of them, from the one whose top-left pixel is at (x, y) within a
+// strip.
+struct CellRun {
+    std::uint32_t x = 0, y = 0;
+    std::uint32_t count = 0;
+};
+
+struct TileLayout {
+    // The picture as the header describes it, in pixels (multiples of 8).
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    // Rows of the picture whose tiles are written together: a multiple of 8 that divides its
+    // height.
+    std::int32_t stripRows = 8;
+    // The cells of every strip, in the order their tiles are written.
+    std::vector<CellRun> runs;
+};
+
+// Rows of tiles from the top of the picture, each left to right: the header describes the
+// picture as it is.
+TileLayout RowOrder(std::int32_t width, std::int32_t height);
+
+}  // namespace bmp2tvx
