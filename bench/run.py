@@ -10,7 +10,8 @@ its picture.
 
 The floor is cp of the input to a file in the same folder, for most cases; for the cases measured
 in processor time (user and system), dd of it in 128 KiB blocks, or for PNG files decoding them
-with libpng alone (png_decode, built beside bmp2tvx).
+with libpng alone (png_decode, built beside bmp2tvx), or for an option the same conversion
+without it.
 
 The generic POSIX build (cmake -DBMP2TVX_PORTABLE=ON, in build-portable/ by default), or any other
 bmp2tvx named by --portable, is timed in the same runs when it exists, and its ratio to the floor
@@ -159,13 +160,14 @@ def bmp(width, height, bits, colours=256, padded=False):
 
 
 def case(name, make, flags, target, picture="picture.bmp", floor="cp", clock="wall",
-         per_pixel=False, side=0):
+         per_pixel=False, side=0, floor_flags=()):
     """One conversion and what it is held to: `target` times its floor's time, which is cp of the
     picture, dd of it in 128 KiB blocks (both reading and writing the same bytes), or decoding it
     with libpng (png); measured as time passed (wall) or processor time (cpu). Its peak memory
     may be the input's size, or with `per_pixel` one byte a pixel, and 4 MiB more."""
     return {"name": name, "make": make, "flags": flags, "target": target, "picture": picture,
-            "floor": floor, "clock": clock, "per_pixel": per_pixel, "side": side}
+            "floor": floor, "clock": clock, "per_pixel": per_pixel, "side": side,
+            "floor_flags": list(floor_flags)}
 
 
 def cases():
@@ -174,6 +176,8 @@ def cases():
     yield case("4096x4096 8-bit -> Index16 (-c4)", bmp(4096, 4096, 8, 16), ["-c4"], 0.9)
     yield case("4096x4096 8-bit, padded table", bmp(4096, 4096, 8, 16, True), [], 1.0)
     yield case("4096x4096 8-bit -> FullColor16", bmp(4096, 4096, 8), ["-c16"], 1.5)
+    yield case("4096x4096 8-bit -> FullColor16, cpu", bmp(4096, 4096, 8), ["-c16"], 2.4,
+               floor="dd", clock="cpu")
     for side in (1024, 4096, 8192):
         yield case(f"{side}x{side} 24-bit -> FullColor16", bmp(side, side, 24), [], 1.0)
     yield case("2048x2048 24-bit, 15 colours -> Index16", bmp(2048, 2048, 24, 15), ["-c4"], 1.5)
@@ -186,6 +190,9 @@ def cases():
                floor="dd", clock="cpu")
     yield case("2048x2048 24-bit --palette (255), cpu", bmp(2048, 2048, 24, 255),
                ["--palette=bank.gpl"], 1.5, floor="dd", clock="cpu")
+    # A sprite sheet written frame by frame against the same conversion in the usual order.
+    yield case("2048x2048 sheet, --frame=32x32, cpu", bmp(2048, 2048, 8, 16),
+               ["-c4", "--frame=32x32"], 1.1, floor="tool", clock="cpu", floor_flags=["-c4"])
     # PNG files against decoding them with libpng alone.
     yield case("2048x2048 4-bit PNG -> Index16 (-c4)", lambda p: write_indexed_png(p, 2048),
                ["-c4"], 1.15, "picture.png", "png", "cpu", True, 2048)
@@ -194,7 +201,9 @@ def cases():
                True, 2048)
 
 
-def floor_command(case, png_decode):
+def floor_command(case, png_decode, tool):
+    if case["floor"] == "tool":
+        return [tool] + case["floor_flags"] + ["--output=floor.tvx", case["picture"]]
     if case["floor"] == "png":
         return [png_decode, case["picture"]]
     if case["floor"] == "dd":
@@ -207,7 +216,7 @@ def measure(tool, portable, png_decode, case, folder, runs):
     case["make"](picture)
     write_bank(os.path.join(folder, "bank.gpl"), 255)
     convert = [tool] + case["flags"] + [case["picture"]]
-    commands = [floor_command(case, png_decode), convert]
+    commands = [floor_command(case, png_decode, tool), convert]
     subprocess.run(convert, cwd=folder, check=True, stdout=subprocess.DEVNULL)
     # The other build is timed only where it converts the picture: an older one may not read it.
     side = [portable] + case["flags"] + [case["picture"]] if portable else None

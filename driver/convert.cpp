@@ -1,5 +1,7 @@
 #include "convert.h"
 
+#include "messages.h"
+
 namespace bmp2tvx {
 
 ColorRequest RequestOf(const ConversionSettings& settings, const GivenPalette* palette) {
@@ -16,8 +18,18 @@ std::optional<Conversion> PlanConversion(SourceImage& image, const ConversionSet
     if (!plan) {
         return std::nullopt;
     }
+    if (settings.frame && plan->coding.format == TargetFormat::FullColor16) {
+        Report(Message::FrameWithFullColor16, {settings.frameText});
+        return std::nullopt;
+    }
+    std::optional<TileLayout> layout =
+        settings.frame ? FrameOrder(picture.width, picture.height, *settings.frame, picture.name)
+                       : RowOrder(picture.width, picture.height);
+    if (!layout) {
+        return std::nullopt;
+    }
     return Conversion{KindOf(picture), picture.width, picture.height, std::move(*plan),
-                      RowOrder(picture.width, picture.height)};
+                      std::move(*layout)};
 }
 
 SourceImage& PixelsToEncode(Conversion& conversion, SourceImage& image) {

@@ -35,8 +35,18 @@ int WriteOutput(const std::string& outputPath, Conversion& c, SourceImage& image
 }
 
 // The palette that --palette=FILE names, loaded into `palette`; false when it is refused, its
-// line printed.
+// line printed. Settings that -c16 rules out, and a frame size the tiles cannot make, are refused
+// here too, before the picture is read.
 bool TakeGivenPalette(const ConversionSettings& settings, std::optional<GivenPalette>& palette) {
+    const FrameSize frame = settings.frame.value_or(FrameSize{8, 8});
+    if (frame.width == 0 || frame.height == 0 || frame.width % 8 != 0 || frame.height % 8 != 0) {
+        Report(Message::FrameSizeUnusable, {settings.frameText});
+        return false;
+    }
+    if (settings.frame && settings.targetDepth == 16) {
+        Report(Message::FrameWithFullColor16, {settings.frameText});
+        return false;
+    }
     if (settings.palette && settings.targetDepth == 16) {
         Report(Message::PaletteWithFullColor16, {*settings.palette});
         return false;

@@ -37,12 +37,36 @@ bool TakesKey(std::string_view value, bool hasValue) {
     return hasValue && (value == "none" || ParseHexColor(value).has_value());
 }
 
-constexpr std::array<LongOption, 5> kOptions = {{
+// A frame size: "WxH", decimal numbers of up to 6 digits on either side of an "x".
+std::optional<FrameSize> ParseFrameSize(std::string_view text) {
+    FrameSize size;
+    std::int32_t* side = &size.width;
+    std::size_t digits = 0;
+    for (const char c : text) {
+        if ((c == 'x' || c == 'X') && side == &size.width && digits > 0) {
+            side = &size.height;
+            digits = 0;
+        } else if (c >= '0' && c <= '9' && digits < 6) {
+            *side = *side * 10 + (c - '0');
+            ++digits;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return side == &size.height && digits > 0 ? std::optional(size) : std::nullopt;
+}
+
+bool TakesFrameSize(std::string_view value, bool hasValue) {
+    return hasValue && ParseFrameSize(value).has_value();
+}
+
+constexpr std::array<LongOption, 6> kOptions = {{
     {"help", "--help", TakesNoValue},
     {"version", "--version", TakesNoValue},
     {"palette", "--palette=FILE", TakesFileName},
     {"key", "--key=RRGGBB or --key=none", TakesKey},
     {"output", "--output=PATH", TakesFileName},
+    {"frame", "--frame=WxH", TakesFrameSize},
 }};
 
 void SetKey(ConversionSettings& settings, std::int32_t red, std::int32_t green, std::int32_t blue) {
@@ -58,6 +82,9 @@ void ApplyLongOption(ConversionSettings& settings, const OptionMatch& match) {
         settings.palette = std::string(match.value);
     } else if (name == "output") {
         settings.output = std::string(match.value);
+    } else if (name == "frame") {
+        settings.frame = ParseFrameSize(match.value);
+        settings.frameText = std::string(match.value);
     } else if (name == "key" && match.value == "none") {
         SetKey(settings, 0, 0, 0);
         settings.keepIndices = true;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "messages.h"
+#include "tile_layout.h"
 
 namespace bmp2tvx {
 
@@ -23,6 +24,8 @@ struct ConversionSettings {
     bool keepIndices = false;
     std::optional<std::string> palette;  // --palette=FILE
     std::optional<std::string> output;   // --output=PATH: the tile image file's path
+    std::optional<FrameSize> frame;      // --frame=WxH: the tiles frame by frame
+    std::string frameText;               // as the command line wrote it, for messages
 };
 
 // A flag's value: white space skipped, an optional sign, then decimal digits up to the first
@@ -39,7 +42,7 @@ struct FlagNotice {
 
 // Applies one argument. "-c", "-r", "-g" and "-b" followed by a value set the depth and the key
 // colour (a later one overriding an earlier one, --key= among them); "--" and a letter is one of
-// the tool's options (--key=, --palette=, --output=, --help, --version), refused when it is none of
+// the tool's options (--key=, --palette=, --output=, --frame=, --help, --version), refused when it is none of
 // them or its value cannot be read; anything else is ignored.
 std::optional<FlagNotice> ParseFlag(ConversionSettings& settings, const char* argument);
 

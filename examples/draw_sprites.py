@@ -9,6 +9,9 @@ slime_kept.png   the slime kept as GBA art is: an indexed PNG with no transparen
                  would move a black entry (the pupils, at 5) to entry 0 and the teal to 5,
                  making the pupils transparent and the background solid; --key=none keeps
                  every index as it is;
+walk.png         a sprite sheet: four 32 x 32 frames of the slime side by side (128 x 32), as it
+                 bounces, indexed with entry 0 transparent: converted with --frame=32x32, its
+                 tiles come out frame by frame, as the handheld's objects take them;
 knight.png       two true-colour (24-bit RGB) sprites drawn with the same colours on a magenta
 ghost.png        background, whose colours first appear in different orders: each converted
                  alone would get a palette of its own;
@@ -41,23 +44,31 @@ def blank():
     return [[0] * SIZE for _ in range(SIZE)]
 
 
-def slime():
+def slime(lift=0, squash=0.0):
+    """`lift` rows higher, and flattened by `squash` (a fraction of its height)."""
     rows = blank()
-    for y in range(8, 30):  # a dome: half an ellipse 13.5 high above row 21.5, 8 below it
-        for x in range(2, 30):
-            dx = (x - 15.5) / 13.5
-            dy = (y - 21.5) / (13.5 if y < 22 else 8.0)
+    top = 13.5 * (1.0 - squash)
+    for y in range(0, 30):  # a dome: half an ellipse 13.5 high above row 21.5, 8 below it
+        for x in range(1, 31):
+            dx = (x - 15.5) / (13.5 * (1.0 + squash / 2))
+            dy = (y + lift - 21.5) / (top if y + lift < 22 else 8.0)
             inside = dx * dx + dy * dy
             if inside <= 1.0:
                 rows[y][x] = 1 if inside > 0.78 else 2
     for x, y in [(9, 13), (10, 12), (11, 12), (9, 14)]:
-        rows[y][x] = 3
+        rows[y - lift][x] = 3
     for ex in (11, 19):
         for y in range(16, 21):
             for x in range(ex, ex + 3):
-                rows[y][x] = 4
-        rows[18][ex + 1] = rows[19][ex + 1] = 5
+                rows[y - lift][x] = 4
+        rows[18 - lift][ex + 1] = rows[19 - lift][ex + 1] = 5
     return rows
+
+
+def walk():
+    """Four frames of the slime bouncing, side by side: resting, squashed, rising, in the air."""
+    frames = [slime(), slime(squash=0.25), slime(lift=3), slime(lift=6)]
+    return [sum((frame[y] for frame in frames), []) for y in range(SIZE)]
 
 
 def knight():
@@ -101,7 +112,7 @@ def ghost():
 
 
 def indexed(rows, colours, path, transparency=True):
-    image = Image.new("P", (SIZE, SIZE))
+    image = Image.new("P", (len(rows[0]), len(rows)))
     image.putpalette([c for colour in colours for c in colour])
     image.putdata([p for row in rows for p in row])
     if transparency:
@@ -134,6 +145,7 @@ if __name__ == "__main__":
     indexed(slime(), SLIME_COLOURS, os.path.join(out, "sprite.png"))
     rgba(slime(), SLIME_COLOURS, os.path.join(out, "sprite_rgba.png"))
     indexed(slime(), SLIME_KEPT_COLOURS, os.path.join(out, "slime_kept.png"), transparency=False)
+    indexed(walk(), SLIME_COLOURS, os.path.join(out, "walk.png"))
     rgb(knight(), os.path.join(out, "knight.png"))
     rgb(ghost(), os.path.join(out, "ghost.png"))
     gimp_palette(os.path.join(out, "bank1.gpl"))

@@ -3,7 +3,8 @@
 // from a file whose pixels are read as they are encoded, and the two must agree exactly.
 // The last four bytes also choose the settings, so any valid picture is a useful seed as it is:
 //   last byte      bits 0-1 the depth (automatic, -c4, -c8, -c16), bit 2 --key=none, bits 3-5
-//                  a palette given with --palette (none, or one of five built in)
+//                  a palette given with --palette (none, or one of five built in), bits 6-7 a
+//                  frame size given with --frame (none, 8x8, 16x16, 32x16)
 //   three before   the key colour's blue, green and red, each from -128 to 382
 #include "fuzz_convert.h"
 
@@ -88,6 +89,12 @@ Outcome ConvertBothWays(const std::uint8_t* data, std::size_t size) {
     ConversionSettings settings;
     settings.targetDepth = kDepths[choice[0] & 3];
     settings.keepIndices = (choice[0] & 4) != 0;
+    constexpr FrameSize kFrames[] = {{8, 8}, {16, 16}, {32, 16}};
+    if (const unsigned frame = choice[0] >> 6; frame != 0) {
+        settings.frame = kFrames[frame - 1];
+        settings.frameText = std::to_string(kFrames[frame - 1].width) + "x" +
+                             std::to_string(kFrames[frame - 1].height);
+    }
     // As the tool refuses a palette with -c16 before it reads the picture, so does this.
     const GivenPalette* palette =
         settings.targetDepth == 16 ? nullptr : BuiltInPalette((choice[0] >> 3) & 7);
@@ -102,8 +109,7 @@ Outcome ConvertBothWays(const std::uint8_t* data, std::size_t size) {
     SourceImage onFile;
     InputFile file;
     const std::string& path = WriteScratchFile(data, size);
-    const bool fileLoaded =
-        OpenInputFile(path, file) && LoadPicture(std::move(file), onFile);
+    const bool fileLoaded = OpenInputFile(path, file) && LoadPicture(std::move(file), onFile);
     const Result fromFile = Convert(fileLoaded, onFile, settings, palette);
     if (fromMemory.outcome != fromFile.outcome || fromMemory.file != fromFile.file) {
         std::abort();  // the two ways of reading a picture disagree

@@ -45,6 +45,7 @@ def corpus():
         "pal8-keep-indices": bmp(table=256, settings=b"\x05"),
         "pal8-palette-greys": bmp(table=16, settings=b"\x18"),
         "rgb24-palette-ramp": bmp(bits=24, table=0, settings=b"\x0c"),
+        "pal8-frames-16x16": bmp(width=32, height=16, table=16, settings=b"\x81"),
         "rgb24-topdown": bmp(bits=24, table=0, top_down=True),
         "rgb24-with-table": bmp(bits=24, table=4),
         "bad-empty": b"",

@@ -129,7 +129,8 @@ TEST(Docs, CommandsRunAsPrinted) {
     const std::map<std::string, std::string> common = {
         {"examples/logo.bmp", "examples/logo.bmp"},
         {"logo.bmp", "examples/logo.bmp"},
-        {"slime.png", "examples/sprites/slime_kept.png"}};
+        {"slime.png", "examples/sprites/slime_kept.png"},
+        {"walk.png", "examples/sprites/walk.png"}};
     // The README's hero and enemy share a palette; the manual's hero is an indexed PNG.
     std::map<std::string, std::string> readme = common, manual = common;
     readme.insert({{"hero.png", "examples/sprites/knight.png"},

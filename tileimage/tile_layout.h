@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace bmp2tvx {
@@ -29,5 +31,18 @@ struct TileLayout {
 // Rows of tiles from the top of the picture, each left to right: the header describes the
 // picture as it is.
 TileLayout RowOrder(std::int32_t width, std::int32_t height);
+
+// The size of one frame of a sprite sheet, in pixels, as --frame=WxH gives it.
+struct FrameSize {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+// A sprite sheet's frames in reading order (left to right, then down), each frame's tiles in rows
+// from its top, each left to right: the order in which the handheld's objects take a frame's
+// tiles in one-dimensional mapping. The header describes the frames stacked in a column, one
+// frame wide. Refused, with one line naming `name`, when the frames do not divide the picture.
+std::optional<TileLayout> FrameOrder(std::int32_t width, std::int32_t height, FrameSize frame,
+                                     const std::string& name);
 
 }  // namespace bmp2tvx
