@@ -48,8 +48,11 @@ constexpr std::uint64_t kGreedyWork = 3'000'000;
 constexpr std::uint64_t kGreedySteps = 64;
 constexpr std::uint64_t kPackingWork = 32'000'000;
 constexpr std::size_t kMaxWords = 64;  // 4,096 colours shared between sets
-// The lower bound looks for its clique among this many of the largest sets.
+// The lower bound looks for its clique among this many of the largest sets, and counts the sets
+// of its commonest colour that fit one bank when there are at most this many, with this budget.
 constexpr std::size_t kCliqueSets = 256;
+constexpr std::uint32_t kFamilySets = 128;
+constexpr std::uint64_t kFamilyWork = 2'000'000;
 
 struct Budget {
     std::uint64_t used = 0;
@@ -437,14 +440,80 @@ Packing FromAssignment(const Instance& in, const std::vector<std::uint32_t>& ban
     return p;
 }
 
+// The most sets of a family that fit one bank together, by branch and bound over the family
+// smallest first; the family's size when the budget runs out first.
+struct MostInOneBank {
+    const Instance& in;
+    const std::vector<std::uint32_t>& family;
+    Budget& budget;
+    std::uint32_t most = 0;
+
+    void Grow(std::size_t next, std::uint32_t count, const std::vector<Word>& bits,
+              std::uint32_t own) {
+        most = std::max(most, count);
+        std::uint32_t fitting = 0;
+        for (std::size_t k = next; k < family.size(); ++k) {
+            fitting +=
+                UnionCount(bits.data(), in.Set(family[k]), in.words) + own + in.own[family[k]] <=
+                in.capacity;
+        }
+        budget.used += (family.size() - next) * (in.words + 2) + 16;
+        if (count + fitting <= most || budget.Spent()) {
+            return;
+        }
+        std::vector<Word> grown(in.words);
+        for (std::size_t k = next; k < family.size() && !budget.Spent(); ++k) {
+            const Word* set = in.Set(family[k]);
+            for (std::size_t w = 0; w < in.words; ++w) {
+                grown[w] = bits[w] | set[w];
+            }
+            const std::uint32_t ownAfter = own + in.own[family[k]];
+            if (Count(grown.data(), in.words) + ownAfter <= in.capacity) {
+                Grow(k + 1, count + 1, grown, ownAfter);
+            }
+        }
+    }
+
+    std::uint32_t Run() {
+        Grow(0, 0, std::vector<Word>(in.words, 0), 0);
+        return budget.Spent() ? static_cast<std::uint32_t>(family.size()) : most;
+    }
+};
+
 // Lower bound. All units (shared colours and sets' own colours) need a place, so there are at
 // least units / capacity banks. Sets Q pairwise too large to share a bank need |Q| banks, which
 // hold their own units and have capacity - load(q) free each; the units outside them that do not
 // fit there need further banks. The clique is found greedily, from each of the largest sets (two
-// sets can clash only if one holds more than half a bank).
+// sets can clash only if one holds more than half a bank). And when at most m of the sets that
+// have a colour fit one bank, the n that have it need n / m banks: this is tried for the colour
+// the most sets have (an outline colour, say), when they are few.
 std::uint32_t LowerBound(const Instance& in, Budget& budget) {
     const std::uint32_t cap = in.capacity;
     std::uint32_t best = (in.units + cap - 1) / cap;
+    std::vector<std::uint32_t> holders(in.words * 64, 0);
+    for (std::uint32_t s = 0; s < in.count; ++s) {
+        for (std::size_t w = 0; w < in.words; ++w) {
+            for (Word bits = in.Set(s)[w]; bits != 0; bits &= bits - 1) {
+                ++holders[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))];
+            }
+        }
+    }
+    const std::size_t commonest = static_cast<std::size_t>(
+        std::max_element(holders.begin(), holders.end()) - holders.begin());
+    if (holders[commonest] > 1 && holders[commonest] <= kFamilySets) {
+        std::vector<std::uint32_t> family;
+        for (std::uint32_t s = 0; s < in.count; ++s) {
+            if ((in.Set(s)[commonest / 64] >> (commonest % 64) & 1) != 0) {
+                family.push_back(s);
+            }
+        }
+        std::stable_sort(family.begin(), family.end(),
+                         [&](std::uint32_t a, std::uint32_t b) { return in.load[a] < in.load[b]; });
+        Budget share{budget.used, budget.used + kFamilyWork};
+        const std::uint32_t most = MostInOneBank{in, family, share}.Run();
+        budget.used = share.used;
+        best = std::max(best, (holders[commonest] + most - 1) / most);
+    }
     std::vector<std::uint32_t> big;
     for (std::uint32_t s = 0; s < in.count; ++s) {
         if (2 * in.load[s] > cap) {
@@ -713,7 +782,7 @@ struct Search {
     std::vector<Word> bits{};  // banks * words
     std::vector<std::uint32_t> own{}, load{};
     std::uint32_t open = 0;
-    std::vector<Word> needed{}, placed{};
+    std::vector<Word> needed{}, placed{}, homeless{};
     std::vector<std::pair<std::uint32_t, std::uint32_t>> ranked{};  // colours added, bank
 
     Word* Bank(std::size_t b) { return bits.data() + b * in.words; }
@@ -736,18 +805,19 @@ struct Search {
         budget.used += sets.size() * (open + 1) * (2 * words + 4) + 32;
         needed.assign(words, 0);
         placed.assign(words, 0);
+        homeless.assign(words, 0);
         for (std::uint32_t b = 0; b < open; ++b) {
             for (std::size_t w = 0; w < words; ++w) {
                 placed[w] |= Bank(b)[w];
             }
         }
-        std::uint32_t neededOwn = 0, fewest = kNone;
+        std::uint32_t neededOwn = 0, homelessOwn = 0, fewest = kNone;
         node.set = kNone;
         node.bank = kNone;
         node.rest.clear();
         for (const std::uint32_t s : sets) {
             const Word* set = in.Set(s);
-            std::uint32_t fits = open < banks ? 1 : 0;
+            std::uint32_t fits = 0;
             bool free = false;
             for (std::uint32_t b = 0; b < open && !free; ++b) {
                 const std::uint32_t shared = UnionCount(Bank(b), set, words);
@@ -758,8 +828,15 @@ struct Search {
                 continue;
             }
             if (fits == 0) {
-                return Outcome::Dead;
+                if (open == banks) {
+                    return Outcome::Dead;
+                }
+                for (std::size_t w = 0; w < words; ++w) {
+                    homeless[w] |= set[w];
+                }
+                homelessOwn += in.own[s];
             }
+            fits += open < banks ? 1 : 0;
             for (std::size_t w = 0; w < words; ++w) {
                 needed[w] |= set[w];
             }
@@ -781,7 +858,12 @@ struct Search {
         for (std::size_t w = 0; w < words; ++w) {
             unplaced += Bits(needed[w] & ~placed[w]);
         }
-        if (unplaced > room) {
+        // The sets no open bank takes go to new banks, with all their colours.
+        std::uint32_t homelessUnits = homelessOwn;
+        for (std::size_t w = 0; w < words; ++w) {
+            homelessUnits += Bits(homeless[w]);
+        }
+        if (unplaced > room || homelessUnits > (banks - open) * in.capacity) {
             return Outcome::Dead;
         }
         node.rest.erase(std::find(node.rest.begin(), node.rest.end(), node.set));
