@@ -1,28 +1,24 @@
 // Packing cells' colour sets into palette banks.
 //
-// The packing runs in three stages.
-//
 // 1. Reduction. Equal sets are one set, and a set that lies inside another goes wherever that
 //    one goes, at no cost; what is left are the maximal distinct sets.
-// 2. Best fit decreasing, on sorted colour lists with an index from each colour to the banks that
-//    hold it: every set, largest first, into the bank it adds the fewest colours to. It takes time
-//    in proportion to the colours the sets share, so any picture, however hostile, is packed.
-// 3. Where the banks found times the sets is small enough (every picture that could fit the
-//    handheld's 16 banks), the sets become bit sets over the colours two or more of them share,
-//    each with a count of its own colours that no other set has, and three things run under one
-//    budget of work:
-//    - a lower bound: the colours must fit, and sets pairwise too large to share a bank (a
-//      clique of them) each need a bank, with the colours outside them in the room they leave;
-//    - overload-and-remove (Grange, Kacem, Martin) held to one bank fewer than the best packing
-//      found: the sets of one bank are put back one by one, each into the bank where it adds the
-//      fewest colours even when that overloads the bank, and an overloaded bank gives up the sets
-//      whose colours it shares least (largest relative size, in the paper's sense), which go back
-//      in the queue;
-//    - branch and bound, trying to pack into one bank fewer than the best packing found: the set
-//      with the fewest banks left that it fits goes first, and a branch ends when a set fits
-//      nowhere or the colours still unplaced exceed the room left. A set with no colour of its
-//      own that lies inside a bank is placed there for nothing and never branched on.
-//    Each stage stops at the lower bound, when it has found it, or when the budget is spent.
+// 2. Best fit decreasing on sorted colour lists, with each colour's banks listed: every set,
+//    largest first, into the bank it adds the fewest colours to. Its work grows with the colours
+//    the sets share and is capped, so any picture, however hostile, is packed at once.
+// 3. Where the colours that sets share number at most 4,096, the sets become bit sets over them,
+//    each with a count of the colours no other set has, and under one budget of work:
+//    - best fit decreasing again, now looking at every bank;
+//    - a lower bound;
+//    - when sets times banks is small enough (it is for every picture that could fit the
+//      handheld's 16 banks), the search for one bank fewer, again and again until it reaches the
+//      lower bound: branch and bound, briefly, which settles small instances; overload-and-remove
+//      from "Algorithms for the Pagination Problem, a Bin Packing with Overlapping Items" (Grange,
+//      Kacem, Martin), held to one bank fewer; tabu search; large neighbourhoods repaired by the
+//      branch and bound; and the branch and bound with the rest.
+// Best fit alone is far from the fewest banks when banks share colours (an outline colour in
+// every cell, say): a cell goes to a bank of another part of the picture for the colours they
+// share. Work is counted in steps, never in time, so the same input gives the same plan on every
+// machine; the random choices come from a seeded generator of our own.
 #include "bank_packing.h"
 
 #include <algorithm>
@@ -37,9 +33,10 @@ namespace {
 using Word = std::uint64_t;
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 
-// Bounds on work, counted in machine words touched (one is about a nanosecond here): the
-// reduction's containment checks, then everything stage 3 does. Stage 3 runs only on pictures
-// whose sets times banks times words are at most a quarter of its budget.
+// Bounds on work, counted in steps of about a machine word each: the reduction's containment
+// checks, best fit's walks along colours' banks, and everything stage 3 does (some 20 to 30 ms on
+// a desktop processor when it is all spent). Stage 3 searches only where sets times banks times
+// words are at most a quarter of its budget.
 constexpr std::uint64_t kReductionWork = 8'000'000;
 // Best fit follows each colour of a set to the banks that have it, newest first. Past this many
 // steps in all (a hostile picture of thousands of banks sharing colours) each set gets an equal
@@ -304,7 +301,7 @@ std::vector<std::uint32_t> PackGreedily(const Reduced& reduced, std::size_t capa
     return bankOf;
 }
 
-// ---- 3. Bit sets: lower bound, overload-and-remove, branch and bound ----
+// ---- 3. Bit sets: best fit again, a lower bound, and the search for fewer banks ----
 
 // The bits set in a word, counted in parallel within the word ("Hacker's Delight", Warren, 5-1):
 // std::popcount is a slow library call on processors the compiler may not assume have an
@@ -679,7 +676,7 @@ bool Repair(const Instance& in, Packing& p, std::vector<std::uint32_t> queue, Ra
 bool Tabu(const Instance& in, Packing& p, Random& random, Budget& budget) {
     const std::size_t banks = p.Banks(), colors = in.words * 64;
     const std::uint32_t cap = in.capacity;
-    std::vector<std::uint16_t> holders(banks * colors, 0);  // a bank's sets that have the colour
+    std::vector<std::uint32_t> holders(banks * colors, 0);  // a bank's sets that have the colour
     for (std::uint32_t s = 0; s < in.count; ++s) {
         for (std::size_t w = 0; w < in.words; ++w) {
             for (Word bits = in.Set(s)[w]; bits != 0; bits &= bits - 1) {
