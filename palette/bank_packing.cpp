@@ -1170,7 +1170,7 @@ void PackExactly(const Reduced& reduced, std::size_t capacity, std::vector<std::
         bankOf = fitted;
         banks = fittedBanks;
     }
-    if (in.count * banks * words > kPackingWork / 4) {
+    if (std::uint64_t{in.count} * banks * words > kPackingWork / 4) {
         return;
     }
     const std::uint32_t lower = LowerBound(in, budget);
