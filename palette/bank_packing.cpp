@@ -11,10 +11,10 @@
 //    - a lower bound;
 //    - when sets times banks is small enough (it is for every picture that could fit the
 //      handheld's 16 banks), the search for one bank fewer, again and again until it reaches the
-//      lower bound: branch and bound, briefly, which settles small instances; overload-and-remove
-//      from "Algorithms for the Pagination Problem, a Bin Packing with Overlapping Items" (Grange,
-//      Kacem, Martin), held to one bank fewer; tabu search; large neighbourhoods repaired by the
-//      branch and bound; and the branch and bound with the rest.
+//      lower bound: branch and bound, briefly, which settles small instances; tabu search;
+//      overload-and-remove from "Algorithms for the Pagination Problem, a Bin Packing with
+//      Overlapping Items" (Grange, Kacem, Martin), held to one bank fewer; large neighbourhoods
+//      repaired by the branch and bound; and the branch and bound with the rest.
 // Best fit alone is far from the fewest banks when banks share colours (an outline colour in
 // every cell, say): a cell goes to a bank of another part of the picture for the colours they
 // share. Work is counted in steps, never in time, so the same input gives the same plan on every
@@ -1051,9 +1051,9 @@ std::vector<std::uint32_t> Queue(const Instance& in, const Packing& p, std::uint
 }
 
 // Looks for a packing into one bank fewer than `best`, again and again until the lower bound or
-// the budget. Each time: overload-and-remove of each bank's sets into the other banks, lightest
-// bank first, with a quarter of the budget left; then tabu search from the lightest bank's sets
-// put where they add the fewest colours, with half of what is left; then large neighbourhoods.
+// the budget. Each time: tabu search from the lightest bank's sets put where they add the fewest
+// colours, with half of the budget left; then overload-and-remove of each bank's sets into the
+// other banks, lightest bank first, with a quarter of what is left; then large neighbourhoods.
 void Improve(const Instance& in, Packing& best, std::uint32_t lower, Random& random,
              Budget& budget) {
     const std::uint64_t stepLimit = 8 * in.count + 100;
@@ -1066,36 +1066,34 @@ void Improve(const Instance& in, Packing& best, std::uint32_t lower, Random& ran
             return best.load[a] < best.load[b];
         });
         bool found = false;
-        Budget share{budget.used, budget.used + (budget.limit - budget.used) / 4};
+        Packing rest = Without(in, best, order[0], budget);
+        for (const std::uint32_t s : Queue(in, best, order[0])) {
+            std::uint32_t home = 0, fewest = kNone;
+            for (std::uint32_t b = 0; b < rest.Banks(); ++b) {
+                const std::uint32_t added = LoadWith(in, rest, b, s) - rest.load[b];
+                if (added < fewest) {
+                    fewest = added;
+                    home = b;
+                }
+            }
+            Place(in, rest, s, home);
+        }
+        budget.used += rest.Banks() * in.words * best.members[order[0]].size();
+        Budget share{budget.used, budget.used + (budget.limit - budget.used) / 2};
+        if (Tabu(in, rest, random, share)) {
+            best = std::move(rest);
+            found = true;
+        }
+        budget.used = share.used;
+        share = Budget{budget.used, budget.used + (budget.limit - budget.used) / 4};
         for (std::size_t k = 0; k < order.size() && !found && !share.Spent(); ++k) {
-            Packing rest = Without(in, best, order[k], share);
+            rest = Without(in, best, order[k], share);
             if (Repair(in, rest, Queue(in, best, order[k]), random, share, stepLimit)) {
                 best = std::move(rest);
                 found = true;
             }
         }
         budget.used = share.used;
-        if (!found) {
-            Packing rest = Without(in, best, order[0], budget);
-            for (const std::uint32_t s : Queue(in, best, order[0])) {
-                std::uint32_t home = 0, fewest = kNone;
-                for (std::uint32_t b = 0; b < rest.Banks(); ++b) {
-                    const std::uint32_t added = LoadWith(in, rest, b, s) - rest.load[b];
-                    if (added < fewest) {
-                        fewest = added;
-                        home = b;
-                    }
-                }
-                Place(in, rest, s, home);
-            }
-            budget.used += rest.Banks() * in.words * best.members[order[0]].size();
-            share = Budget{budget.used, budget.used + (budget.limit - budget.used) / 2};
-            if (Tabu(in, rest, random, share)) {
-                best = std::move(rest);
-                found = true;
-            }
-            budget.used = share.used;
-        }
         if (!found && !Neighbourhoods(in, best, random, budget)) {
             return;
         }
