@@ -16,8 +16,8 @@
 //      Overlapping Items" (Grange, Kacem, Martin), held to one bank fewer; large neighbourhoods
 //      repaired by the branch and bound; and the branch and bound with the rest.
 // Best fit alone is far from the fewest banks when banks share colours (an outline colour in
-// every cell, say): a cell goes to a bank of another part of the picture for the colours they
-// share. Work is counted in steps, never in time, so the same input gives the same plan on every
+// every cell, say): the shared colours draw a cell into a bank that other cells' own colours
+// fill. Work is counted in steps, never in time, so the same input gives the same plan on every
 // machine; the random choices come from a seeded generator of our own.
 #include "bank_packing.h"
 
