@@ -10,8 +10,8 @@ if(TARGET PNG::PNG AND NOT CMAKE_CROSSCOMPILING)
     target_link_libraries(png_decode PRIVATE PNG::PNG bmp2tvx_flags)
 endif()
 
-# The inner loops (BMP2TVX_BENCHMARKS, needs Google Benchmark); the whole tool against cp is
-# measured by bench/run.py.
+# The inner loops and the packing of palette banks (BMP2TVX_BENCHMARKS, needs Google Benchmark);
+# the whole tool against cp is measured by bench/run.py.
 if(NOT BMP2TVX_BENCHMARKS)
     return()
 endif()
@@ -19,3 +19,6 @@ find_package(benchmark REQUIRED)
 add_executable(encoders_benchmark bench/encoders_benchmark.cpp)
 target_link_libraries(encoders_benchmark PRIVATE bmp2tvx_palette bmp2tvx_tileimage
     benchmark::benchmark bmp2tvx_flags)
+add_executable(bank_packing_benchmark bench/bank_packing_benchmark.cpp)
+target_link_libraries(bank_packing_benchmark PRIVATE bmp2tvx_palette benchmark::benchmark
+    bmp2tvx_flags)
