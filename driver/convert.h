@@ -20,6 +20,10 @@ struct Conversion {
     std::int32_t height = 0;
     ColorPlan plan;
     TileLayout layout;
+    // A background: its pixels as written, which its tiles are compared by and encoded from, and
+    // its map.
+    std::optional<SourceImage> written;
+    std::optional<MapFile> map;
 };
 
 // What the settings ask of the picture's colours: the key colour is made here, once, from its
@@ -31,7 +35,8 @@ ColorRequest RequestOf(const ConversionSettings& settings, const GivenPalette* p
 std::optional<Conversion> PlanConversion(SourceImage& image, const ConversionSettings& settings,
                                          const GivenPalette* palette);
 
-// The pixels the encoder reads: the plan's numbered ones, or else the picture's own.
+// The pixels the encoder reads: a background's written ones, the plan's numbered ones, or else
+// the picture's own.
 SourceImage& PixelsToEncode(Conversion& conversion, SourceImage& image);
 
 }  // namespace bmp2tvx

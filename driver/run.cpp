@@ -22,22 +22,44 @@ constexpr int kFailure = 1;
 // Encodes the planned picture into a temporary file beside `outputPath` and, unless reading the
 // picture fails, prints the summary line and moves the file into place. A problem with the
 // output itself is told after the summary line.
+// A background's map file is written the same way beside it, and put in place just before it.
 int WriteOutput(const std::string& outputPath, Conversion& c, SourceImage& image) {
     OutputFile output;
+    OutputFile map;
     OpenOutputFile(outputPath, output);
     const PixelCoding& coding = c.plan.coding;
     if (!WriteTileImage(output, coding, c.layout, PixelsToEncode(c, image))) {
         return kFailure;
     }
+    if (c.map) {
+        OpenOutputFile(*MapPathOf(outputPath), map);
+        WriteOutputFile(map, MapFileBytes(*c.map));
+    }
     Report(Message::Summary, {outputPath, SourceKindName(c.source), c.width, c.height,
                               TargetFormatName(coding.format), c.width / 8, c.height / 8});
-    return CommitOutputFile(output) ? kSuccess : kFailure;
+    return (!c.map || CommitOutputFile(map)) && CommitOutputFile(output) ? kSuccess : kFailure;
 }
 
 // The palette that --palette=FILE names, loaded into `palette`; false when it is refused, its
 // line printed. Settings that -c16 rules out, and a frame size the tiles cannot make, are refused
 // here too, before the picture is read.
 bool TakeGivenPalette(const ConversionSettings& settings, std::optional<GivenPalette>& palette) {
+    const bool map = settings.map != MapKind::None;
+    for (const auto& [base, name] : {std::pair{settings.tileBase, "--tile-base="},
+                                     std::pair{settings.bankBase, "--bank-base="}}) {
+        if (base && !map) {
+            Report(Message::BaseWithoutMap, {name + std::to_string(*base)});
+            return false;
+        }
+    }
+    if (map && (settings.frame || settings.targetDepth == 16)) {
+        Report(settings.frame ? Message::MapWithFrame : Message::MapWithFullColor16);
+        return false;
+    }
+    if (settings.map == MapKind::Affine && settings.targetDepth == 4) {
+        Report(Message::AffineNeedsIndex256);
+        return false;
+    }
     const FrameSize frame = settings.frame.value_or(FrameSize{8, 8});
     if (frame.width == 0 || frame.height == 0 || frame.width % 8 != 0 || frame.height % 8 != 0) {
         Report(Message::FrameSizeUnusable, {settings.frameText});
@@ -89,9 +111,13 @@ int RunConversion(int argc, const char* const* argv) {
     // is asked of the open input before anything is read, whatever kind of picture it holds.
     const std::optional<std::string> named =
         settings.output ? settings.output : MakeOutputPath(inputPath);
-    if (named && *named != inputPath && IsSameFile(input, *named)) {
-        Report(Message::SameFileAsOutput, {inputPath, *named});
-        return kFailure;
+    const std::optional<std::string> mapNamed =
+        settings.map != MapKind::None && named ? MapPathOf(*named) : std::nullopt;
+    for (const std::optional<std::string>& path : {named, mapNamed}) {
+        if (path && *path != inputPath && IsSameFile(input, *path)) {
+            Report(Message::SameFileAsOutput, {inputPath, *path});
+            return kFailure;
+        }
     }
 
     SourceImage image;

@@ -60,13 +60,20 @@ bool TakesFrameSize(std::string_view value, bool hasValue) {
     return hasValue && ParseFrameSize(value).has_value();
 }
 
-constexpr std::array<LongOption, 6> kOptions = {{
+bool TakesMapKind(std::string_view value, bool hasValue) {
+    return !hasValue || value == "affine";
+}
+
+constexpr std::array<LongOption, 9> kOptions = {{
     {"help", "--help", TakesNoValue},
     {"version", "--version", TakesNoValue},
     {"palette", "--palette=FILE", TakesFileName},
     {"key", "--key=RRGGBB or --key=none", TakesKey},
     {"output", "--output=PATH", TakesFileName},
     {"frame", "--frame=WxH", TakesFrameSize},
+    {"map", "--map or --map=affine", TakesMapKind},
+    {"tile-base", "--tile-base=N (N from 0 to 1023)", TakesTileBase},
+    {"bank-base", "--bank-base=N (N from 0 to 15)", TakesBankBase},
 }};
 
 void SetKey(ConversionSettings& settings, std::int32_t red, std::int32_t green, std::int32_t blue) {
@@ -85,6 +92,12 @@ void ApplyLongOption(ConversionSettings& settings, const OptionMatch& match) {
     } else if (name == "frame") {
         settings.frame = ParseFrameSize(match.value);
         settings.frameText = std::string(match.value);
+    } else if (name == "map") {
+        settings.map = match.hasValue ? MapKind::Affine : MapKind::Regular;
+    } else if (name == "tile-base") {
+        settings.tileBase = ParseDecimal(match.value, 1023);
+    } else if (name == "bank-base") {
+        settings.bankBase = ParseDecimal(match.value, 15);
     } else if (name == "key" && match.value == "none") {
         SetKey(settings, 0, 0, 0);
         settings.keepIndices = true;
@@ -200,7 +213,7 @@ bool ChooseOutputPath(const ConversionSettings& settings, const std::string& inp
             Report(Message::OutputIsInput, {inputPath});
             return false;
         }
-        return true;
+        return ChooseMapPath(settings, inputPath, outputPath);
     }
     const std::optional<std::string> beside = MakeOutputPath(inputPath);
     if (!beside) {
@@ -212,6 +225,34 @@ bool ChooseOutputPath(const ConversionSettings& settings, const std::string& inp
         return false;
     }
     outputPath = *beside;
+    return ChooseMapPath(settings, inputPath, outputPath);
+}
+
+std::optional<std::string> MapPathOf(const std::string& outputPath) {
+    if (outputPath.size() < 3) {
+        return std::nullopt;
+    }
+    return outputPath.substr(0, outputPath.size() - 3) + "tvm";
+}
+
+bool ChooseMapPath(const ConversionSettings& settings, const std::string& inputPath,
+                   const std::string& outputPath) {
+    if (settings.map == MapKind::None) {
+        return true;
+    }
+    const std::optional<std::string> map = MapPathOf(outputPath);
+    if (!map) {
+        Report(Message::PathTooShort, {outputPath});
+        return false;
+    }
+    // The map must not take the place of the input, nor of the tile image file itself (an
+    // --output path that ends in tvm).
+    for (const std::string& path : {inputPath, outputPath}) {
+        if (*map == path) {
+            Report(Message::AlreadyEndsInTvm, {path});
+            return false;
+        }
+    }
     return true;
 }
 

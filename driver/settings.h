@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "map_file.h"
 #include "messages.h"
 #include "tile_layout.h"
 
@@ -22,10 +23,13 @@ struct ConversionSettings {
     // --key=none: no colour is a key. An indexed picture keeps every index, entry 0 being the
     // transparent one; only the transparency a picture carries makes a pixel transparent.
     bool keepIndices = false;
-    std::optional<std::string> palette;  // --palette=FILE
-    std::optional<std::string> output;   // --output=PATH: the tile image file's path
-    std::optional<FrameSize> frame;      // --frame=WxH: the tiles frame by frame
-    std::string frameText;               // as the command line wrote it, for messages
+    std::optional<std::string> palette;    // --palette=FILE
+    std::optional<std::string> output;     // --output=PATH: the tile image file's path
+    std::optional<FrameSize> frame;        // --frame=WxH: the tiles frame by frame
+    std::string frameText;                 // as the command line wrote it, for messages
+    MapKind map = MapKind::None;           // --map, --map=affine: a background's map beside
+    std::optional<std::int32_t> tileBase;  // --tile-base=N: the map's first tile number
+    std::optional<std::int32_t> bankBase;  // --bank-base=N: the map's first palette bank
 };
 
 // A flag's value: white space skipped, an optional sign, then decimal digits up to the first
@@ -42,7 +46,8 @@ struct FlagNotice {
 
 // Applies one argument. "-c", "-r", "-g" and "-b" followed by a value set the depth and the key
 // colour (a later one overriding an earlier one, --key= among them); "--" and a letter is one of
-// the tool's options (--key=, --palette=, --output=, --frame=, --help, --version), refused when it is none of
+// the tool's options (--key=, --palette=, --output=, --frame=, --map, --tile-base=,
+// --bank-base=, --help, --version), refused when it is none of
 // them or its value cannot be read; anything else is ignored.
 std::optional<FlagNotice> ParseFlag(ConversionSettings& settings, const char* argument);
 
@@ -54,6 +59,15 @@ bool ParseCommandLine(int argc, const char* const* argv, ConversionSettings& set
 // The input path with its last three bytes replaced by "tvx", or nothing for a path shorter than
 // three bytes.
 std::optional<std::string> MakeOutputPath(const std::string& inputPath);
+
+// A background's map file: the tile image file's path with its last three bytes "tvm"; nothing
+// for a path shorter than three bytes.
+std::optional<std::string> MapPathOf(const std::string& outputPath);
+
+// With --map, whether the map file can be named after `outputPath` without replacing the input
+// (its one line printed when not).
+bool ChooseMapPath(const ConversionSettings& settings, const std::string& inputPath,
+                   const std::string& outputPath);
 
 // Where the tile image file goes: --output's path, or else the input's with "tvx" for its last
 // three bytes; nothing when neither can be had. Refused (its line printed, false returned) when

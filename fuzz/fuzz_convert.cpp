@@ -1,11 +1,15 @@
 // Feeds arbitrary bytes through the tool's own conversion: load, then everything the tool does to
 // a loaded picture, encoding included. Each input is converted twice, once from memory and once
 // from a file whose pixels are read as they are encoded, and the two must agree exactly.
-// The last four bytes also choose the settings, so any valid picture is a useful seed as it is:
+// The last five bytes also choose the settings, so any valid picture is a useful seed as it is:
 //   last byte      bits 0-1 the depth (automatic, -c4, -c8, -c16), bit 2 --key=none, bits 3-5
 //                  a palette given with --palette (none, or one of five built in), bits 6-7 a
 //                  frame size given with --frame (none, 8x8, 16x16, 32x16)
 //   three before   the key colour's blue, green and red, each from -128 to 382
+//   one before     bits 0-1 --map (none, regular, affine, regular), bits 2-4 --tile-base (0, 1,
+//                  7, 100, 255, 256, 1000, 1023), bits 5-7 --bank-base (0, 1, 2, 5, 8, 13, 14,
+//                  15); a map goes without a frame size, as the tool refuses the two together
+//                  before it reads the picture
 #include "fuzz_convert.h"
 
 #include <cstddef>
@@ -17,6 +21,7 @@
 #include <vector>
 
 #include "convert.h"
+#include "map_file.h"
 #include "palette_file.h"
 #include "picture_reader.h"
 #include "scratch_file.h"
@@ -70,6 +75,10 @@ Result Convert(bool loaded, bmp2tvx::SourceImage& image,
     if (conversion && EncodeTileImage(conversion->plan.coding, conversion->layout,
                                       PixelsToEncode(*conversion, image), result.file)) {
         result.outcome.written = conversion->plan.coding.format;
+        if (conversion->map) {
+            const std::vector<std::uint8_t> map = MapFileBytes(*conversion->map);
+            result.file.insert(result.file.end(), map.begin(), map.end());
+        }
     }
     return result;
 }
@@ -79,8 +88,8 @@ Result Convert(bool loaded, bmp2tvx::SourceImage& image,
 namespace bmp2tvx::fuzz {
 
 Outcome ConvertBothWays(const std::uint8_t* data, std::size_t size) {
-    std::uint8_t choice[4] = {0, 0, 0, 0};
-    for (std::size_t i = 0; i < 4 && i < size; ++i) {
+    std::uint8_t choice[5] = {0, 0, 0, 0, 0};
+    for (std::size_t i = 0; i < 5 && i < size; ++i) {
         choice[i] = data[size - 1 - i];
     }
     // Keys reach outside 0..255 too: -128 to 382 in steps of 2.
@@ -90,7 +99,16 @@ Outcome ConvertBothWays(const std::uint8_t* data, std::size_t size) {
     settings.targetDepth = kDepths[choice[0] & 3];
     settings.keepIndices = (choice[0] & 4) != 0;
     constexpr FrameSize kFrames[] = {{8, 8}, {16, 16}, {32, 16}};
-    if (const unsigned frame = choice[0] >> 6; frame != 0) {
+    constexpr MapKind kMaps[] = {MapKind::None, MapKind::Regular, MapKind::Affine,
+                                 MapKind::Regular};
+    constexpr std::int32_t kTileBases[] = {0, 1, 7, 100, 255, 256, 1000, 1023};
+    constexpr std::int32_t kBankBases[] = {0, 1, 2, 5, 8, 13, 14, 15};
+    settings.map = kMaps[choice[4] & 3];
+    if (settings.map != MapKind::None) {
+        settings.tileBase = kTileBases[(choice[4] >> 2) & 7];
+        settings.bankBase = kBankBases[choice[4] >> 5];
+    }
+    if (const unsigned frame = choice[0] >> 6; frame != 0 && settings.map == MapKind::None) {
         settings.frame = kFrames[frame - 1];
         settings.frameText = std::to_string(kFrames[frame - 1].width) + "x" +
                              std::to_string(kFrames[frame - 1].height);

@@ -4,7 +4,8 @@
 fuzz_convert's: valid 8-bit and 24-bit BMPs with every info-header length, one file for each way a
 BMP can be refused, and a few small files of every other kind from the test suites' pictures (BMPs
 of 1, 4, 16 and 32 bits, PNGs of every colour type, transparency, interlacing and damage), some
-with settings bytes after their end that ask for --key=none or a built-in palette.
+with settings bytes after their end that ask for --key=none, a built-in palette, a frame size
+or a map.
 
 fuzz_palette's: a palette in each form --palette reads (JASC, GIMP, a hex list, a tile image file,
 pictures with a colour table from the suites) and each way such a file is refused.
@@ -46,6 +47,12 @@ def corpus():
         "pal8-palette-greys": bmp(table=16, settings=b"\x18"),
         "rgb24-palette-ramp": bmp(bits=24, table=0, settings=b"\x0c"),
         "pal8-frames-16x16": bmp(width=32, height=16, table=16, settings=b"\x81"),
+        "pal8-map-banks": bmp(width=32, height=16, table=256, settings=b"\x01\x00\x00\x00\x01"),
+        "pal8-map-kept-banks": bmp(width=32, height=16, table=256,
+                                   settings=b"\xa5\x00\x00\x00\x05"),
+        "pal8-map-affine": bmp(width=32, height=16, table=16, settings=b"\x0e\x00\x00\x00\x02"),
+        "rgb24-map-banks": bmp(bits=24, width=32, height=16, table=0,
+                               settings=b"\xe9\x80\x80\x80\x01"),
         "rgb24-topdown": bmp(bits=24, table=0, top_down=True),
         "rgb24-with-table": bmp(bits=24, table=4),
         "bad-empty": b"",

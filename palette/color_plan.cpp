@@ -45,8 +45,11 @@ bool FitsIndex16(SourceImage& image, const IndexMap& map, bool& failed) {
 std::optional<ColorPlan> PlanTiles(SourceImage& image, const ColorRequest& request,
                                    TargetFormat target) {
     const std::size_t entries = PaletteEntries(target);
+    const bool banked = request.map == MapKind::Regular && target == TargetFormat::Index16;
     std::optional<ColorPlan> plan;
-    if (request.palette != nullptr) {
+    if (banked && request.palette == nullptr) {
+        plan = PlanBanks(image, request.key, request.bankBase);
+    } else if (request.palette != nullptr) {
         plan = MapOntoPalette(image, *request.palette, entries, request.key.keepIndices);
     } else if (KindOf(image.picture) == SourceKind::FullColor) {
         plan = NumberColors(image, entries, request.key);
@@ -59,6 +62,11 @@ std::optional<ColorPlan> PlanTiles(SourceImage& image, const ColorRequest& reque
         return std::nullopt;
     }
     plan->coding.format = target;
+    if (banked && plan->banks.empty()) {
+        // A palette given: it is the one bank of every cell.
+        std::copy_n(plan->coding.palette.begin(), 16, plan->banks.emplace_back().begin());
+        plan->cellBanks.assign(PixelCount(image.picture) / 64, 0);
+    }
     bool failed = false;
     if (target == TargetFormat::Index16 && !plan->numbered &&
         (!FitsIndex16(image, plan->coding.map, failed) || failed)) {

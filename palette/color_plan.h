@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "map_file.h"
 #include "palette_file.h"
 #include "picture.h"
 #include "tile_encoder.h"
@@ -40,6 +41,8 @@ struct ColorRequest {
     std::int32_t targetDepth = -1;  // -1 automatic, else 4, 8 or 16
     KeyRequest key;
     const GivenPalette* palette = nullptr;  // --palette=FILE
+    MapKind map = MapKind::None;            // --map: a background, 4-bit ones with palette banks
+    std::int32_t bankBase = 0;              // --bank-base=N
 };
 
 struct ColorPlan {
@@ -47,6 +50,10 @@ struct ColorPlan {
     // A true-colour picture written as tiles: its pixels as the indices they are written as (with
     // coding.map), in memory, rows from the top. The encoder reads these instead of its rows.
     std::optional<SourceImage> numbered;
+    // A regular background of Index16 tiles: its palette banks, and each cell's bank among them,
+    // the cells in rows of tiles from the top.
+    std::vector<ColorBank> banks;
+    std::vector<std::uint8_t> cellBanks;
 };
 
 // The layout -c asks for, or else: with a palette given, Index16 for one of at most 16 colours and

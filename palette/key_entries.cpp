@@ -131,9 +131,11 @@ bool ChooseKeyEntry(SourceImage& image, const ColorEntry& key, std::size_t entri
 
 // With --key=none every index stays, entry 0 the transparent one: a transparent entry other than
 // 0 that pixels use would have to move, and refuses the picture, naming its first pixel.
-bool KeptIndicesFit(SourceImage& image) {
+bool KeptIndicesFit(SourceImage& image, std::size_t bank) {
     std::array<bool, 256> elsewhere = std::get<IndexedPicture>(image.picture.colors).transparent;
-    elsewhere[0] = false;
+    for (std::size_t e = 0; e < elsewhere.size(); e += bank) {
+        elsewhere[e] = false;
+    }
     if (std::find(elsewhere.begin(), elsewhere.end(), true) == elsewhere.end()) {
         return true;
     }

@@ -24,7 +24,13 @@ std::optional<EntryPlan> PlanIndexedEntries(SourceImage& image, const KeyRequest
 // With --key=none every index of an indexed picture stays, entry 0 the transparent one: a
 // transparent entry other than 0 that pixels use would have to move, and refuses the picture,
 // naming its first pixel. False then, its line printed, or when reading the pixels failed.
-bool KeptIndicesFit(SourceImage& image);
+// With --map, entries 16, 32, ... are the transparent entries of their banks too (`bank` 16).
+bool KeptIndicesFit(SourceImage& image, std::size_t bank = 256);
+
+// banks.cpp: the palette banks of a 4-bit background, and its pixels as entries of their cells'
+// banks; refused when a cell has more than 15 colours or the banks are more than 16 - `bankBase`.
+std::optional<ColorPlan> PlanBanks(SourceImage& image, const KeyRequest& key,
+                                   std::int32_t bankBase);
 
 // Whether any pixel's stored index is one of `wanted`; false with `failed` set when reading the
 // pixels failed. Tables padded with copies of one colour make runs of consecutive entries, which

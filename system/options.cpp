@@ -37,4 +37,22 @@ bool TakesFileName(std::string_view value, bool hasValue) {
     return hasValue && !value.empty();
 }
 
+std::optional<std::int32_t> ParseDecimal(std::string_view text, std::int32_t most) {
+    std::int32_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9' || (value = value * 10 + (c - '0')) > most) {
+            return std::nullopt;
+        }
+    }
+    return text.empty() ? std::nullopt : std::optional(value);
+}
+
+bool TakesTileBase(std::string_view value, bool hasValue) {
+    return hasValue && ParseDecimal(value, 1023).has_value();
+}
+
+bool TakesBankBase(std::string_view value, bool hasValue) {
+    return hasValue && ParseDecimal(value, 15).has_value();
+}
+
 }  // namespace bmp2tvx

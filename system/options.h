@@ -3,6 +3,7 @@
 // file name or ignored, since the art it gives would look right until it reached the screen.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -39,5 +40,10 @@ OptionKind ReadLongOption(std::string_view argument, std::span<const LongOption>
 // Option values that several options take.
 bool TakesNoValue(std::string_view value, bool hasValue);
 bool TakesFileName(std::string_view value, bool hasValue);
+
+// A decimal number from 0 to `most`, digits only, as the base options take it.
+std::optional<std::int32_t> ParseDecimal(std::string_view text, std::int32_t most);
+bool TakesTileBase(std::string_view value, bool hasValue);  // 0 to 1023
+bool TakesBankBase(std::string_view value, bool hasValue);  // 0 to 15
 
 }  // namespace bmp2tvx

@@ -43,6 +43,19 @@ Bytes Distinct24(std::int32_t width, std::int32_t height) {
     return BuildBmp(spec);
 }
 
+// `cells` cells side by side, each of 15 colours that no other cell has.
+Bytes Banded24(std::int32_t cells) {
+    BmpSpec spec;
+    spec.width = 8 * cells;
+    spec.height = 8;
+    spec.bitCount = 24;
+    for (std::int32_t i = 0; i < 64 * cells; ++i) {
+        const std::int32_t colour = i % spec.width / 8 * 15 + i % 15;
+        spec.pixels.insert(spec.pixels.end(), {static_cast<std::uint8_t>(8 * colour + 8), 0, 9});
+    }
+    return BuildBmp(spec);
+}
+
 TEST(Cli, UsageWithNoArguments) {
     TempDir dir;
     const RunResult r = RunTool({}, dir.path);
@@ -74,7 +87,7 @@ TEST(Cli, HelpAndVersion) {
         {BMP2TVX_PATH, {"-help"}, 1, "", "Could not open -help.\n"},
 #ifdef TVX2PNG_PATH
         {TVX2PNG_PATH, {"--version"}, 0, "tvx2png " + version + "\n", ""},
-        {TVX2PNG_PATH, {"--help"}, 0, "Usage: tvx2png [--palette-out=FILE] IN.tvx [OUT.png]", ""},
+        {TVX2PNG_PATH, {"--help"}, 0, "Usage: tvx2png [options] IN.tvx [OUT.png]", ""},
         {TVX2PNG_PATH, {"--help", "out.png"}, 1, "", "Could not open --help.\n"},
         {TVX2PNG_PATH, {"-help"}, 1, "", "Could not open -help.\n"},
         {TVX2PNG_PATH,
@@ -455,6 +468,77 @@ TEST(Cli, Refusals) {
          {{"in.bmp", good8}},
          {"--frame=8x8", "-c16", "in.bmp"},
          "--frame=8x8 cannot be used with FullColor16: a bitmap has no tiles.\n",
+         "",
+         -1},
+        {"a map of a bitmap",
+         {{"in.bmp", good8}},
+         {"--map", "-c16", "in.bmp"},
+         "--map cannot be used with FullColor16: a background's map places tiles, which a bitmap "
+         "has none of.\n",
+         "",
+         -1},
+        {"an affine map of 4-bit tiles",
+         {{"in.bmp", good8}},
+         {"-c4", "--map=affine", "in.bmp"},
+         "--map=affine needs Index256 (-c8): an affine background's tiles are 8 bits a pixel.\n",
+         "",
+         -1},
+        {"a map of frames",
+         {{"in.bmp", good8}},
+         {"--frame=8x8", "--map", "in.bmp"},
+         "--map cannot be used with --frame: a background's tiles are its own, not a sprite "
+         "sheet's frames.\n",
+         "",
+         -1},
+        {"a base without a map",
+         {{"in.bmp", good8}},
+         {"--bank-base=2", "in.bmp"},
+         "--bank-base=2 numbers a background's map, and is used only with --map.\n",
+         "",
+         -1},
+        {"a tile base past the last tile",
+         {{"in.bmp", good8}},
+         {"--map", "--tile-base=1024", "in.bmp"},
+         "--tile-base=1024 is not of the form --tile-base=N (N from 0 to 1023): "
+         "bmp2tvx --help lists the options.\n",
+         "",
+         -1},
+        {"tiles past an affine map's last",
+         {{"in.bmp", good8}, {"in.tvm", oldOutput}},
+         {"--map=affine", "--tile-base=255", "in.bmp"},
+         "in.bmp has 2 distinct tiles; from tile 255, affine maps have room for 1.\n",
+         "",
+         -1},
+        {"banks past the last",
+         {{"in.bmp", Banded24(2)}},
+         {"-c4", "--map", "--bank-base=15", "in.bmp"},
+         "in.bmp needs 2 palette banks; from bank 15, a map has room for 1.\n",
+         "",
+         -1},
+        {"a cell of 58 colours",
+         {{"in.bmp", Picture24(16, 8)}},
+         {"-c4", "--map", "in.bmp"},
+         "in.bmp has a cell at (0,0) of 58 colours; a palette bank holds 15 besides its "
+         "transparent entry 0.\n",
+         "",
+         -1},
+        {"a cell across two kept banks",
+         {{"in.bmp", Picture8(16, 16, 32)}},
+         {"-c4", "--key=none", "--map", "in.bmp"},
+         "in.bmp has a cell at (0,0) whose pixels use more than one bank of 16 entries; with "
+         "--key=none and --map, each cell keeps to one.\n",
+         "",
+         -1},
+        {"a map that would replace the input",
+         {{"in.tvm", good8}},
+         {"--map", "in.tvm"},
+         "in.tvm already ends in tvm, so its map would replace it.\n",
+         "",
+         -1},
+        {"a map that would replace the tiles",
+         {{"in.bmp", good8}},
+         {"--map", "--output=out.tvm", "in.bmp"},
+         "out.tvm already ends in tvm, so its map would replace it.\n",
          "",
          -1},
         {"not a bitmap",

@@ -130,7 +130,9 @@ TEST(Docs, CommandsRunAsPrinted) {
         {"examples/logo.bmp", "examples/logo.bmp"},
         {"logo.bmp", "examples/logo.bmp"},
         {"slime.png", "examples/sprites/slime_kept.png"},
-        {"walk.png", "examples/sprites/walk.png"}};
+        {"walk.png", "examples/sprites/walk.png"},
+        {"field.png", "examples/backgrounds/field.png"},
+        {"dial.png", "examples/backgrounds/dial.png"}};
     // The README's hero and enemy share a palette; the manual's hero is an indexed PNG.
     std::map<std::string, std::string> readme = common, manual = common;
     readme.insert({{"hero.png", "examples/sprites/knight.png"},

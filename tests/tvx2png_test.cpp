@@ -132,6 +132,77 @@ TEST(Tvx2Png, Refusals) {
     EXPECT_EQ(ListDir(dir.path), std::vector<std::string>{"t.tvx"});
 }
 
+// The example game's backgrounds through bmp2tvx --map and tvx2png: the whole background drawn
+// from the two files is the picture, whether the map is found beside the tiles or named; a map
+// drawn with other bases, or not a map at all, is refused.
+TEST(Tvx2Png, BackgroundsDrawnWhole) {
+    const std::string examples = std::string(BMP2TVX_SOURCE_DIR) + "/examples/backgrounds/";
+    const struct {
+        const char* name;
+        std::vector<std::string> convert, draw;
+        const char *picture, *out, *err;
+    } cases[] = {
+        {"field, its map found beside",
+         {"-c4", "--map", "field.png"},
+         {"field.tvx", "bg.png"},
+         "field.png",
+         "bg.png [Index16] (512,512) (64c,64c)\n",
+         ""},
+        {"dial, affine, its map and base named",
+         {"-c8", "--map=affine", "--tile-base=5", "--output=d/t.tvx", "dial.png"},
+         {"--map=d/t.tvm", "--tile-base=5", "d/t.tvx", "bg.png"},
+         "dial.png",
+         "bg.png [Index256] (256,256) (32c,32c)\n",
+         ""},
+        {"the tiles alone",
+         {"-c4", "--map", "field.png"},
+         {"--map=none", "field.tvx", "bg.png"},
+         nullptr,
+         "bg.png [Index16] (512,8) (64c,1c)\n",
+         ""},
+        {"other bases than the map's",
+         {"-c4", "--map", "field.png"},
+         {"--bank-base=1", "field.tvx", "bg.png"},
+         nullptr,
+         "",
+         "field.tvm does not fit field.tvx: its cell at (0,0) names a tile or palette bank that "
+         "is not there from tile 0 and bank 1.\n"},
+        {"not a map file",
+         {"-c8", "dial.png"},
+         {"--map=field.png", "dial.tvx", "bg.png"},
+         nullptr,
+         "",
+         "field.png is not a map file: its length is not what its header announces, or its kind "
+         "is unknown.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        std::filesystem::create_directory(PathOf(dir / "d"));
+        for (const char* name : {"field.png", "dial.png"}) {
+            WriteFile(dir / name, ReadFile(examples + name));
+        }
+        ASSERT_EQ(RunTool(c.convert, dir.path).status, 0);
+        const RunResult r = RunTvx2Png(c.draw, dir.path);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.status, *c.err ? 1 : 0);
+        if (!c.picture) {
+            continue;
+        }
+        const Picture drawn = ReadPng(dir / "bg.png"), picture = ReadPng(dir / c.picture);
+        ASSERT_EQ(drawn.rgba.size(), picture.rgba.size());
+        for (std::size_t i = 0; i < drawn.rgba.size(); i += 4) {
+            const bool clear = picture.rgba[i + 3] == 0;
+            const Bytes got(drawn.rgba.begin() + i + (clear ? 3 : 0), drawn.rgba.begin() + i + 4);
+            const Bytes want = clear ? Bytes{0}
+                                     : Bytes{Widen(picture.rgba[i]), Widen(picture.rgba[i + 1]),
+                                             Widen(picture.rgba[i + 2]), 255};
+            ASSERT_EQ(got, want) << "pixel " << i / 4;
+        }
+    }
+}
+
 // Random pictures through bmp2tvx and tvx2png: every pixel shows its source colour cut to five
 // bits per channel and widened again, and in the paletted layouts exactly the key colour is
 // transparent.

@@ -144,7 +144,10 @@ void EmitTiles(Encoder& e, const Strip& stored, Output& out) {
     const Strip strip = Renumbered(e, stored);
     const bool four = e.coding->format == TargetFormat::Index16;
     const std::size_t tileBytes = four ? kTile4Bytes : kTile8Bytes;
-    for (const CellRun& run : e.layout->runs) {
+    const std::vector<std::vector<CellRun>>& perStrip = e.layout->stripRuns;
+    for (const CellRun& run :
+         perStrip.empty() ? e.layout->runs
+                          : perStrip[static_cast<std::size_t>(strip.y0 / e.layout->stripRows)]) {
         const std::uint8_t* top =
             strip.top + static_cast<std::ptrdiff_t>(run.y) * strip.down + run.x;
         for (std::size_t done = 0; done < run.count;) {
@@ -248,6 +251,29 @@ bool EmitTileImage(const PixelCoding& coding, const TileLayout& layout, SourceIm
     }
     Flush(out);
     return true;
+}
+
+std::optional<SourceImage> WrittenIndices(const PixelCoding& coding, SourceImage& pixels) {
+    const Picture& picture = pixels.picture;
+    const auto width = static_cast<std::size_t>(picture.width);
+    Storage written = AllocateStorage(PixelCount(picture));
+    if (!written) {
+        Report(Message::NoMemoryToConvert, {picture.name});
+        return std::nullopt;
+    }
+    if (VisitBands(pixels, [&](const Strip& band) {
+            for (std::int32_t r = 0; r < band.count; ++r) {
+                const std::uint8_t* from = band.top + r * band.down;
+                std::uint8_t* to = written.get() + static_cast<std::size_t>(band.y0 + r) * width;
+                std::transform(from, from + width, to,
+                               [&](std::uint8_t v) { return coding.map[v]; });
+            }
+            return true;
+        }) != PixelWalk::Finished) {
+        return std::nullopt;
+    }
+    return SourceImage{Picture{picture.width, picture.height, IndexedPicture{}, picture.name},
+                       RowSource{RowsInMemory{std::move(written)}, true}};
 }
 
 bool EncodeTileImage(const PixelCoding& coding, const TileLayout& layout, SourceImage& pixels,

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -38,6 +39,11 @@ using ByteSink = std::function<void(std::span<const std::uint8_t>)>;
 // nibble.
 bool EmitTileImage(const PixelCoding& coding, const TileLayout& layout, SourceImage& pixels,
                    std::span<std::uint8_t> scratch, const ByteSink& sink);
+
+// The indices the pixels of `pixels` are written as, in memory, rows from the top: what a
+// background's tiles are compared by. Nothing when reading them failed or memory ran out (its
+// line printed).
+std::optional<SourceImage> WrittenIndices(const PixelCoding& coding, SourceImage& pixels);
 
 // The whole file in memory, or into `output` through a block of its own (a write that fails is
 // remembered by `output`).

@@ -24,8 +24,10 @@ struct TileLayout {
     // Rows of the picture whose tiles are written together: a multiple of 8 that divides its
     // height.
     std::int32_t stripRows = 8;
-    // The cells of every strip, in the order their tiles are written.
+    // The cells of every strip, in the order their tiles are written; or, where the strips differ,
+    // each strip's own.
     std::vector<CellRun> runs;
+    std::vector<std::vector<CellRun>> stripRuns;
 };
 
 // Rows of tiles from the top of the picture, each left to right: the header describes the
@@ -44,5 +46,21 @@ struct FrameSize {
 // frame wide. Refused, with one line naming `name`, when the frames do not divide the picture.
 std::optional<TileLayout> FrameOrder(std::int32_t width, std::int32_t height, FrameSize frame,
                                      const std::string& name);
+
+// A background's cells as the entries of its map name them: each cell's tile among the distinct
+// ones, and the flips that make that tile the cell (bit 0 horizontal, bit 1 vertical). Cells in
+// rows of tiles from the top.
+struct TileMap {
+    std::vector<std::uint16_t> tiles;
+    std::vector<std::uint8_t> flips;
+    std::size_t distinct = 0;
+};
+
+// The distinct tiles of a background whose pixels are `rows` (`width` x `height`, top row first,
+// the bytes the tiles hold), in the order they first appear in rows of tiles from the top, none
+// added: two cells are one tile when their pixels are equal, or with `flips` equal after a
+// horizontal flip, a vertical flip or both. The header describes the tiles in one row.
+TileLayout MapOrder(const std::uint8_t* rows, std::int32_t width, std::int32_t height, bool flips,
+                    TileMap& map);
 
 }  // namespace bmp2tvx

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "color.h"
+#include "map_file.h"
 #include "system.h"
 #include "tile_image.h"
 
@@ -44,5 +45,21 @@ std::vector<ColorEntry> PaletteColors(const TileImageView& view);
 // The picture as 8-bit RGBA, top row first: each 5-bit component widened by repeating its top
 // bits, and in the paletted layouts every pixel of index 0 fully transparent.
 std::vector<std::uint8_t> RenderRgba(const TileImageView& view);
+
+// Reads an open map file, its header checked against the file's length before the rest is read.
+// Prints one line and returns false on any problem.
+bool ReadMapFile(const InputFile& file, Storage& bytes, MapView& view);
+
+// The bytes of a background drawn as 8-bit RGBA: 256 a cell.
+std::uint64_t BackgroundRgbaBytes(const MapView& map);
+
+// Draws a background from its tiles and its map as the handheld shows it into `rgba`
+// (BackgroundRgbaBytes long), as 8-bit RGBA, top row first: each cell the tile its entry names
+// (the tile number less `tileBase`), flipped as the entry says, through the entry's palette bank
+// (less `bankBase`) for 4-bit tiles of a regular map; pixels of entry 0 transparent. Returns the
+// number of cells drawn: all of them, or the first whose entry names a tile or bank the files do
+// not hold.
+std::size_t RenderBackground(const TileImageView& tiles, const MapView& map, std::uint32_t tileBase,
+                             std::uint32_t bankBase, std::uint8_t* rgba);
 
 }  // namespace bmp2tvx

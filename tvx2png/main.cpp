@@ -4,6 +4,9 @@
 //   tvx2png --palette-out=FILE IN.tvx [OUT.png]
 //                                 the palette as a GIMP (.gpl) or JASC (.pal) file; the PNG only
 //                                 when OUT is given
+//   tvx2png --map=FILE|none --tile-base=N --bank-base=N IN.tvx [OUT.png]
+//                                 a background: the tiles placed as the map file says (by
+//                                 default IN with its last three bytes "tvm", when it is there)
 //   tvx2png --help | --version
 #include <algorithm>
 #include <array>
@@ -50,6 +53,58 @@ bool WritePaletteFile(const TileImageView& view, const std::string& input,
     return CommitOutputFile(file);
 }
 
+// What the command line asks.
+struct PreviewRequest {
+    std::vector<std::string> names;  // IN.tvx, then OUT.png if given
+    std::optional<std::string> paletteOut;
+    std::optional<std::string> map;  // --map=FILE; "none" draws the tiles alone
+    std::uint32_t tileBase = 0;
+    std::uint32_t bankBase = 0;
+};
+
+// Reads the command line into `request`; false, its line printed, when an option is refused.
+// --help and --version, which alone were questions, are names like any other here.
+bool ReadArguments(int argc, const char* const* argv, PreviewRequest& request) {
+    static constexpr LongOption kOptions[] = {
+        {"help", "--help", TakesNoValue},
+        {"version", "--version", TakesNoValue},
+        {"palette-out", "--palette-out=FILE", TakesFileName},
+        {"map", "--map=FILE or --map=none", TakesFileName},
+        {"tile-base", "--tile-base=N (N from 0 to 1023)", TakesTileBase},
+        {"bank-base", "--bank-base=N (N from 0 to 15)", TakesBankBase},
+    };
+    for (int i = 1; i < argc; ++i) {
+        OptionMatch match;
+        std::optional<Notice> refusal;
+        const OptionKind kind = ReadLongOption(argv[i], kOptions, "tvx2png", match, refusal);
+        const std::string_view name = match.option ? match.option->name : "";
+        if (kind == OptionKind::Refused) {
+            Report(*refusal);
+            return false;
+        } else if (kind == OptionKind::NotAnOption || name == "help" || name == "version") {
+            request.names.emplace_back(argv[i]);
+        } else if (name == "palette-out" || name == "map") {
+            (name == "map" ? request.map : request.paletteOut) = std::string(match.value);
+        } else {
+            (name == "tile-base" ? request.tileBase : request.bankBase) =
+                static_cast<std::uint32_t>(*ParseDecimal(match.value, 1023));
+        }
+    }
+    return true;
+}
+
+// The map drawn with the tiles: --map's file, or else the input's path with its last three bytes
+// "tvm" when that file is there; none with --map=none.
+std::optional<std::string> MapPathFor(const PreviewRequest& request) {
+    const std::string& input = request.names[0];
+    if (request.map) {
+        return *request.map == "none" ? std::nullopt : request.map;
+    }
+    const std::string beside = input.substr(0, input.size() < 3 ? 0 : input.size() - 3) + "tvm";
+    return input.size() >= 3 && beside != input && IsRegularFile(beside) ? std::optional(beside)
+                                                                         : std::nullopt;
+}
+
 bool DrawPng(const TileImageView& view, const std::string& input, const std::string& path) {
     if (view.tilesAcross == 0 || view.tilesDown == 0) {
         Report(Message::NoPixels, {input});
@@ -63,6 +118,45 @@ bool DrawPng(const TileImageView& view, const std::string& input, const std::str
     return WritePng(path, width, height, rgba.data());
 }
 
+// The whole background, the tiles placed as the map at `mapPath` says.
+bool DrawBackground(const TileImageView& tiles, const PreviewRequest& request,
+                    const std::string& mapPath, const std::string& path) {
+    InputFile file;
+    Storage bytes;
+    MapView map;
+    if (!OpenInputFile(mapPath, file)) {
+        return false;
+    }
+    if (IsSameFile(file, path)) {
+        Report(Message::SameFileAsOutput, {mapPath, path});
+        return false;
+    }
+    if (!ReadMapFile(file, bytes, map)) {
+        return false;
+    }
+    if (map.tilesAcross == 0 || map.tilesDown == 0) {
+        Report(Message::NoPixels, {mapPath});
+        return false;
+    }
+    const Storage rgba = AllocateStorage(BackgroundRgbaBytes(map));
+    if (!rgba) {
+        Report(Message::NoMemoryToLoad, {mapPath});
+        return false;
+    }
+    const std::size_t cells = std::size_t{map.tilesAcross} * map.tilesDown;
+    const std::size_t drawn =
+        RenderBackground(tiles, map, request.tileBase, request.bankBase, rgba.get());
+    if (drawn != cells) {
+        Report(Message::MapDoesNotFit,
+               {mapPath, request.names[0], drawn % map.tilesAcross * 8, drawn / map.tilesAcross * 8,
+                request.tileBase, request.bankBase});
+        return false;
+    }
+    Report(Message::PreviewSummary, {path, TargetFormatName(tiles.format), map.tilesAcross * 8,
+                                     map.tilesDown * 8, map.tilesAcross, map.tilesDown});
+    return WritePng(path, map.tilesAcross * 8, map.tilesDown * 8, rgba.get());
+}
+
 int DrawTileImage(int argc, const char* const* argv) {
     if (argc == 2 && std::string_view(argv[1]) == "--help") {
         Report(Message::PreviewHelp);
@@ -72,37 +166,16 @@ int DrawTileImage(int argc, const char* const* argv) {
         Report(Message::PreviewVersion, {BMP2TVX_VERSION});
         return 0;
     }
-    // --palette-out=FILE anywhere; the other arguments are IN.tvx and OUT.png. Alone, --help and
-    // --version were questions; elsewhere they are names like others.
-    static constexpr LongOption kOptions[] = {
-        {"help", "--help", TakesNoValue},
-        {"version", "--version", TakesNoValue},
-        {"palette-out", "--palette-out=FILE", TakesFileName},
-    };
-    std::optional<std::string> paletteOut;
-    std::vector<std::string> names;
-    for (int i = 1; i < argc; ++i) {
-        OptionMatch match;
-        std::optional<Notice> refusal;
-        switch (ReadLongOption(argv[i], kOptions, "tvx2png", match, refusal)) {
-            case OptionKind::Refused:
-                Report(*refusal);
-                return 1;
-            case OptionKind::Known:
-                if (match.option->name == "palette-out") {
-                    paletteOut = std::string(match.value);
-                    break;
-                }
-                [[fallthrough]];
-            case OptionKind::NotAnOption:
-                names.emplace_back(argv[i]);
-                break;
-        }
+    PreviewRequest request;
+    if (!ReadArguments(argc, argv, request)) {
+        return 1;
     }
+    const std::vector<std::string>& names = request.names;
     if (names.empty() || names.size() > 2) {
         Report(Message::PreviewUsage);
         return argc < 2 ? 0 : 1;
     }
+    const std::optional<std::string>& paletteOut = request.paletteOut;
     if (paletteOut && !EndsWith(*paletteOut, ".gpl") && !EndsWith(*paletteOut, ".pal")) {
         Report(Message::PaletteOutKind, {*paletteOut});
         return 1;
@@ -110,7 +183,6 @@ int DrawTileImage(int argc, const char* const* argv) {
     const std::optional<std::string> pngPath = names.size() == 2 ? std::optional(names[1])
                                                : paletteOut      ? std::nullopt
                                                                  : std::optional(names[0] + ".png");
-
     InputFile file;
     Storage bytes;
     TileImageView view;
@@ -124,8 +196,12 @@ int DrawTileImage(int argc, const char* const* argv) {
             return 1;
         }
     }
+    const std::optional<std::string> map = pngPath ? MapPathFor(request) : std::nullopt;
     const bool palette = !paletteOut || WritePaletteFile(view, names[0], *paletteOut);
-    return palette && (!pngPath || DrawPng(view, names[0], *pngPath)) ? 0 : 1;
+    return palette && (!pngPath || (map ? DrawBackground(view, request, *map, *pngPath)
+                                        : DrawPng(view, names[0], *pngPath)))
+               ? 0
+               : 1;
 }
 
 }  // namespace
