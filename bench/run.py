@@ -108,6 +108,33 @@ def write_rgba_png(path, side):
     write_png(path, side, side, shifted_rows(row[:4 * side], side, 4), 6, 8)
 
 
+def write_background(path, side, families=14):
+    """A 24-bit background as artists draw them: 400 cell patterns, each in one family of 15
+    colours out of `families`, placed at random and mirrored at random, so that the cells repeat
+    and each family fits a 16-colour bank."""
+    rnd = random.Random(side + 2)
+    patterns = []
+    for p in range(400):
+        family = p % families
+        colours = [bytes(((family * 17 + 3) & 255, (c * 16 + 8) & 255, (family * 9 + c * 5 + 1)
+                          & 255)) for c in range(15)]
+        patterns.append([[colours[rnd.randrange(15)] for _ in range(8)] for _ in range(8)])
+    cells = side // 8
+    rows = [b""] * side
+    for cy in range(cells):
+        for _ in range(cells):
+            pattern = patterns[rnd.randrange(400)]
+            flip = rnd.randrange(4)
+            for y in range(8):
+                row = pattern[7 - y if flip & 2 else y]
+                rows[cy * 8 + y] += b"".join(row[::-1] if flip & 1 else row)
+    offset = 54
+    header = struct.pack("<2sIHHI", b"BM", offset + side * side * 3, 0, 0, offset)
+    info = struct.pack("<IiiHHIIiiII", 40, side, -side, 1, 24, 0, side * side * 3, 0, 0, 0, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + b"".join(rows))
+
+
 def write_bank(path, colours):
     """The GIMP palette of write_bmp's 24-bit colours, at entry 0 a magenta that none of them
     shares on the handheld."""
@@ -193,6 +220,12 @@ def cases():
     # A sprite sheet written frame by frame against the same conversion in the usual order.
     yield case("2048x2048 sheet, --frame=32x32, cpu", bmp(2048, 2048, 8, 16),
                ["-c4", "--frame=32x32"], 1.1, floor="tool", clock="cpu", floor_flags=["-c4"])
+    # A background's distinct tiles and map, of 4-bit tiles in banks or of 8-bit tiles, against
+    # the same picture converted as it is.
+    yield case("1024x1024 background, -c4 --map, cpu", lambda p: write_background(p, 1024),
+               ["-c4", "--map"], 2.0, floor="tool", clock="cpu", floor_flags=["-c8"])
+    yield case("1024x1024 background, -c8 --map, cpu", lambda p: write_background(p, 1024),
+               ["-c8", "--map"], 2.0, floor="tool", clock="cpu", floor_flags=["-c8"])
     # PNG files against decoding them with libpng alone.
     yield case("2048x2048 4-bit PNG -> Index16 (-c4)", lambda p: write_indexed_png(p, 2048),
                ["-c4"], 1.15, "picture.png", "png", "cpu", True, 2048)

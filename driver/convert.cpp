@@ -1,5 +1,8 @@
 #include "convert.h"
 
+#include <utility>
+#include <variant>
+
 #include "messages.h"
 
 namespace bmp2tvx {
@@ -20,7 +23,14 @@ std::optional<Conversion> PlanBackground(SourceImage& image, const ConversionSet
         return std::nullopt;
     }
     Conversion c{KindOf(picture), picture.width, picture.height, std::move(plan), {}, {}, {}};
-    c.written = WrittenIndices(c.plan.coding, PixelsToEncode(c, image));
+    // Pixels already numbered in memory as they are written are taken as they are.
+    std::optional<SourceImage>& numbered = c.plan.numbered;
+    if (c.plan.coding.map == IdentityMap() && numbered &&
+        std::holds_alternative<RowsInMemory>(numbered->rows.place)) {
+        c.written = std::exchange(numbered, std::nullopt);
+    } else {
+        c.written = WrittenIndices(c.plan.coding, PixelsToEncode(c, image));
+    }
     if (!c.written) {
         return std::nullopt;
     }

@@ -3,8 +3,8 @@
 #include <array>
 #include <cstring>
 #include <string>
-#include <unordered_map>
 
+#include "bytes_table.h"
 #include "messages.h"
 #include "tile_image.h"
 
@@ -55,16 +55,12 @@ Cell Flipped(const Cell& cell, unsigned flips) {
     return out;
 }
 
-std::string Key(const Cell& cell) {
-    return std::string(reinterpret_cast<const char*>(cell.data()), cell.size());
-}
-
 }  // namespace
 
 TileLayout MapOrder(const std::uint8_t* rows, std::int32_t width, std::int32_t height, bool flips,
                     TileMap& map) {
     // Every orientation of a tile is filed under the first tile it was, with the flips from it.
-    std::unordered_map<std::string, std::pair<std::uint16_t, std::uint8_t>> known;
+    BytesTable<std::pair<std::uint16_t, std::uint8_t>> known;
     TileLayout layout{0, 8, 8, {}, {}};
     const std::size_t across = static_cast<std::size_t>(width);
     // A picture of no columns has no cells, however many rows it says it has.
@@ -76,7 +72,7 @@ TileLayout MapOrder(const std::uint8_t* rows, std::int32_t width, std::int32_t h
                 std::memcpy(&cell[8 * r], rows + (static_cast<std::size_t>(y0) + r) * across + x0,
                             8);
             }
-            const auto found = known.find(Key(cell));
+            const auto found = known.find(BytesOf(cell));
             if (found != known.end()) {
                 map.tiles.push_back(found->second.first);
                 map.flips.push_back(found->second.second);
@@ -85,8 +81,9 @@ TileLayout MapOrder(const std::uint8_t* rows, std::int32_t width, std::int32_t h
             const auto tile = static_cast<std::uint16_t>(map.distinct++);
             // Filed last, the tile as it is wins over its flips where it is symmetric.
             for (int f = flips ? 3 : 0; f >= 0; --f) {
-                known[Key(Flipped(cell, static_cast<unsigned>(f)))] = {
-                    tile, static_cast<std::uint8_t>(f)};
+                known.insert_or_assign(
+                    std::string(BytesOf(Flipped(cell, static_cast<unsigned>(f)))),
+                    std::pair{tile, static_cast<std::uint8_t>(f)});
             }
             map.tiles.push_back(tile);
             map.flips.push_back(0);
