@@ -1,9 +1,9 @@
-// tvx2png: draws a tile image file as the handheld shows it, as a PNG.
+// tvx2png: draws a tile image file as the handheld shows it, as a PNG or a BMP.
 //
-//   tvx2png IN.tvx [OUT.png]      OUT defaults to IN with ".png" appended
-//   tvx2png --palette-out=FILE IN.tvx [OUT.png]
-//                                 the palette as a GIMP (.gpl) or JASC (.pal) file; the PNG only
-//                                 when OUT is given
+//   tvx2png IN.tvx [OUT.png|OUT.bmp]    OUT defaults to IN with ".png" appended
+//   tvx2png --palette-out=FILE IN.tvx [OUT.png|OUT.bmp]
+//                                       the palette as a GIMP (.gpl) or JASC (.pal) file; the
+//                                       picture only when OUT is given
 //   tvx2png --help | --version
 #include <algorithm>
 #include <array>
@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bmp_writer.h"
 #include "messages.h"
 #include "options.h"
 #include "palette_file.h"
@@ -50,7 +51,8 @@ bool WritePaletteFile(const TileImageView& view, const std::string& input,
     return CommitOutputFile(file);
 }
 
-bool DrawPng(const TileImageView& view, const std::string& input, const std::string& path) {
+// The picture as a PNG, or as a 32-bit BMP when its name ends in .bmp.
+bool DrawPicture(const TileImageView& view, const std::string& input, const std::string& path) {
     if (view.tilesAcross == 0 || view.tilesDown == 0) {
         Report(Message::NoPixels, {input});
         return false;
@@ -60,7 +62,8 @@ bool DrawPng(const TileImageView& view, const std::string& input, const std::str
     Report(Message::PreviewSummary,
            {path, TargetFormatName(view.format), width, height, view.tilesAcross, view.tilesDown});
     const std::vector<std::uint8_t> rgba = RenderRgba(view);
-    return WritePng(path, width, height, rgba.data());
+    return EndsWith(path, ".bmp") ? WriteBmp(path, width, height, rgba.data())
+                                  : WritePng(path, width, height, rgba.data());
 }
 
 int DrawTileImage(int argc, const char* const* argv) {
@@ -72,7 +75,7 @@ int DrawTileImage(int argc, const char* const* argv) {
         Report(Message::PreviewVersion, {BMP2TVX_VERSION});
         return 0;
     }
-    // --palette-out=FILE anywhere; the other arguments are IN.tvx and OUT.png. Alone, --help and
+    // --palette-out=FILE anywhere; the other arguments are IN.tvx and OUT. Alone, --help and
     // --version were questions; elsewhere they are names like others.
     static constexpr LongOption kOptions[] = {
         {"help", "--help", TakesNoValue},
@@ -107,9 +110,13 @@ int DrawTileImage(int argc, const char* const* argv) {
         Report(Message::PaletteOutKind, {*paletteOut});
         return 1;
     }
-    const std::optional<std::string> pngPath = names.size() == 2 ? std::optional(names[1])
-                                               : paletteOut      ? std::nullopt
-                                                                 : std::optional(names[0] + ".png");
+    const std::optional<std::string> picturePath = names.size() == 2 ? std::optional(names[1])
+                                                   : paletteOut      ? std::nullopt
+                                                                : std::optional(names[0] + ".png");
+    if (picturePath && !EndsWith(*picturePath, ".png") && !EndsWith(*picturePath, ".bmp")) {
+        Report(Message::PictureOutKind, {*picturePath});
+        return 1;
+    }
 
     InputFile file;
     Storage bytes;
@@ -118,14 +125,14 @@ int DrawTileImage(int argc, const char* const* argv) {
         return 1;
     }
     // No output may replace the file it is drawn from, under whatever name.
-    for (const std::optional<std::string>& output : {paletteOut, pngPath}) {
+    for (const std::optional<std::string>& output : {paletteOut, picturePath}) {
         if (output && IsSameFile(file, *output)) {
             Report(Message::SameFileAsOutput, {names[0], *output});
             return 1;
         }
     }
     const bool palette = !paletteOut || WritePaletteFile(view, names[0], *paletteOut);
-    return palette && (!pngPath || DrawPng(view, names[0], *pngPath)) ? 0 : 1;
+    return palette && (!picturePath || DrawPicture(view, names[0], *picturePath)) ? 0 : 1;
 }
 
 }  // namespace
