@@ -1,4 +1,5 @@
-# bmp2tvx_embed(<target> [FLAGS <flag>...] [PALETTE <palette file>] IMAGES <picture>...)
+# bmp2tvx_embed(<target> [FLAGS <flag>...] [PALETTE <palette file>] [NAME <name>]
+#               IMAGES <picture>...)
 #
 # Converts each picture (BMP or PNG) to a tile image file at build time and links it into
 # <target>, 4-byte aligned, with a header that declares it. For a picture named logo.bmp or
@@ -10,7 +11,10 @@
 #       extern const unsigned char logo_tvx[];       (4-byte aligned)
 #       extern const unsigned int logo_tvx_size;     (its length in bytes)
 #
-# The name is the picture's file name without its last extension, made into a C identifier. With
+# The name is the picture's file name without its last extension, made into a C identifier, or
+# the NAME given to a call's one picture; two pictures of one name in a target stop configure with
+# a message naming both (sprite_1.png from two folders: give one of them a NAME). A preview
+# tvx2png drew (logo.tvx.png) is no picture, and is refused as one. With
 # PALETTE, every picture of the call is converted with --palette=<palette file> after FLAGS, so
 # all of them get that file's palette (GIMP, JASC, a hex list, a tile image file or a picture with
 # a colour table; a relative path is taken from the current source folder): one call for each
@@ -39,12 +43,17 @@ if(NOT DEFINED BMP2TVX_INCLUDE_DIR AND EXISTS "${CMAKE_CURRENT_LIST_DIR}/../incl
 endif()
 
 function(bmp2tvx_embed target)
-    cmake_parse_arguments(PARSE_ARGV 1 ARG "" "PALETTE" "FLAGS;IMAGES")
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "" "PALETTE;NAME" "FLAGS;IMAGES")
     if(ARG_UNPARSED_ARGUMENTS)
         message(FATAL_ERROR "bmp2tvx_embed: unexpected arguments ${ARG_UNPARSED_ARGUMENTS}")
     endif()
     if(NOT ARG_IMAGES)
         message(FATAL_ERROR "bmp2tvx_embed: no IMAGES given for ${target}")
+    endif()
+    list(LENGTH ARG_IMAGES count)
+    if(DEFINED ARG_NAME AND NOT count EQUAL 1)
+        message(FATAL_ERROR "bmp2tvx_embed: NAME ${ARG_NAME} names one picture, and the call for "
+            "${target} gives ${count}")
     endif()
     if(NOT CMAKE_ASM_COMPILER_LOADED)
         message(FATAL_ERROR "bmp2tvx_embed: enable the ASM language to embed pictures in ${target}")
@@ -87,32 +96,30 @@ function(bmp2tvx_embed target)
 
     set(dir "${CMAKE_CURRENT_BINARY_DIR}/bmp2tvx/${target}")
     file(MAKE_DIRECTORY "${dir}")
-    # The names of the target's pictures, over every call for it.
-    get_property(names TARGET ${target} PROPERTY BMP2TVX_PICTURES)
     foreach(image IN LISTS ARG_IMAGES)
         get_filename_component(image "${image}" ABSOLUTE)
+        # (A message that starts with a blank is printed as it is, on one line, not wrapped.)
+        if(image MATCHES "[.]tvx[.]png$")
+            message(FATAL_ERROR " bmp2tvx_embed: ${image} is a preview tvx2png drew, not a "
+                "picture: leave *.tvx.png out of the IMAGES of ${target}")
+        endif()
         get_filename_component(name "${image}" NAME_WLE)
-        # The copy keeps a PNG's extension, so that bmp2tvx's messages name it as what it is; any
-        # other picture is copied as .bmp, so that its output is <name>.tvx.
-        get_filename_component(extension "${image}" LAST_EXT)
-        string(TOLOWER "${extension}" extension)
-        if(NOT extension STREQUAL ".png")
-            set(extension ".bmp")
+        if(DEFINED ARG_NAME)
+            set(name "${ARG_NAME}")
         endif()
         string(MAKE_C_IDENTIFIER "${name}" name)
-        if(name IN_LIST names)
-            message(FATAL_ERROR "bmp2tvx_embed: two pictures of ${target} are named ${name}")
+        # Each name of the target's pictures, over every call for it, is a property that holds
+        # the picture's path.
+        get_property(other TARGET ${target} PROPERTY BMP2TVX_PICTURE_${name})
+        if(other)
+            message(FATAL_ERROR " bmp2tvx_embed: ${other} and ${image} are both pictures named "
+                "${name} in ${target}: give one of them another NAME")
         endif()
-        list(APPEND names ${name})
-        set_property(TARGET ${target} PROPERTY BMP2TVX_PICTURES ${names})
+        set_property(TARGET ${target} PROPERTY BMP2TVX_PICTURE_${name} "${image}")
 
-        # bmp2tvx writes its output beside its input, so it converts a copy in the output folder.
         add_custom_command(
             OUTPUT "${dir}/${name}.tvx"
-            BYPRODUCTS "${dir}/${name}${extension}"
-            COMMAND "${CMAKE_COMMAND}" -E copy "${image}" "${dir}/${name}${extension}"
-            COMMAND ${tool} ${flags} "${name}${extension}"
-            WORKING_DIRECTORY "${dir}"
+            COMMAND ${tool} ${flags} "--output=${dir}/${name}.tvx" "${image}"
             DEPENDS "${image}" ${palette} "${tool_file}"
             COMMENT "bmp2tvx ${flags_text} ${image}"
             VERBATIM)

@@ -1,21 +1,29 @@
 #!/bin/sh
 # bmp2tvx_embed() (cmake/bmp2tvx.cmake) in a project of its own on the host: two of the example
 # game's PNG sprites embedded with the palette file bank.gpl, and the example picture without one.
-# Touching bank.gpl converts the two sprites again and not the picture.
+# Touching bank.gpl converts the two sprites again and not the picture. A second knight.png, from
+# another folder, stops configure with one line naming both; given a NAME, it is embedded under
+# it, and a preview tvx2png drew is refused as a picture.
 # Arguments: cmake, bmp2tvx, the source tree.
 set -eu
 cmake=$1 bmp2tvx=$2 source=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+mkdir "$work/ghosts"
 cp "$source/examples/sprites/knight.png" "$source/examples/sprites/ghost.png" \
     "$source/examples/logo.bmp" "$work/"
+cp "$source/examples/sprites/ghost.png" "$work/ghosts/knight.png"
 cp "$source/examples/sprites/bank1.gpl" "$work/bank.gpl"
 echo 'int main(void) { return 0; }' > "$work/main.c"
-printf '%s\n' 'cmake_minimum_required(VERSION 3.25)' 'project(embed C ASM)' \
-    "include($source/cmake/bmp2tvx.cmake)" 'add_executable(game main.c)' \
-    'bmp2tvx_embed(game PALETTE bank.gpl IMAGES knight.png ghost.png)' \
-    'bmp2tvx_embed(game FLAGS -c4 IMAGES logo.bmp)' > "$work/CMakeLists.txt"
-"$cmake" -S "$work" -B "$work/build" -DBMP2TVX_EXECUTABLE="$bmp2tvx" > /dev/null
+# The project, with the lines given after the ones every run has.
+project() {
+    printf '%s\n' 'cmake_minimum_required(VERSION 3.25)' 'project(embed C ASM)' \
+        "include($source/cmake/bmp2tvx.cmake)" 'add_executable(game main.c)' \
+        'bmp2tvx_embed(game PALETTE bank.gpl IMAGES knight.png ghost.png)' \
+        'bmp2tvx_embed(game FLAGS -c4 IMAGES logo.bmp)' "$@" > "$work/CMakeLists.txt"
+    "$cmake" -S "$work" -B "$work/build" -DBMP2TVX_EXECUTABLE="$bmp2tvx" 2>&1 > /dev/null
+}
+project
 "$cmake" --build "$work/build" > /dev/null
 
 # Timestamps may be coarse: let a second pass before touching.
@@ -29,3 +37,22 @@ if [ "$remade" != "./ghost.tvx ./knight.tvx " ]; then
     exit 1
 fi
 echo "bank.gpl touched: converted again $remade"
+
+for call in "IMAGES ghosts/knight.png:$work/knight.png and $work/ghosts/knight.png are both \
+pictures named knight in game" "IMAGES knight.tvx.png:$work/knight.tvx.png is a preview tvx2png \
+drew, not a picture"; do
+    touch "$work/knight.tvx.png"
+    if errors=$(project "bmp2tvx_embed(game PALETTE bank.gpl ${call%%:*})"); then
+        echo "configured with bmp2tvx_embed(game ${call%%:*})" >&2
+        exit 1
+    fi
+    if ! echo "$errors" | grep -qF "${call#*:}"; then
+        echo "bmp2tvx_embed(game ${call%%:*}): $errors" >&2
+        exit 1
+    fi
+done
+project 'bmp2tvx_embed(game PALETTE bank.gpl NAME other_knight IMAGES ghosts/knight.png)' > /dev/null
+"$cmake" --build "$work/build" > /dev/null
+cmp "$work/build/bmp2tvx/game/ghost.tvx" "$work/build/bmp2tvx/game/other_knight.tvx"
+grep -q 'other_knight_tvx\[\]' "$work/build/bmp2tvx/game/other_knight_tvx.h"
+echo "two pictures named knight stop configure; one named other_knight, it is embedded so"

@@ -87,7 +87,7 @@ TEST(Cli, HelpAndVersion) {
         {BMP2TVX_PATH, {"-help"}, 1, "", "Could not open -help.\n"},
 #ifdef TVX2PNG_PATH
         {TVX2PNG_PATH, {"--version"}, 0, "tvx2png " + version + "\n", ""},
-        {TVX2PNG_PATH, {"--help"}, 0, "Usage: tvx2png [options] IN.tvx [OUT.png]", ""},
+        {TVX2PNG_PATH, {"--help"}, 0, "Usage: tvx2png [options] IN.tvx [OUT.png|OUT.bmp]", ""},
         {TVX2PNG_PATH, {"--help", "out.png"}, 1, "", "Could not open --help.\n"},
         {TVX2PNG_PATH, {"-help"}, 1, "", "Could not open -help.\n"},
         {TVX2PNG_PATH,

@@ -19,7 +19,9 @@ std::uint8_t Widen(std::uint8_t c) {
     return static_cast<std::uint8_t>(((c >> 3) << 3) | (c >> 5));
 }
 
-// Small files written by hand, one of each layout, and the pixels they must show.
+// Small files written by hand, one of each layout, and the pixels they must show. Drawn as a BMP
+// instead, each reads back through bmp2tvx to the very same file: the paletted ones mapped onto
+// their own palette, their transparent pixels at entry 0.
 TEST(Tvx2Png, HandWorkedPixels) {
     Bytes index16 = {0, 0, 1, 0, 1, 0, 1, 0, 0x1F, 0x00, 0xE0, 0x03};  // red, green
     index16.resize(8 + 32, 0);
@@ -41,10 +43,11 @@ TEST(Tvx2Png, HandWorkedPixels) {
         std::size_t pixel;
         std::array<std::uint8_t, 4> rgba;
         std::array<std::uint8_t, 4> elsewhere;
+        std::vector<std::string> readBack;
     } cases[] = {
-        {"Index16", index16, 1, {0, 255, 0, 255}, {255, 0, 0, 0}},
-        {"Index256", index256, 63, {0, 0, 255, 255}, {0, 0, 0, 0}},
-        {"FullColor16", full, 5, {8, 8, 8, 255}, {8, 8, 8, 255}},
+        {"Index16", index16, 1, {0, 255, 0, 255}, {255, 0, 0, 0}, {"--palette=t.tvx"}},
+        {"Index256", index256, 63, {0, 0, 255, 255}, {0, 0, 0, 0}, {"--palette=t.tvx"}},
+        {"FullColor16", full, 5, {8, 8, 8, 255}, {8, 8, 8, 255}, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -63,6 +66,51 @@ TEST(Tvx2Png, HandWorkedPixels) {
                       want)
                 << "pixel " << i;
         }
+        ASSERT_EQ(RunTvx2Png({"t.tvx", "t.bmp"}, dir.path).status, 0);
+        std::vector<std::string> readBack = c.readBack;
+        readBack.insert(readBack.end(), {"--output=back.tvx", "t.bmp"});
+        const RunResult back = RunTool(readBack, dir.path);
+        EXPECT_EQ(back.status, 0) << back.err;
+        EXPECT_EQ(ReadFile(dir / "back.tvx"), c.file);
+    }
+}
+
+// The picture's name says what is written: a PNG for .png, by default too, a BMP for .bmp, in
+// either case; any other name is refused before anything is read or written.
+TEST(Tvx2Png, OutputNameSaysTheFormat) {
+    Bytes index16(8 + 32 + 32, 0);
+    index16[2] = index16[4] = index16[6] = 1;
+    const std::string refused =
+        " does not end in .png or .bmp: tvx2png writes a PNG or a BMP, "
+        "as the name says.\n";
+    const struct {
+        std::vector<std::string> args;
+        const char* written;  // and its first bytes, or nullptr for a refusal
+        Bytes signature;
+    } cases[] = {
+        {{"t.tvx"}, "t.tvx.png", {0x89, 'P', 'N', 'G'}},
+        {{"t.tvx", "T.PNG"}, "T.PNG", {0x89, 'P', 'N', 'G'}},
+        {{"t.tvx", "t.Bmp"}, "t.Bmp", {'B', 'M'}},
+        {{"t.tvx", "t.gif"}, nullptr, {}},
+        {{"t.tvx", "t.png.txt"}, nullptr, {}},
+        {{"--palette-out=p.gpl", "t.tvx", "t"}, nullptr, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        TempDir dir;
+        WriteFile(dir / "t.tvx", index16);
+        const RunResult r = RunTvx2Png(c.args, dir.path);
+        if (c.written == nullptr) {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err, c.args.back() + refused);
+            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(ListDir(dir.path), std::vector<std::string>{"t.tvx"});
+            continue;
+        }
+        EXPECT_EQ(r.status, 0) << r.err;
+        const Bytes file = ReadFile(dir / c.written);
+        ASSERT_GE(file.size(), c.signature.size());
+        EXPECT_EQ(Bytes(file.begin(), file.begin() + c.signature.size()), c.signature);
     }
 }
 
@@ -122,14 +170,14 @@ TEST(Tvx2Png, Refusals) {
     EXPECT_EQ(missing.err, "Could not open none.tvx.\n");
     EXPECT_TRUE(ListDir(dir.path).empty());
     // The PNG named as the input itself, under another name.
-    WriteFile(dir / "t.tvx", good);
-    const RunResult itself = RunTvx2Png({"t.tvx", "./t.tvx"}, dir.path);
+    WriteFile(dir / "t.png", good);
+    const RunResult itself = RunTvx2Png({"t.png", "./t.png"}, dir.path);
     EXPECT_EQ(itself.status, 1);
     EXPECT_EQ(itself.out, "");
     EXPECT_EQ(itself.err,
-              "t.tvx is the same file as its output ./t.tvx, so the output would replace it.\n");
-    EXPECT_EQ(ReadFile(dir / "t.tvx"), good);
-    EXPECT_EQ(ListDir(dir.path), std::vector<std::string>{"t.tvx"});
+              "t.png is the same file as its output ./t.png, so the output would replace it.\n");
+    EXPECT_EQ(ReadFile(dir / "t.png"), good);
+    EXPECT_EQ(ListDir(dir.path), std::vector<std::string>{"t.png"});
 }
 
 // The example game's backgrounds through bmp2tvx --map and tvx2png: the whole background drawn

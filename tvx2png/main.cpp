@@ -1,12 +1,13 @@
-// tvx2png: draws a tile image file as the handheld shows it, as a PNG.
+// tvx2png: draws a tile image file as the handheld shows it, as a PNG or a BMP.
 //
-//   tvx2png IN.tvx [OUT.png]      OUT defaults to IN with ".png" appended
-//   tvx2png --palette-out=FILE IN.tvx [OUT.png]
-//                                 the palette as a GIMP (.gpl) or JASC (.pal) file; the PNG only
-//                                 when OUT is given
-//   tvx2png --map=FILE|none --tile-base=N --bank-base=N IN.tvx [OUT.png]
-//                                 a background: the tiles placed as the map file says (by
-//                                 default IN with its last three bytes "tvm", when it is there)
+//   tvx2png IN.tvx [OUT.png|OUT.bmp]    OUT defaults to IN with ".png" appended
+//   tvx2png --palette-out=FILE IN.tvx [OUT.png|OUT.bmp]
+//                                       the palette as a GIMP (.gpl) or JASC (.pal) file; the
+//                                       picture only when OUT is given
+//   tvx2png --map=FILE|none --tile-base=N --bank-base=N IN.tvx [OUT.png|OUT.bmp]
+//                                       a background: the tiles placed as the map file says (by
+//                                       default IN with its last three bytes "tvm", when it is
+//                                       there)
 //   tvx2png --help | --version
 #include <algorithm>
 #include <array>
@@ -17,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bmp_writer.h"
 #include "messages.h"
 #include "options.h"
 #include "palette_file.h"
@@ -55,7 +57,7 @@ bool WritePaletteFile(const TileImageView& view, const std::string& input,
 
 // What the command line asks.
 struct PreviewRequest {
-    std::vector<std::string> names;  // IN.tvx, then OUT.png if given
+    std::vector<std::string> names;  // IN.tvx, then OUT if given
     std::optional<std::string> paletteOut;
     std::optional<std::string> map;  // --map=FILE; "none" draws the tiles alone
     std::uint32_t tileBase = 0;
@@ -105,7 +107,14 @@ std::optional<std::string> MapPathFor(const PreviewRequest& request) {
                                                                          : std::nullopt;
 }
 
-bool DrawPng(const TileImageView& view, const std::string& input, const std::string& path) {
+// `rgba`, `width` x `height` pixels, as a PNG, or as a 32-bit BMP when the name ends in .bmp.
+bool WritePicture(const std::string& path, std::uint32_t width, std::uint32_t height,
+                  const std::uint8_t* rgba) {
+    return EndsWith(path, ".bmp") ? WriteBmp(path, width, height, rgba)
+                                  : WritePng(path, width, height, rgba);
+}
+
+bool DrawPicture(const TileImageView& view, const std::string& input, const std::string& path) {
     if (view.tilesAcross == 0 || view.tilesDown == 0) {
         Report(Message::NoPixels, {input});
         return false;
@@ -115,7 +124,7 @@ bool DrawPng(const TileImageView& view, const std::string& input, const std::str
     Report(Message::PreviewSummary,
            {path, TargetFormatName(view.format), width, height, view.tilesAcross, view.tilesDown});
     const std::vector<std::uint8_t> rgba = RenderRgba(view);
-    return WritePng(path, width, height, rgba.data());
+    return WritePicture(path, width, height, rgba.data());
 }
 
 // The whole background, the tiles placed as the map at `mapPath` says.
@@ -154,7 +163,7 @@ bool DrawBackground(const TileImageView& tiles, const PreviewRequest& request,
     }
     Report(Message::PreviewSummary, {path, TargetFormatName(tiles.format), map.tilesAcross * 8,
                                      map.tilesDown * 8, map.tilesAcross, map.tilesDown});
-    return WritePng(path, map.tilesAcross * 8, map.tilesDown * 8, rgba.get());
+    return WritePicture(path, map.tilesAcross * 8, map.tilesDown * 8, rgba.get());
 }
 
 int DrawTileImage(int argc, const char* const* argv) {
@@ -180,9 +189,13 @@ int DrawTileImage(int argc, const char* const* argv) {
         Report(Message::PaletteOutKind, {*paletteOut});
         return 1;
     }
-    const std::optional<std::string> pngPath = names.size() == 2 ? std::optional(names[1])
-                                               : paletteOut      ? std::nullopt
-                                                                 : std::optional(names[0] + ".png");
+    const std::optional<std::string> picturePath = names.size() == 2 ? std::optional(names[1])
+                                                   : paletteOut      ? std::nullopt
+                                                                : std::optional(names[0] + ".png");
+    if (picturePath && !EndsWith(*picturePath, ".png") && !EndsWith(*picturePath, ".bmp")) {
+        Report(Message::PictureOutKind, {*picturePath});
+        return 1;
+    }
     InputFile file;
     Storage bytes;
     TileImageView view;
@@ -190,16 +203,16 @@ int DrawTileImage(int argc, const char* const* argv) {
         return 1;
     }
     // No output may replace the file it is drawn from, under whatever name.
-    for (const std::optional<std::string>& output : {paletteOut, pngPath}) {
+    for (const std::optional<std::string>& output : {paletteOut, picturePath}) {
         if (output && IsSameFile(file, *output)) {
             Report(Message::SameFileAsOutput, {names[0], *output});
             return 1;
         }
     }
-    const std::optional<std::string> map = pngPath ? MapPathFor(request) : std::nullopt;
+    const std::optional<std::string> map = picturePath ? MapPathFor(request) : std::nullopt;
     const bool palette = !paletteOut || WritePaletteFile(view, names[0], *paletteOut);
-    return palette && (!pngPath || (map ? DrawBackground(view, request, *map, *pngPath)
-                                        : DrawPng(view, names[0], *pngPath)))
+    return palette && (!picturePath || (map ? DrawBackground(view, request, *map, *picturePath)
+                                            : DrawPicture(view, names[0], *picturePath)))
                ? 0
                : 1;
 }

@@ -1,0 +1,32 @@
+# tvx.h compiled the way GBA projects compile it, each warning an error: tvx_h_c.c, which calls
+# every function of the header and holds the lines the README shows, as C99 and C11 by each C
+# compiler and as C++11 and C++17 by each C++ compiler (the ARM ones for the handheld's processor).
+# Run with cmake -P, given SOURCE_DIR (the source tree), OUT (a scratch object file) and
+# C_COMPILERS and CXX_COMPILERS, lists of the compilers found.
+set(warnings -Wall -Wextra -Wpedantic -Wcast-align -Wconversion -Wsign-conversion -Werror)
+set(C_STANDARDS c99 c11)
+set(CXX_STANDARDS c++11 c++17)
+set(C_LANGUAGE c)
+set(CXX_LANGUAGE c++)
+foreach(kind IN ITEMS C CXX)
+    foreach(compiler IN LISTS ${kind}_COMPILERS)
+        set(target "")
+        if(compiler MATCHES "arm-none-eabi-[^/]*$")
+            set(target -mcpu=arm7tdmi -mthumb)
+        endif()
+        foreach(standard IN LISTS ${kind}_STANDARDS)
+            execute_process(COMMAND "${compiler}" -x ${${kind}_LANGUAGE} -std=${standard} ${target}
+                    -O2 ${warnings} -I${SOURCE_DIR}/include -I${SOURCE_DIR}/tests
+                    -c ${SOURCE_DIR}/tests/tvx_h_c.c -o ${OUT}
+                RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
+            if(failed)
+                message(SEND_ERROR "${compiler} -std=${standard}:\n${output}")
+            else()
+                message(STATUS "${compiler} -std=${standard}: no warning")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+if(NOT C_COMPILERS AND NOT CXX_COMPILERS)
+    message("Skipped: none of gcc, clang, g++, clang++ and arm-none-eabi-gcc was found")
+endif()
