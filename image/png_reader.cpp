@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <span>
 #include <string>
@@ -23,8 +24,7 @@
 
 #include "byte_order.h"
 #include "messages.h"
-
-#include <png.h>
+#include "png_calls.h"
 
 #include <csetjmp>
 
@@ -63,6 +63,16 @@ struct PngDecoder {
 namespace {
 
 constexpr std::size_t kBlockBytes = 64 * 1024;
+
+// libpng's functions; LoadPng has found them before any decoder is made.
+const PngCalls& Png() {
+    return *LoadPngCalls();
+}
+
+// What libpng jumps back to on an error, as png.h's png_jmpbuf gives it.
+std::jmp_buf& JumpBuffer(png_structp png) {
+    return *Png().png_set_longjmp_fn(png, std::longjmp, sizeof(std::jmp_buf));
+}
 
 // Fills `out` with the file's bytes from `offset` on, or makes the file ending first (or a read
 // failing) the problem.
@@ -165,16 +175,16 @@ std::uint64_t StoredRowBytes(std::uint64_t width, std::uint64_t height, std::uin
 // is.
 bool SizeIsReadable(PngDecoder& d) {
     constexpr std::uint64_t kMostPerByte = 1032;
-    const std::uint64_t width = png_get_image_width(d.png, d.info);
-    const std::uint64_t height = png_get_image_height(d.png, d.info);
+    const std::uint64_t width = Png().png_get_image_width(d.png, d.info);
+    const std::uint64_t height = Png().png_get_image_height(d.png, d.info);
     if (width % 8 != 0 || height % 8 != 0) {
         d.problem = PngProblem::NotMultipleOfEight;
         return false;
     }
     const std::uint64_t room = (CompressedBytes(d) + 1) * kMostPerByte;
-    const std::uint64_t bits =
-        std::uint64_t{png_get_channels(d.png, d.info)} * png_get_bit_depth(d.png, d.info);
-    const bool interlaced = png_get_interlace_type(d.png, d.info) != PNG_INTERLACE_NONE;
+    const std::uint64_t bits = std::uint64_t{Png().png_get_channels(d.png, d.info)} *
+                               Png().png_get_bit_depth(d.png, d.info);
+    const bool interlaced = Png().png_get_interlace_type(d.png, d.info) != PNG_INTERLACE_NONE;
     if (d.problem == PngProblem::None &&
         StoredRowBytes(width, height, bits, interlaced, room + 1) > room) {
         d.problem = PngProblem::Truncated;
@@ -183,25 +193,28 @@ bool SizeIsReadable(PngDecoder& d) {
 }
 
 void ReadBytes(png_structp png, png_bytep out, png_size_t length) {
-    if (!TakeBytes(*static_cast<PngDecoder*>(png_get_io_ptr(png)), out, length)) {
-        png_error(png, "read");
+    if (!TakeBytes(*static_cast<PngDecoder*>(Png().png_get_io_ptr(png)), out, length)) {
+        Png().png_error(png, "read");
     }
 }
 
 // libpng's messages are not ours to print, only what went wrong. This must not return: libpng
 // would print its message itself before it jumps back to the setjmp of the call under way.
 [[noreturn]] void OnError(png_structp png, png_const_charp) {
-    auto& d = *static_cast<PngDecoder*>(png_get_error_ptr(png));
+    auto& d = *static_cast<PngDecoder*>(Png().png_get_error_ptr(png));
     if (d.problem == PngProblem::None) {
         d.problem = PngProblem::Damaged;
     }
-    png_longjmp(png, 1);
+    Png().png_longjmp(png, 1);
+    std::abort();  // png_longjmp does not return, which its address no longer says
 }
 
 void OnWarning(png_structp, png_const_charp) {}
 
 void Stop(PngDecoder& d) {
-    png_destroy_read_struct(&d.png, &d.info, nullptr);
+    if (d.png != nullptr) {
+        Png().png_destroy_read_struct(&d.png, &d.info, nullptr);
+    }
 }
 
 // Reads the header and asks for the picture's own pixels: indices a byte each, or blue, green,
@@ -212,69 +225,69 @@ bool Start(PngDecoder& d) {
     d.position = 0;
     d.nextRow = 0;
     d.problem = PngProblem::None;
-    d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &d, OnError, OnWarning);
-    d.info = d.png != nullptr ? png_create_info_struct(d.png) : nullptr;
+    d.png = Png().png_create_read_struct(PNG_LIBPNG_VER_STRING, &d, OnError, OnWarning);
+    d.info = d.png != nullptr ? Png().png_create_info_struct(d.png) : nullptr;
     if (d.info == nullptr) {
         d.problem = PngProblem::NoMemory;
         return false;
     }
-    if (setjmp(png_jmpbuf(d.png))) {
+    if (setjmp(JumpBuffer(d.png))) {
         return false;
     }
-    png_set_read_fn(d.png, &d, ReadBytes);
-    png_set_crc_action(d.png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
-    png_set_user_limits(d.png, 0x7FFFFFFF, 0x7FFFFFFF);
-    png_read_info(d.png, d.info);
+    Png().png_set_read_fn(d.png, &d, ReadBytes);
+    Png().png_set_crc_action(d.png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
+    Png().png_set_user_limits(d.png, 0x7FFFFFFF, 0x7FFFFFFF);
+    Png().png_read_info(d.png, d.info);
     if (!SizeIsReadable(d)) {
         return false;
     }
-    const png_byte type = png_get_color_type(d.png, d.info);
+    const png_byte type = Png().png_get_color_type(d.png, d.info);
     if (type == PNG_COLOR_TYPE_PALETTE) {
-        png_set_packing(d.png);
+        Png().png_set_packing(d.png);
         // An index past the end of PLTE is an entry the file does not supply, which is black as
         // in a BMP with a short colour table; libpng would only warn of it, after a look at
         // every pixel.
-        png_set_check_for_invalid_index(d.png, 0);
+        Png().png_set_check_for_invalid_index(d.png, 0);
     } else {
-        png_set_expand_gray_1_2_4_to_8(d.png);
-        if (png_get_valid(d.png, d.info, PNG_INFO_tRNS) != 0) {
-            png_set_tRNS_to_alpha(d.png);
+        Png().png_set_expand_gray_1_2_4_to_8(d.png);
+        if (Png().png_get_valid(d.png, d.info, PNG_INFO_tRNS) != 0) {
+            Png().png_set_tRNS_to_alpha(d.png);
         }
-        png_set_strip_16(d.png);
-        png_set_gray_to_rgb(d.png);
+        Png().png_set_strip_16(d.png);
+        Png().png_set_gray_to_rgb(d.png);
         // Rows with alpha have their red and blue exchanged as their alpha is checked, in one
         // pass (SwapRedBlue); libpng exchanges those of the others.
         if ((type & PNG_COLOR_MASK_ALPHA) == 0 &&
-            png_get_valid(d.png, d.info, PNG_INFO_tRNS) == 0) {
-            png_set_bgr(d.png);
+            Png().png_get_valid(d.png, d.info, PNG_INFO_tRNS) == 0) {
+            Png().png_set_bgr(d.png);
         }
     }
-    png_set_interlace_handling(d.png);
-    png_read_update_info(d.png, d.info);
+    Png().png_set_interlace_handling(d.png);
+    Png().png_read_update_info(d.png, d.info);
     return true;
 }
 
 // Rows until `last` is decoded, and then the chunks after the pixels, up to the end of the file,
 // whose checksums are checked as well.
 bool DecodeRows(PngDecoder& d, std::uint8_t* out, std::int32_t count, bool last) {
-    if (setjmp(png_jmpbuf(d.png))) {
+    if (setjmp(JumpBuffer(d.png))) {
         return false;
     }
     for (std::int32_t r = 0; r < count; ++r) {
-        png_read_row(d.png, out + static_cast<std::size_t>(r) * d.rowBytes, nullptr);
+        Png().png_read_row(d.png, out + static_cast<std::size_t>(r) * d.rowBytes, nullptr);
     }
     if (last) {
-        png_read_end(d.png, nullptr);
+        Png().png_read_end(d.png, nullptr);
     }
     return true;
 }
 
 bool DecodeWhole(PngDecoder& d, png_bytepp rows) {
-    if (setjmp(png_jmpbuf(d.png))) {
+    if (setjmp(JumpBuffer(d.png))) {
         return false;
     }
-    png_read_image(d.png, rows);
-    png_read_end(d.png, nullptr);
+    Png().png_read_image(d.png, rows);
+    Png().png_read_end(d.png, nullptr);
     return true;
 }
 
@@ -341,20 +354,20 @@ bool AllOpaqueOrClear(PngDecoder& d, const std::uint8_t* rows, std::int32_t y0, 
 
 // The picture's size, colours and transparency from the decoder's header.
 Picture DescribePicture(PngDecoder& d, std::array<std::uint8_t, 256>& alphaOf) {
-    Picture picture{static_cast<std::int32_t>(png_get_image_width(d.png, d.info)),
-                    static_cast<std::int32_t>(png_get_image_height(d.png, d.info)),
-                    TrueColorPicture{png_get_channels(d.png, d.info) == 4}, d.name};
+    Picture picture{static_cast<std::int32_t>(Png().png_get_image_width(d.png, d.info)),
+                    static_cast<std::int32_t>(Png().png_get_image_height(d.png, d.info)),
+                    TrueColorPicture{Png().png_get_channels(d.png, d.info) == 4}, d.name};
     alphaOf.fill(255);
     png_bytep trans = nullptr;
     int transCount = 0;
-    png_get_tRNS(d.png, d.info, &trans, &transCount, nullptr);
-    if (png_get_color_type(d.png, d.info) == PNG_COLOR_TYPE_PALETTE) {
+    Png().png_get_tRNS(d.png, d.info, &trans, &transCount, nullptr);
+    if (Png().png_get_color_type(d.png, d.info) == PNG_COLOR_TYPE_PALETTE) {
         IndexedPicture indexed;
         png_colorp palette = nullptr;
         int entries = 0;
-        png_get_PLTE(d.png, d.info, &palette, &entries);
+        Png().png_get_PLTE(d.png, d.info, &palette, &entries);
         indexed.supplied = std::min(entries, 256);
-        indexed.indexBits = png_get_bit_depth(d.png, d.info);
+        indexed.indexBits = Png().png_get_bit_depth(d.png, d.info);
         for (int i = 0; i < indexed.supplied; ++i) {
             indexed.table[i] = ColorEntry{palette[i].blue, palette[i].green, palette[i].red};
         }
@@ -404,7 +417,7 @@ bool LoadFromDecoder(std::unique_ptr<PngDecoder, PngDecoderRelease> decoder, Sou
     }
     image.picture = DescribePicture(d, alphaOf);
     const bool whole = KindOf(image.picture) == SourceKind::Index ||
-                       png_get_interlace_type(d.png, d.info) != PNG_INTERLACE_NONE;
+                       Png().png_get_interlace_type(d.png, d.info) != PNG_INTERLACE_NONE;
     if (whole) {
         return DecodeIntoMemory(d, image, alphaOf);
     }
@@ -420,6 +433,10 @@ void PngDecoderRelease::operator()(PngDecoder* decoder) const {
 }
 
 bool LoadPng(InputFile file, SourceImage& image) {
+    if (LoadPngCalls() == nullptr) {
+        Report(Message::NoPngLibrary, {file.path, PngLibraryName()});
+        return false;
+    }
     std::unique_ptr<PngDecoder, PngDecoderRelease> decoder(new PngDecoder);
     decoder->name = file.path;
     decoder->file = std::move(file);
@@ -431,9 +448,9 @@ bool ReadPngRows(PngDecoder& d, std::int32_t first, std::int32_t count, std::uin
         ReportProblem(d);
         return false;
     }
-    if (!DecodeRows(
-            d, out, count,
-            first + count == static_cast<std::int32_t>(png_get_image_height(d.png, d.info))) ||
+    if (!DecodeRows(d, out, count,
+                    first + count ==
+                        static_cast<std::int32_t>(Png().png_get_image_height(d.png, d.info))) ||
         (d.alpha && !SwapRedBlue(d, out, first, count))) {
         ReportProblem(d);
         return false;

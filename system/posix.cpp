@@ -1,6 +1,7 @@
 // The tools on POSIX systems: Linux, macOS, the BSDs. Linux gets a few fast paths of its own
 // (huge pages, exchanging names); every other system, and a Linux build with BMP2TVX_PORTABLE,
 // takes the generic path: ordinary memory and an atomic rename over the target.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -289,5 +290,13 @@ std::uint64_t ProcessId() {
 }
 
 }  // namespace family
+
+void* OpenSharedLibrary(const char* name) {
+    return ::dlopen(name, RTLD_NOW | RTLD_LOCAL);
+}
+
+void* SharedLibrarySymbol(void* library, const char* name) {
+    return ::dlsym(library, name);
+}
 
 }  // namespace bmp2tvx

@@ -52,8 +52,8 @@ Storage AllocateStorage(std::uint64_t size);
 // exactly one object owns each open file.
 struct InputFile {
     std::intptr_t handle = -1;
-    std::uint64_t size = 0;  // the file's length when it was opened
-    std::string path;        // as the user named it, for messages
+    std::uint64_t size = 0;           // the file's length when it was opened
+    std::string path;                 // as the user named it, for messages
     std::vector<std::uint8_t> bytes;  // the file in memory, when there is no handle
 
     InputFile() = default;
@@ -84,6 +84,11 @@ bool IsSameFile(const InputFile& file, const std::string& path);
 
 // Whether `path` names a regular file, through any symbolic links.
 bool IsRegularFile(const std::string& path);
+
+// A shared library the system holds, by its file name, and a function of it by its name; none
+// when there is no such library or function. A library stays loaded until the process ends.
+void* OpenSharedLibrary(const char* name);
+void* SharedLibrarySymbol(void* library, const char* name);
 
 // Removes a file; false when it could not be removed (or was not there).
 bool RemoveFile(const std::string& path);
