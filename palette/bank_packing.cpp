@@ -118,26 +118,34 @@ void NumberColors(Reduced& reduced) {
     }
 }
 
-Reduced Reduce(const std::vector<ColorSet>& input, std::size_t capacity) {
-    Reduced reduced;
+// Copies every input set's colours into `reduced`, ascending and each once, and none of a set
+// larger than the capacity. Returns the sets to pack: all but those and the empty ones, in input
+// order.
+std::vector<std::uint32_t> Gather(const std::vector<ColorSet>& input, std::size_t capacity,
+                                  Reduced& reduced) {
+    std::vector<std::uint32_t>& flat = reduced.flat;
     reduced.begin.assign(input.size() + 1, 0);
-    std::vector<std::uint32_t> order;  // the sets to pack
+    std::vector<std::uint32_t> order;
     for (std::size_t i = 0; i < input.size(); ++i) {
-        const std::size_t from = reduced.flat.size();
-        reduced.flat.insert(reduced.flat.end(), input[i].begin(), input[i].end());
-        std::sort(reduced.flat.begin() + from, reduced.flat.end());
-        reduced.flat.erase(std::unique(reduced.flat.begin() + from, reduced.flat.end()),
-                           reduced.flat.end());
-        if (reduced.flat.size() - from > capacity) {
-            reduced.flat.resize(from);
-        } else if (reduced.flat.size() > from) {
+        const std::size_t from = flat.size();
+        flat.insert(flat.end(), input[i].begin(), input[i].end());
+        std::sort(flat.begin() + from, flat.end());
+        flat.erase(std::unique(flat.begin() + from, flat.end()), flat.end());
+        if (flat.size() - from > capacity) {
+            flat.resize(from);
+        } else if (flat.size() > from) {
             order.push_back(static_cast<std::uint32_t>(i));
         }
-        reduced.begin[i + 1] = static_cast<std::uint32_t>(reduced.flat.size());
+        reduced.begin[i + 1] = static_cast<std::uint32_t>(flat.size());
     }
-    NumberColors(reduced);
+    return order;
+}
 
-    // Largest first, equal sets side by side, each run of equal sets in input order.
+// Sorts `order` largest first, equal sets side by side, each run of equal sets in input order,
+// and gives each set the first of its run in `firstOf`: equal sets take the first one's place.
+// Returns those first sets, largest first and sets of one size in input order.
+std::vector<std::uint32_t> MergeEqual(const Reduced& reduced, std::vector<std::uint32_t>& order,
+                                      std::vector<std::uint32_t>& firstOf) {
     const auto less = [&](std::uint32_t a, std::uint32_t b) {
         const std::span<const std::uint32_t> x = reduced.Input(a), y = reduced.Input(b);
         if (x.size() != y.size()) {
@@ -146,9 +154,7 @@ Reduced Reduce(const std::vector<ColorSet>& input, std::size_t capacity) {
         return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end());
     };
     std::stable_sort(order.begin(), order.end(), less);
-    // Equal sets take the first one's place; sets of one size are then kept in input order.
     std::vector<std::uint32_t> firsts;
-    std::vector<std::uint32_t> firstOf(input.size(), kNone);
     for (std::size_t k = 0; k < order.size(); ++k) {
         const std::uint32_t i = order[k];
         const bool same = k > 0 && !less(order[k - 1], i);
@@ -160,11 +166,19 @@ Reduced Reduce(const std::vector<ColorSet>& input, std::size_t capacity) {
     std::stable_sort(firsts.begin(), firsts.end(), [&](std::uint32_t a, std::uint32_t b) {
         return reduced.Input(a).size() > reduced.Input(b).size();
     });
+    return firsts;
+}
 
-    // A set inside a larger one is dropped. The larger one comes earlier and holds the set's
-    // least used colour, so only the earlier sets holding that colour are compared; `holders`
-    // lists, for each colour, the sets that have it in this order.
-    std::vector<std::uint32_t> start(reduced.colors + 1, 0), holders;
+// For each colour, the sets of a list that have it, by their places in the list, ascending:
+// colour c's are holders[start[c]] up to holders[start[c + 1]].
+struct ColorIndex {
+    std::vector<std::uint32_t> start, holders;
+};
+
+ColorIndex IndexColors(const Reduced& reduced, const std::vector<std::uint32_t>& firsts) {
+    ColorIndex index;
+    std::vector<std::uint32_t>& start = index.start;
+    start.assign(reduced.colors + 1, 0);
     for (const std::uint32_t i : firsts) {
         for (const std::uint32_t c : reduced.Input(i)) {
             ++start[c + 1];
@@ -173,44 +187,74 @@ Reduced Reduce(const std::vector<ColorSet>& input, std::size_t capacity) {
     for (std::size_t c = 0; c < reduced.colors; ++c) {
         start[c + 1] += start[c];
     }
-    holders.resize(start.back());
+    index.holders.resize(start.back());
     std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
     for (std::uint32_t p = 0; p < firsts.size(); ++p) {
         for (const std::uint32_t c : reduced.Input(firsts[p])) {
-            holders[fill[c]++] = p;
+            index.holders[fill[c]++] = p;
         }
     }
+    return index;
+}
+
+// The kept set that holds the set at place `p` of the first sets and is larger, or kNone. Such
+// a set comes earlier and holds the set's least used colour, so only the earlier sets holding
+// that colour are compared; `keptAt` gives, by place, the kept set each earlier set became.
+std::uint32_t Container(const Reduced& reduced, const ColorIndex& index,
+                        const std::vector<std::uint32_t>& keptAt, std::uint32_t p,
+                        std::span<const std::uint32_t> set, std::uint64_t& work) {
+    const std::vector<std::uint32_t>& start = index.start;
+    std::uint32_t rarest = set[0];
+    for (const std::uint32_t c : set) {
+        rarest = start[c + 1] - start[c] < start[rarest + 1] - start[rarest] ? c : rarest;
+    }
+    for (std::uint32_t h = start[rarest]; index.holders[h] < p; ++h) {
+        const std::uint32_t other = keptAt[index.holders[h]];
+        ++work;
+        if (other == kNone) {
+            continue;
+        }
+        const std::span<const std::uint32_t> larger = reduced.Set(other);
+        work += larger.size();
+        if (larger.size() > set.size() &&
+            std::includes(larger.begin(), larger.end(), set.begin(), set.end())) {
+            return other;
+        }
+    }
+    return kNone;
+}
+
+// Keeps each of the first sets that lies inside no larger one, in order; a full set is kept
+// without a look, and so is every set once the reduction's work is spent. Returns, for each first
+// set (by its input number), the kept set that holds it.
+std::vector<std::uint32_t> KeepMaximal(Reduced& reduced, const std::vector<std::uint32_t>& firsts,
+                                       std::size_t capacity) {
+    const ColorIndex index = IndexColors(reduced, firsts);
     std::vector<std::uint32_t> keptAt(firsts.size(), kNone);  // by place in `firsts`
-    std::vector<std::uint32_t> keptOfFirst(input.size(), kNone);
+    std::vector<std::uint32_t> keptOfFirst(reduced.begin.size() - 1, kNone);
     std::uint64_t work = 0;
     for (std::uint32_t p = 0; p < firsts.size(); ++p) {
         const std::span<const std::uint32_t> set = reduced.Input(firsts[p]);
-        std::uint32_t home = kNone;
-        if (set.size() < capacity && work < kReductionWork) {
-            std::uint32_t rarest = set[0];
-            for (const std::uint32_t c : set) {
-                rarest = start[c + 1] - start[c] < start[rarest + 1] - start[rarest] ? c : rarest;
-            }
-            for (std::uint32_t h = start[rarest]; holders[h] < p && home == kNone; ++h) {
-                const std::uint32_t other = keptAt[holders[h]];
-                ++work;
-                if (other == kNone) {
-                    continue;
-                }
-                const std::span<const std::uint32_t> larger = reduced.Set(other);
-                work += larger.size();
-                if (larger.size() > set.size() &&
-                    std::includes(larger.begin(), larger.end(), set.begin(), set.end())) {
-                    home = other;
-                }
-            }
-        }
+        std::uint32_t home = set.size() < capacity && work < kReductionWork
+                                 ? Container(reduced, index, keptAt, p, set, work)
+                                 : kNone;
         if (home == kNone) {
             home = keptAt[p] = static_cast<std::uint32_t>(reduced.kept.size());
             reduced.kept.push_back(firsts[p]);
         }
         keptOfFirst[firsts[p]] = home;
     }
+    return keptOfFirst;
+}
+
+// The input as its maximal distinct sets, and the kept set that holds each input set.
+Reduced Reduce(const std::vector<ColorSet>& input, std::size_t capacity) {
+    Reduced reduced;
+    std::vector<std::uint32_t> order = Gather(input, capacity, reduced);
+    NumberColors(reduced);
+    std::vector<std::uint32_t> firstOf(input.size(), kNone);
+    const std::vector<std::uint32_t> firsts = MergeEqual(reduced, order, firstOf);
+    const std::vector<std::uint32_t> keptOfFirst = KeepMaximal(reduced, firsts, capacity);
     reduced.keptOf.assign(input.size(), kNone);
     for (const std::uint32_t i : order) {
         reduced.keptOf[i] = keptOfFirst[firstOf[i]];
