@@ -264,36 +264,40 @@ Reduced Reduce(const std::vector<ColorSet>& input, std::size_t capacity) {
 
 // ---- 2. Best fit decreasing ----
 
-// The bank of each kept set; banks numbered from 0 as they are opened.
-std::vector<std::uint32_t> PackGreedily(const Reduced& reduced, std::size_t capacity) {
-    const std::size_t count = reduced.kept.size();
-    // Each colour's banks, as lists threaded through one array.
-    std::vector<std::uint32_t> firstHolder(reduced.colors, kNone), holderBank, nextHolder;
-    // Each bank's colours in a row of `width`, and its banks by the colours still free, with the
-    // place of each bank in its row.
-    const std::size_t width = std::min(capacity, reduced.colors);
-    std::vector<std::uint32_t> bankColors, bankLoad;
-    std::vector<std::vector<std::uint32_t>> byRoom(width + 1);
-    std::vector<std::uint32_t> place;
-    std::vector<std::uint32_t> shared, touched, bankOf(count);
-    const auto file = [&](std::uint32_t b) {
-        std::vector<std::uint32_t>& row = byRoom[std::min(capacity - bankLoad[b], width)];
+// Best fit's banks: each bank's colours in a row of `width`; each colour's banks as lists
+// threaded through one array, newest first; and the banks by the colours they have free, up to
+// `width`, with each bank's place in its row.
+struct GreedyBanks {
+    std::size_t capacity = 0;
+    std::size_t width = 0;
+    std::vector<std::uint32_t> firstHolder{}, holderBank{}, nextHolder{};
+    std::vector<std::uint32_t> colors{}, load{};
+    std::vector<std::vector<std::uint32_t>> byRoom{};
+    std::vector<std::uint32_t> place{};
+    // For each bank, the colours of the set being placed that it has; the banks that have any.
+    std::vector<std::uint32_t> shared{}, touched{};
+
+    std::vector<std::uint32_t>& Row(std::uint32_t b) {
+        return byRoom[std::min(capacity - load[b], width)];
+    }
+
+    void File(std::uint32_t b) {
+        std::vector<std::uint32_t>& row = Row(b);
         place[b] = static_cast<std::uint32_t>(row.size());
         row.push_back(b);
-    };
-    const auto unfile = [&](std::uint32_t b) {
-        std::vector<std::uint32_t>& row = byRoom[std::min(capacity - bankLoad[b], width)];
+    }
+
+    void Unfile(std::uint32_t b) {
+        std::vector<std::uint32_t>& row = Row(b);
         row[place[b]] = row.back();
         place[row.back()] = place[b];
         row.pop_back();
-    };
-    std::uint64_t work = 0;
-    for (std::size_t s = 0; s < count; ++s) {
-        const std::span<const std::uint32_t> set = reduced.Set(s);
+    }
+
+    // Follows the set's colours to the banks that have them, a step a bank, until `work`
+    // reaches `limit`, counting in `shared` what each bank met has.
+    void CountShared(std::span<const std::uint32_t> set, std::uint64_t& work, std::uint64_t limit) {
         touched.clear();
-        const std::uint64_t limit =
-            work +
-            std::max(kGreedySteps, (kGreedyWork - std::min(work, kGreedyWork)) / (count - s));
         for (const std::uint32_t c : set) {
             for (std::uint32_t h = firstHolder[c]; h != kNone && work < limit;
                  h = nextHolder[h], ++work) {
@@ -302,13 +306,17 @@ std::vector<std::uint32_t> PackGreedily(const Reduced& reduced, std::size_t capa
                 }
             }
         }
-        // The bank the set adds the fewest colours to, the lowest numbered of those; failing
-        // that, one with no colour of the set and the least room that is enough.
+    }
+
+    // The bank the set adds the fewest colours to, the lowest numbered of those; failing that,
+    // one with no colour of the set and the least room that is enough; failing that, kNone.
+    // Clears `shared` again.
+    std::uint32_t Choose(std::span<const std::uint32_t> set) {
         std::uint32_t best = kNone;
         std::size_t bestAdded = set.size();
         for (const std::uint32_t b : touched) {
             const std::size_t more = set.size() - shared[b];
-            if (bankLoad[b] + more <= capacity &&
+            if (load[b] + more <= capacity &&
                 (more < bestAdded || (more == bestAdded && b < best))) {
                 best = b;
                 bestAdded = more;
@@ -320,27 +328,53 @@ std::vector<std::uint32_t> PackGreedily(const Reduced& reduced, std::size_t capa
                 best = byRoom[room].back();
             }
         }
-        if (best == kNone) {
-            best = static_cast<std::uint32_t>(bankLoad.size());
-            bankLoad.push_back(0);
-            bankColors.resize(bankColors.size() + width);
-            shared.push_back(0);
-            place.push_back(0);
-            file(best);
-        }
-        unfile(best);
-        std::uint32_t* colors = bankColors.data() + best * width;
-        const std::uint32_t had = bankLoad[best];
+        return best;
+    }
+
+    std::uint32_t Open() {
+        const std::uint32_t b = static_cast<std::uint32_t>(load.size());
+        load.push_back(0);
+        colors.resize(colors.size() + width);
+        shared.push_back(0);
+        place.push_back(0);
+        File(b);
+        return b;
+    }
+
+    // Adds the set's colours that bank `b` lacks, and lists the bank under each.
+    void Add(std::uint32_t b, std::span<const std::uint32_t> set) {
+        Unfile(b);
+        std::uint32_t* row = colors.data() + b * width;
+        const std::uint32_t had = load[b];
         for (const std::uint32_t c : set) {
-            if (std::find(colors, colors + had, c) == colors + had) {
-                colors[bankLoad[best]++] = c;
-                holderBank.push_back(best);
+            if (std::find(row, row + had, c) == row + had) {
+                row[load[b]++] = c;
+                holderBank.push_back(b);
                 nextHolder.push_back(firstHolder[c]);
                 firstHolder[c] = static_cast<std::uint32_t>(holderBank.size() - 1);
             }
         }
-        file(best);
-        bankOf[s] = best;
+        File(b);
+    }
+};
+
+// The bank of each kept set; banks numbered from 0 as they are opened.
+std::vector<std::uint32_t> PackGreedily(const Reduced& reduced, std::size_t capacity) {
+    const std::size_t count = reduced.kept.size();
+    GreedyBanks banks{.capacity = capacity, .width = std::min(capacity, reduced.colors)};
+    banks.firstHolder.assign(reduced.colors, kNone);
+    banks.byRoom.resize(banks.width + 1);
+    std::vector<std::uint32_t> bankOf(count);
+    std::uint64_t work = 0;
+    for (std::size_t s = 0; s < count; ++s) {
+        const std::span<const std::uint32_t> set = reduced.Set(s);
+        const std::uint64_t limit =
+            work +
+            std::max(kGreedySteps, (kGreedyWork - std::min(work, kGreedyWork)) / (count - s));
+        banks.CountShared(set, work, limit);
+        const std::uint32_t chosen = banks.Choose(set);
+        bankOf[s] = chosen == kNone ? banks.Open() : chosen;
+        banks.Add(bankOf[s], set);
     }
     return bankOf;
 }
