@@ -407,6 +407,16 @@ std::uint32_t UnionCount(const Word* a, const Word* b, std::size_t words) {
     return n;
 }
 
+// Calls f(c) for each colour c of a bit set, ascending.
+template <typename F>
+void ForEachColor(const Word* set, std::size_t words, F f) {
+    for (std::size_t w = 0; w < words; ++w) {
+        for (Word bits = set[w]; bits != 0; bits &= bits - 1) {
+            f(w * 64 + static_cast<std::size_t>(std::countr_zero(bits)));
+        }
+    }
+}
+
 // The kept sets over the colours that two or more of them share; a colour of one set alone only
 // takes room, wherever that set goes, so it is counted and not named.
 struct Instance {
@@ -555,103 +565,145 @@ struct MostInOneBank {
     }
 };
 
-// Lower bound. All units (shared colours and sets' own colours) need a place, so there are at
-// least units / capacity banks. Sets Q pairwise too large to share a bank need |Q| banks, which
-// hold their own units and have capacity - load(q) free each; the units outside them that do not
-// fit there need further banks. The clique is found greedily, from each of the largest sets (two
-// sets can clash only if one holds more than half a bank). And when at most m of the sets that
-// have a colour fit one bank, the n that have it need n / m banks: this is tried for the colour
-// the most sets have (an outline colour, say), when they are few.
-std::uint32_t LowerBound(const Instance& in, Budget& budget) {
-    const std::uint32_t cap = in.capacity;
-    std::uint32_t best = (in.units + cap - 1) / cap;
+// How many sets have each shared colour.
+std::vector<std::uint32_t> CountHolders(const Instance& in) {
     std::vector<std::uint32_t> holders(in.words * 64, 0);
     for (std::uint32_t s = 0; s < in.count; ++s) {
-        for (std::size_t w = 0; w < in.words; ++w) {
-            for (Word bits = in.Set(s)[w]; bits != 0; bits &= bits - 1) {
-                ++holders[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))];
-            }
-        }
+        ForEachColor(in.Set(s), in.words, [&](std::size_t c) { ++holders[c]; });
     }
+    return holders;
+}
+
+// When at most m of the n sets that have a colour fit one bank, they need n / m banks. Tried
+// for the colour the most sets have (an outline colour, say) when they are few; 0 otherwise.
+std::uint32_t FamilyBound(const Instance& in, Budget& budget) {
+    const std::vector<std::uint32_t> holders = CountHolders(in);
     const std::size_t commonest = static_cast<std::size_t>(
         std::max_element(holders.begin(), holders.end()) - holders.begin());
-    if (holders[commonest] > 1 && holders[commonest] <= kFamilySets) {
-        std::vector<std::uint32_t> family;
-        for (std::uint32_t s = 0; s < in.count; ++s) {
-            if ((in.Set(s)[commonest / 64] >> (commonest % 64) & 1) != 0) {
-                family.push_back(s);
-            }
-        }
-        std::stable_sort(family.begin(), family.end(),
-                         [&](std::uint32_t a, std::uint32_t b) { return in.load[a] < in.load[b]; });
-        Budget share{budget.used, budget.used + kFamilyWork};
-        const std::uint32_t most = MostInOneBank{in, family, share}.Run();
-        budget.used = share.used;
-        best = std::max(best, (holders[commonest] + most - 1) / most);
+    if (holders[commonest] <= 1 || holders[commonest] > kFamilySets) {
+        return 0;
     }
-    std::vector<std::uint32_t> big;
+    std::vector<std::uint32_t> family;
     for (std::uint32_t s = 0; s < in.count; ++s) {
-        if (2 * in.load[s] > cap) {
-            big.push_back(s);
+        if ((in.Set(s)[commonest / 64] >> (commonest % 64) & 1) != 0) {
+            family.push_back(s);
         }
     }
-    std::stable_sort(big.begin(), big.end(),
+    std::stable_sort(family.begin(), family.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return in.load[a] < in.load[b]; });
+    Budget share{budget.used, budget.used + kFamilyWork};
+    const std::uint32_t most = MostInOneBank{in, family, share}.Run();
+    budget.used = share.used;
+    return (holders[commonest] + most - 1) / most;
+}
+
+// The clash graph of the largest sets that hold more than half a bank (two sets can clash only
+// if one does), at most kCliqueSets of them, largest first: a row of bits a set, with a bit for
+// each set too large to share a bank with it, and each set's count of those.
+struct Clashes {
+    std::vector<std::uint32_t> sets;
+    std::size_t rowWords = 0;
+    std::vector<Word> rows;
+    std::vector<std::uint32_t> degree;
+};
+
+Clashes FindClashes(const Instance& in, Budget& budget) {
+    Clashes g;
+    for (std::uint32_t s = 0; s < in.count; ++s) {
+        if (2 * in.load[s] > in.capacity) {
+            g.sets.push_back(s);
+        }
+    }
+    std::stable_sort(g.sets.begin(), g.sets.end(),
                      [&](std::uint32_t a, std::uint32_t b) { return in.load[a] > in.load[b]; });
-    big.resize(std::min(big.size(), kCliqueSets));
-    const std::size_t n = big.size();
-    const std::size_t rowWords = (n + 63) / 64;
-    std::vector<Word> clash(n * rowWords, 0);
-    std::vector<std::uint32_t> degree(n, 0);
+    g.sets.resize(std::min(g.sets.size(), kCliqueSets));
+    const std::size_t n = g.sets.size();
+    g.rowWords = (n + 63) / 64;
+    g.rows.assign(n * g.rowWords, 0);
+    g.degree.assign(n, 0);
     for (std::size_t i = 0; i < n; ++i) {
         for (std::size_t j = i + 1; j < n; ++j) {
-            const std::uint32_t a = big[i], b = big[j];
-            if (UnionCount(in.Set(a), in.Set(b), in.words) + in.own[a] + in.own[b] > cap) {
-                clash[i * rowWords + j / 64] |= Word{1} << (j % 64);
-                clash[j * rowWords + i / 64] |= Word{1} << (i % 64);
-                ++degree[i];
-                ++degree[j];
+            const std::uint32_t a = g.sets[i], b = g.sets[j];
+            if (UnionCount(in.Set(a), in.Set(b), in.words) + in.own[a] + in.own[b] > in.capacity) {
+                g.rows[i * g.rowWords + j / 64] |= Word{1} << (j % 64);
+                g.rows[j * g.rowWords + i / 64] |= Word{1} << (i % 64);
+                ++g.degree[i];
+                ++g.degree[j];
             }
         }
     }
     budget.used += n * n * in.words / 2;
+    return g;
+}
+
+// A clique grown from `start`: each set in `order` joins when it clashes with all that have.
+std::vector<std::uint32_t> GrowClique(const Clashes& g, std::uint32_t start,
+                                      const std::vector<std::uint32_t>& order) {
+    std::vector<Word> members(g.rowWords, 0);
+    std::vector<std::uint32_t> clique{start};
+    members[start / 64] |= Word{1} << (start % 64);
+    for (const std::uint32_t v : order) {
+        bool all = v != start;
+        for (std::size_t w = 0; all && w < g.rowWords; ++w) {
+            all = (members[w] & ~g.rows[v * g.rowWords + w]) == 0;
+        }
+        if (all) {
+            clique.push_back(v);
+            members[v / 64] |= Word{1} << (v % 64);
+        }
+    }
+    return clique;
+}
+
+// The banks a clique of sets needs: one each, and for the units outside the clique that do not
+// fit the room its banks have left, further banks.
+std::uint32_t CliqueNeed(const Instance& in, const Clashes& g,
+                         const std::vector<std::uint32_t>& clique) {
+    const std::uint32_t cap = in.capacity;
+    std::vector<Word> unionBits(in.words, 0);
+    std::uint32_t inside = 0, spare = 0;
+    for (const std::uint32_t v : clique) {
+        const Word* set = in.Set(g.sets[v]);
+        for (std::size_t w = 0; w < in.words; ++w) {
+            unionBits[w] |= set[w];
+        }
+        inside += in.own[g.sets[v]];
+        spare += cap - in.load[g.sets[v]];
+    }
+    inside += Count(unionBits.data(), in.words);
+    const std::uint32_t outside = in.units - inside;
+    const std::uint32_t more = outside > spare ? (outside - spare + cap - 1) / cap : 0;
+    return static_cast<std::uint32_t>(clique.size()) + more;
+}
+
+// The most banks a clique needs, over the cliques grown from each set, most clashes first.
+std::uint32_t CliqueBound(const Instance& in, Budget& budget) {
+    const Clashes g = FindClashes(in, budget);
+    const std::size_t n = g.sets.size();
     std::vector<std::uint32_t> byDegree(n);
     for (std::uint32_t i = 0; i < n; ++i) {
         byDegree[i] = i;
     }
     std::stable_sort(byDegree.begin(), byDegree.end(),
-                     [&](std::uint32_t a, std::uint32_t b) { return degree[a] > degree[b]; });
-    std::vector<Word> members(rowWords), unionBits(in.words);
+                     [&](std::uint32_t a, std::uint32_t b) { return g.degree[a] > g.degree[b]; });
+    std::uint32_t best = 0;
     for (const std::uint32_t start : byDegree) {
-        std::fill(members.begin(), members.end(), 0);
-        std::vector<std::uint32_t> clique{start};
-        members[start / 64] |= Word{1} << (start % 64);
-        for (const std::uint32_t v : byDegree) {
-            bool all = v != start;
-            for (std::size_t w = 0; all && w < rowWords; ++w) {
-                all = (members[w] & ~clash[v * rowWords + w]) == 0;
-            }
-            if (all) {
-                clique.push_back(v);
-                members[v / 64] |= Word{1} << (v % 64);
-            }
-        }
-        budget.used += n * rowWords;
-        std::fill(unionBits.begin(), unionBits.end(), 0);
-        std::uint32_t inside = 0, spare = 0;
-        for (const std::uint32_t v : clique) {
-            const Word* set = in.Set(big[v]);
-            for (std::size_t w = 0; w < in.words; ++w) {
-                unionBits[w] |= set[w];
-            }
-            inside += in.own[big[v]];
-            spare += cap - in.load[big[v]];
-        }
-        inside += Count(unionBits.data(), in.words);
-        const std::uint32_t outside = in.units - inside;
-        const std::uint32_t more = outside > spare ? (outside - spare + cap - 1) / cap : 0;
-        best = std::max(best, static_cast<std::uint32_t>(clique.size()) + more);
+        const std::vector<std::uint32_t> clique = GrowClique(g, start, byDegree);
+        budget.used += n * g.rowWords;
+        best = std::max(best, CliqueNeed(in, g, clique));
     }
     return best;
+}
+
+// Lower bound. All units (shared colours and sets' own colours) need a place, so there are at
+// least units / capacity banks. Sets Q pairwise too large to share a bank need |Q| banks, which
+// hold their own units and have capacity - load(q) free each; the units outside them that do not
+// fit there need further banks. And the sets of one colour need at least as many banks as it
+// takes to hold them when a bank holds only so many of them.
+std::uint32_t LowerBound(const Instance& in, Budget& budget) {
+    const std::uint32_t units = (in.units + in.capacity - 1) / in.capacity;
+    const std::uint32_t family = FamilyBound(in, budget);
+    return std::max({units, family, CliqueBound(in, budget)});
 }
 
 // Overload-and-remove into the packing's banks and no others: the queued sets go in one at a
