@@ -706,18 +706,87 @@ std::uint32_t LowerBound(const Instance& in, Budget& budget) {
     return std::max({units, family, CliqueBound(in, budget)});
 }
 
+// The least of the keys offered, ties broken at random: a key no greater than the least so far
+// draws a number, and of equal keys the one with the lower draw wins.
+template <typename Key>
+struct Least {
+    Key key = std::numeric_limits<Key>::max();
+    std::uint64_t draw = 0;
+
+    // True when `k` becomes the least.
+    bool Offer(Key k, Random& random) {
+        if (k > key) {
+            return false;
+        }
+        const std::uint64_t d = random.Next();
+        if (k < key || d < draw) {
+            key = k;
+            draw = d;
+            return true;
+        }
+        return false;
+    }
+};
+
+// Where overload-and-remove puts set `s`: the bank it fits adding the fewest colours or, when it
+// fits none, the bank it adds the fewest colours to; never bank `left` unless it is the only one.
+std::uint32_t RepairBank(const Instance& in, const Packing& p, std::uint32_t s, std::uint32_t left,
+                         Random& random) {
+    std::uint32_t best = kNone;
+    Least<std::uint64_t> least;
+    for (std::uint32_t b = 0; b < p.Banks(); ++b) {
+        if (b == left && p.Banks() > 1) {
+            continue;
+        }
+        const std::uint32_t load = LoadWith(in, p, b, s);
+        if (least.Offer((std::uint64_t{load > in.capacity} << 32) | (load - p.load[b]), random)) {
+            best = b;
+        }
+    }
+    return best;
+}
+
+// The set of bank `b`, other than `s`, that shares its colours least with the bank's other sets:
+// the largest relative size, where each colour counts 1 / the number of the bank's sets that have
+// it, over the set's colours; ties at random. `holders` is zero for every colour, before and
+// after.
+std::uint32_t Victim(const Instance& in, const Packing& p, std::uint32_t b, std::uint32_t s,
+                     std::vector<std::uint32_t>& holders, Random& random) {
+    constexpr std::uint64_t kScale = 720720;  // 1 / n exact for n up to 16
+    const std::vector<std::uint32_t>& members = p.members[b];
+    for (const std::uint32_t m : members) {
+        ForEachColor(in.Set(m), in.words, [&](std::size_t c) { ++holders[c]; });
+    }
+    std::uint32_t victim = kNone;
+    std::uint64_t victimSize = 0, victimColors = 1, victimTie = 0;
+    for (const std::uint32_t m : members) {
+        if (m == s) {
+            continue;
+        }
+        std::uint64_t size = in.own[m] * kScale;
+        ForEachColor(in.Set(m), in.words, [&](std::size_t c) { size += kScale / holders[c]; });
+        const std::uint64_t tie = random.Next();
+        const std::uint64_t lhs = size * victimColors, rhs = victimSize * in.load[m];
+        if (victim == kNone || lhs > rhs || (lhs == rhs && tie > victimTie)) {
+            victim = m;
+            victimSize = size;
+            victimColors = in.load[m];
+            victimTie = tie;
+        }
+    }
+    for (const std::uint32_t m : members) {
+        ForEachColor(in.Set(m), in.words, [&](std::size_t c) { holders[c] = 0; });
+    }
+    return victim;
+}
+
 // Overload-and-remove into the packing's banks and no others: the queued sets go in one at a
-// time, each into the bank it fits adding the fewest colours or, when it fits none, the bank it
-// adds the fewest colours to, which it overloads. An overloaded bank then gives up, one at a
-// time, the set that shares its colours least with the bank's other sets (the largest relative
-// size: each colour counts 1 / the number of the bank's sets that have it, over the set's
-// colours), until it fits again; those sets go back at the end of the queue, and not straight
-// back into the bank they left. Ties are broken at random. True when the queue empties; false
-// when the budget or the step limit runs out first.
+// time, each where RepairBank puts it, which it may overload. An overloaded bank then gives up,
+// one at a time, its Victim, until it fits again; those sets go back at the end of the queue,
+// and not straight back into the bank they left. True when the queue empties; false when the
+// budget or the step limit runs out first.
 bool Repair(const Instance& in, Packing& p, std::vector<std::uint32_t> queue, Random& random,
             Budget& budget, std::uint64_t stepLimit) {
-    constexpr std::uint64_t kScale = 720720;  // 1 / n exact for n up to 16
-    const std::size_t banks = p.Banks();
     std::vector<std::uint32_t> left(in.count, kNone);
     std::vector<std::uint32_t> holders(in.words * 64, 0);
     for (std::size_t head = 0; head < queue.size(); ++head) {
@@ -725,69 +794,15 @@ bool Repair(const Instance& in, Packing& p, std::vector<std::uint32_t> queue, Ra
             return false;
         }
         const std::uint32_t s = queue[head];
-        std::uint32_t best = kNone;
-        std::uint64_t bestKey = std::numeric_limits<std::uint64_t>::max(), tie = 0;
-        for (std::uint32_t b = 0; b < banks; ++b) {
-            if (b == left[s] && banks > 1) {
-                continue;
-            }
-            const std::uint32_t load = LoadWith(in, p, b, s);
-            const std::uint64_t key =
-                (std::uint64_t{load > in.capacity} << 32) | (load - p.load[b]);
-            if (key > bestKey) {
-                continue;
-            }
-            const std::uint64_t draw = random.Next();
-            if (key < bestKey || draw < tie) {
-                bestKey = key;
-                best = b;
-                tie = draw;
-            }
-        }
-        budget.used += banks * (in.words + 4);
+        const std::uint32_t best = RepairBank(in, p, s, left[s], random);
+        budget.used += p.Banks() * (in.words + 4);
         Place(in, p, s, best);
         while (p.load[best] > in.capacity) {
             if (budget.Spent()) {
                 return false;
             }
-            const std::vector<std::uint32_t>& members = p.members[best];
-            for (const std::uint32_t m : members) {
-                for (std::size_t w = 0; w < in.words; ++w) {
-                    for (Word bits = in.Set(m)[w]; bits != 0; bits &= bits - 1) {
-                        ++holders[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))];
-                    }
-                }
-            }
-            std::uint32_t victim = kNone;
-            std::uint64_t victimSize = 0, victimColors = 1, victimTie = 0;
-            for (const std::uint32_t m : members) {
-                if (m == s) {
-                    continue;
-                }
-                std::uint64_t size = in.own[m] * kScale;
-                for (std::size_t w = 0; w < in.words; ++w) {
-                    for (Word bits = in.Set(m)[w]; bits != 0; bits &= bits - 1) {
-                        size += kScale /
-                                holders[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))];
-                    }
-                }
-                const std::uint64_t tie = random.Next();
-                const std::uint64_t lhs = size * victimColors, rhs = victimSize * in.load[m];
-                if (victim == kNone || lhs > rhs || (lhs == rhs && tie > victimTie)) {
-                    victim = m;
-                    victimSize = size;
-                    victimColors = in.load[m];
-                    victimTie = tie;
-                }
-            }
-            for (const std::uint32_t m : members) {
-                for (std::size_t w = 0; w < in.words; ++w) {
-                    for (Word bits = in.Set(m)[w]; bits != 0; bits &= bits - 1) {
-                        holders[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))] = 0;
-                    }
-                }
-            }
-            budget.used += 2 * members.size() * (in.words + in.capacity);
+            const std::uint32_t victim = Victim(in, p, best, s, holders, random);
+            budget.used += 2 * p.members[best].size() * (in.words + in.capacity);
             Take(in, p, victim);
             left[victim] = best;
             queue.push_back(victim);
@@ -796,108 +811,142 @@ bool Repair(const Instance& in, Packing& p, std::vector<std::uint32_t> queue, Ra
     return true;
 }
 
+// A move of a set from one bank to another, and the change in cost it makes.
+struct Move {
+    std::uint32_t set = kNone, from = kNone, to = kNone;
+    std::int64_t change = 0;
+};
+
 // Tabu search over packings into a fixed number of banks that may overflow, after "Using Tabu
 // Search Techniques for Graph Coloring" (Hertz, de Werra) with overflow in place of clashes: the
 // cost is the colours over capacity summed over the banks, and each step moves a set out of an
 // overflowing bank to the bank that lowers the cost most, or raises it least. A set may not go
 // back to the bank it last left for a while (0 to 9 steps, plus 6 for every 10 sets in overflowing
-// banks) unless that gives the lowest cost yet. True when the cost reaches 0: `p` is then a
-// packing.
-bool Tabu(const Instance& in, Packing& p, Random& random, Budget& budget) {
-    const std::size_t banks = p.Banks(), colors = in.words * 64;
-    const std::uint32_t cap = in.capacity;
-    std::vector<std::uint32_t> holders(banks * colors, 0);  // a bank's sets that have the colour
-    for (std::uint32_t s = 0; s < in.count; ++s) {
+// banks) unless that gives the lowest cost yet. Run is true when the cost reaches 0: `p` is then
+// a packing.
+struct TabuSearch {
+    const Instance& in;
+    Packing& p;
+    Random& random;
+    Budget& budget;
+    std::size_t colors = 0;                  // shared colours a bank has room for: words * 64
+    std::vector<std::uint32_t> holders{};    // for each bank and colour, its sets that have it
+    std::vector<std::uint32_t> left{};       // the bank each set last left
+    std::vector<std::uint64_t> tabuUntil{};  // and until which step it may not go back
+    std::int64_t cost = 0, lowest = 0;
+    std::uint64_t step = 0;
+
+    std::int64_t Over(std::uint32_t load) const {
+        return load > in.capacity ? load - in.capacity : 0;
+    }
+
+    void Start() {
+        colors = in.words * 64;
+        holders.assign(p.Banks() * colors, 0);
+        for (std::uint32_t s = 0; s < in.count; ++s) {
+            const std::size_t row = p.bankOf[s] * colors;
+            ForEachColor(in.Set(s), in.words, [&](std::size_t c) { ++holders[row + c]; });
+        }
+        for (std::size_t b = 0; b < p.Banks(); ++b) {
+            cost += Over(p.load[b]);
+        }
+        lowest = cost;
+        left.assign(in.count, kNone);
+        tabuUntil.assign(in.count, 0);
+    }
+
+    // The colours bank `b` would lose with set `s`: its own, and those no other set there has.
+    std::uint32_t Freed(std::uint32_t b, std::uint32_t s) const {
+        std::uint32_t freed = in.own[s];
+        ForEachColor(in.Set(s), in.words,
+                     [&](std::size_t c) { freed += holders[b * colors + c] == 1; });
+        return freed;
+    }
+
+    // The colours bank `t` would gain with set `s`.
+    std::uint32_t Added(std::uint32_t t, std::uint32_t s) const {
+        std::uint32_t added = in.own[s];
         for (std::size_t w = 0; w < in.words; ++w) {
-            for (Word bits = in.Set(s)[w]; bits != 0; bits &= bits - 1) {
-                ++holders[p.bankOf[s] * colors + w * 64 +
-                          static_cast<std::size_t>(std::countr_zero(bits))];
-            }
+            added += Bits(in.Set(s)[w] & ~p.Bank(t)[w]);
         }
+        return added;
     }
-    const auto over = [cap](std::uint32_t load) -> std::int64_t {
-        return load > cap ? load - cap : 0;
-    };
-    std::int64_t cost = 0;
-    for (std::size_t b = 0; b < banks; ++b) {
-        cost += over(p.load[b]);
-    }
-    std::int64_t lowest = cost;
-    std::vector<std::uint32_t> left(in.count, kNone);   // the bank each set last left
-    std::vector<std::uint64_t> tabuUntil(in.count, 0);  // and until when it may not go back
-    for (std::uint64_t step = 1; cost > 0; ++step) {
-        if (budget.Spent()) {
-            return false;
-        }
-        std::uint32_t moved = kNone, from = kNone, to = kNone;
-        std::int64_t change = std::numeric_limits<std::int64_t>::max();
-        std::uint64_t tie = 0;
-        std::uint64_t crowded = 0;
+
+    // The best move allowed out of an overflowing bank, ties at random; none when every move is
+    // tabu.
+    Move BestMove() {
+        const std::uint32_t banks = static_cast<std::uint32_t>(p.Banks());
+        Move best;
+        Least<std::int64_t> least;
         for (std::uint32_t b = 0; b < banks; ++b) {
-            if (p.load[b] <= cap) {
+            if (p.load[b] <= in.capacity) {
                 continue;
             }
-            crowded += p.members[b].size();
             budget.used += p.members[b].size() * banks * (in.words + 4);
             for (const std::uint32_t s : p.members[b]) {
-                std::uint32_t freed = in.own[s];
-                for (std::size_t w = 0; w < in.words; ++w) {
-                    for (Word bits = in.Set(s)[w]; bits != 0; bits &= bits - 1) {
-                        freed += holders[b * colors + w * 64 +
-                                         static_cast<std::size_t>(std::countr_zero(bits))] == 1;
-                    }
-                }
-                const std::int64_t leaving = over(p.load[b] - freed) - over(p.load[b]);
+                const std::int64_t leaving = Over(p.load[b] - Freed(b, s)) - Over(p.load[b]);
                 for (std::uint32_t t = 0; t < banks; ++t) {
                     if (t == b) {
                         continue;
                     }
-                    std::uint32_t added = in.own[s];
-                    for (std::size_t w = 0; w < in.words; ++w) {
-                        added += Bits(in.Set(s)[w] & ~p.Bank(t)[w]);
-                    }
-                    const std::int64_t delta = leaving + over(p.load[t] + added) - over(p.load[t]);
+                    const std::int64_t delta =
+                        leaving + Over(p.load[t] + Added(t, s)) - Over(p.load[t]);
                     if (t == left[s] && tabuUntil[s] > step && cost + delta >= lowest) {
                         continue;
                     }
-                    if (delta > change) {
-                        continue;
-                    }
-                    const std::uint64_t draw = random.Next();
-                    if (delta < change || draw < tie) {
-                        moved = s;
-                        from = b;
-                        to = t;
-                        change = delta;
-                        tie = draw;
+                    if (least.Offer(delta, random)) {
+                        best = Move{s, b, t, delta};
                     }
                 }
             }
         }
-        if (moved == kNone) {
-            continue;  // every move is tabu for now
+        return best;
+    }
+
+    // The sets in overflowing banks.
+    std::uint64_t Crowded() const {
+        std::uint64_t crowded = 0;
+        for (std::size_t b = 0; b < p.Banks(); ++b) {
+            crowded += p.load[b] > in.capacity ? p.members[b].size() : 0;
         }
-        for (std::size_t w = 0; w < in.words; ++w) {
-            for (Word bits = in.Set(moved)[w]; bits != 0; bits &= bits - 1) {
-                const std::size_t c = w * 64 + static_cast<std::size_t>(std::countr_zero(bits));
-                if (--holders[from * colors + c] == 0) {
-                    p.Bank(from)[w] &= ~(Word{1} << (c % 64));
-                }
-                ++holders[to * colors + c];
+        return crowded;
+    }
+
+    void Apply(const Move& move) {
+        const std::uint32_t s = move.set, from = move.from;
+        ForEachColor(in.Set(s), in.words, [&](std::size_t c) {
+            if (--holders[from * colors + c] == 0) {
+                p.Bank(from)[c / 64] &= ~(Word{1} << (c % 64));
             }
-        }
+            ++holders[move.to * colors + c];
+        });
         std::vector<std::uint32_t>& members = p.members[from];
-        members.erase(std::find(members.begin(), members.end(), moved));
-        p.own[from] -= in.own[moved];
+        members.erase(std::find(members.begin(), members.end(), s));
+        p.own[from] -= in.own[s];
         p.load[from] = Count(p.Bank(from), in.words) + p.own[from];
-        Place(in, p, moved, to);
-        left[moved] = from;
-        tabuUntil[moved] = step + random.Next() % 10 + crowded * 6 / 10;
-        cost += change;
+        Place(in, p, s, move.to);
+        left[s] = from;
+        cost += move.change;
         lowest = std::min(lowest, cost);
     }
-    return true;
-}
+
+    bool Run() {
+        Start();
+        for (step = 1; cost > 0; ++step) {
+            if (budget.Spent()) {
+                return false;
+            }
+            const Move move = BestMove();
+            if (move.set == kNone) {
+                continue;  // every move is tabu for now
+            }
+            const std::uint64_t crowded = Crowded();
+            Apply(move);
+            tabuUntil[move.set] = step + random.Next() % 10 + crowded * 6 / 10;
+        }
+        return true;
+    }
+};
 
 // Branch and bound: packs the sets into at most `banks` banks, the first of them holding what
 // some banks of a packing hold already; false when there is no such packing or the budget ran out
@@ -1210,7 +1259,7 @@ void Improve(const Instance& in, Packing& best, std::uint32_t lower, Random& ran
         }
         budget.used += rest.Banks() * in.words * best.members[order[0]].size();
         Budget share{budget.used, budget.used + (budget.limit - budget.used) / 2};
-        if (Tabu(in, rest, random, share)) {
+        if (TabuSearch{.in = in, .p = rest, .random = random, .budget = share}.Run()) {
             best = std::move(rest);
             found = true;
         }
