@@ -407,6 +407,13 @@ std::uint32_t UnionCount(const Word* a, const Word* b, std::size_t words) {
     return n;
 }
 
+// Adds the colours of `from` to `into`.
+void OrInto(Word* into, const Word* from, std::size_t words) {
+    for (std::size_t w = 0; w < words; ++w) {
+        into[w] |= from[w];
+    }
+}
+
 // Calls f(c) for each colour c of a bit set, ascending.
 template <typename F>
 void ForEachColor(const Word* set, std::size_t words, F f) {
@@ -486,13 +493,9 @@ std::uint32_t LoadWith(const Instance& in, const Packing& p, std::size_t b, std:
 }
 
 void Place(const Instance& in, Packing& p, std::uint32_t s, std::uint32_t b) {
-    Word* bank = p.Bank(b);
-    const Word* set = in.Set(s);
-    for (std::size_t w = 0; w < in.words; ++w) {
-        bank[w] |= set[w];
-    }
+    OrInto(p.Bank(b), in.Set(s), in.words);
     p.own[b] += in.own[s];
-    p.load[b] = Count(bank, in.words) + p.own[b];
+    p.load[b] = Count(p.Bank(b), in.words) + p.own[b];
     p.members[b].push_back(s);
     p.bankOf[s] = b;
 }
@@ -504,9 +507,7 @@ void Take(const Instance& in, Packing& p, std::uint32_t s) {
     Word* bank = p.Bank(b);
     std::fill(bank, bank + in.words, 0);
     for (const std::uint32_t m : members) {
-        for (std::size_t w = 0; w < in.words; ++w) {
-            bank[w] |= in.Set(m)[w];
-        }
+        OrInto(bank, in.Set(m), in.words);
     }
     p.own[b] -= in.own[s];
     p.load[b] = Count(bank, in.words) + p.own[b];
@@ -663,10 +664,7 @@ std::uint32_t CliqueNeed(const Instance& in, const Clashes& g,
     std::vector<Word> unionBits(in.words, 0);
     std::uint32_t inside = 0, spare = 0;
     for (const std::uint32_t v : clique) {
-        const Word* set = in.Set(g.sets[v]);
-        for (std::size_t w = 0; w < in.words; ++w) {
-            unionBits[w] |= set[w];
-        }
+        OrInto(unionBits.data(), in.Set(g.sets[v]), in.words);
         inside += in.own[g.sets[v]];
         spare += cap - in.load[g.sets[v]];
     }
@@ -958,7 +956,10 @@ struct Search {
     std::vector<Word> bits{};  // banks * words
     std::vector<std::uint32_t> own{}, load{};
     std::uint32_t open = 0;
+    // What Examine gathers: the colours of the sets still to place, those of the open banks, and
+    // those of the sets no open bank takes.
     std::vector<Word> needed{}, placed{}, homeless{};
+    std::uint32_t neededOwn = 0, homelessOwn = 0;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> ranked{};  // colours added, bank
 
     Word* Bank(std::size_t b) { return bits.data() + b * in.words; }
@@ -977,17 +978,28 @@ struct Search {
     // Drops the sets that lie in a bank at no cost, and picks the set with the fewest banks to
     // go to; Dead when a set has none or the colours left cannot fit the room left.
     Outcome Examine(const std::vector<std::uint32_t>& sets, Node& node) {
-        const std::size_t words = in.words;
-        budget.used += sets.size() * (open + 1) * (2 * words + 4) + 32;
-        needed.assign(words, 0);
-        placed.assign(words, 0);
-        homeless.assign(words, 0);
-        for (std::uint32_t b = 0; b < open; ++b) {
-            for (std::size_t w = 0; w < words; ++w) {
-                placed[w] |= Bank(b)[w];
-            }
+        budget.used += sets.size() * (open + 1) * (2 * in.words + 4) + 32;
+        if (!Sift(sets, node)) {
+            return Outcome::Dead;
         }
-        std::uint32_t neededOwn = 0, homelessOwn = 0, fewest = kNone;
+        if (node.rest.empty()) {
+            return Outcome::Done;
+        }
+        if (!Roomy()) {
+            return Outcome::Dead;
+        }
+        Rank(node);
+        return Outcome::Branch;
+    }
+
+    // Lists in node.rest the sets that do not lie in an open bank at no cost, gathering their
+    // colours, and picks for node.set the one with the fewest banks to go to, the largest of
+    // those. False when a set has no bank to go to.
+    bool Sift(const std::vector<std::uint32_t>& sets, Node& node) {
+        needed.assign(in.words, 0);
+        homeless.assign(in.words, 0);
+        neededOwn = homelessOwn = 0;
+        std::uint32_t fewest = kNone;
         node.set = kNone;
         node.bank = kNone;
         node.rest.clear();
@@ -996,7 +1008,7 @@ struct Search {
             std::uint32_t fits = 0;
             bool free = false;
             for (std::uint32_t b = 0; b < open && !free; ++b) {
-                const std::uint32_t shared = UnionCount(Bank(b), set, words);
+                const std::uint32_t shared = UnionCount(Bank(b), set, in.words);
                 free = in.own[s] == 0 && shared + own[b] == load[b];
                 fits += shared + own[b] + in.own[s] <= in.capacity ? 1 : 0;
             }
@@ -1005,17 +1017,13 @@ struct Search {
             }
             if (fits == 0) {
                 if (open == banks) {
-                    return Outcome::Dead;
+                    return false;
                 }
-                for (std::size_t w = 0; w < words; ++w) {
-                    homeless[w] |= set[w];
-                }
+                OrInto(homeless.data(), set, in.words);
                 homelessOwn += in.own[s];
             }
             fits += open < banks ? 1 : 0;
-            for (std::size_t w = 0; w < words; ++w) {
-                needed[w] |= set[w];
-            }
+            OrInto(needed.data(), set, in.words);
             neededOwn += in.own[s];
             if (fits < fewest || (fits == fewest && in.load[s] > in.load[node.set])) {
                 fewest = fits;
@@ -1023,30 +1031,35 @@ struct Search {
             }
             node.rest.push_back(s);
         }
-        if (node.rest.empty()) {
-            return Outcome::Done;
-        }
+        return true;
+    }
+
+    // Whether the colours still to place fit the room the banks have left, and the sets no open
+    // bank takes, with all their colours, fit the banks not yet opened.
+    bool Roomy() {
+        placed.assign(in.words, 0);
         std::uint32_t room = (banks - open) * in.capacity;
         for (std::uint32_t b = 0; b < open; ++b) {
+            OrInto(placed.data(), Bank(b), in.words);
             room += in.capacity - load[b];
         }
         std::uint32_t unplaced = neededOwn;
-        for (std::size_t w = 0; w < words; ++w) {
+        for (std::size_t w = 0; w < in.words; ++w) {
             unplaced += Bits(needed[w] & ~placed[w]);
         }
-        // The sets no open bank takes go to new banks, with all their colours.
-        std::uint32_t homelessUnits = homelessOwn;
-        for (std::size_t w = 0; w < words; ++w) {
-            homelessUnits += Bits(homeless[w]);
-        }
-        if (unplaced > room || homelessUnits > (banks - open) * in.capacity) {
-            return Outcome::Dead;
-        }
+        const std::uint32_t homelessUnits = homelessOwn + Count(homeless.data(), in.words);
+        return unplaced <= room && homelessUnits <= (banks - open) * in.capacity;
+    }
+
+    // Takes node.set out of node.rest, and lists the banks it fits, fewest colours added first,
+    // then a new bank if one may still be opened.
+    void Rank(Node& node) {
         node.rest.erase(std::find(node.rest.begin(), node.rest.end(), node.set));
         ranked.clear();
         const Word* set = in.Set(node.set);
         for (std::uint32_t b = 0; b < open; ++b) {
-            const std::uint32_t after = UnionCount(Bank(b), set, words) + own[b] + in.own[node.set];
+            const std::uint32_t after =
+                UnionCount(Bank(b), set, in.words) + own[b] + in.own[node.set];
             if (after <= in.capacity) {
                 ranked.emplace_back(after - load[b], b);
             }
@@ -1060,7 +1073,6 @@ struct Search {
             node.options.push_back(open);
         }
         node.next = 0;
-        return Outcome::Branch;
     }
 
     void Put(Node& node, std::uint32_t b) {
@@ -1069,12 +1081,9 @@ struct Search {
         node.savedOwn = own[b];
         node.savedLoad = load[b];
         open = std::max(open, b + 1);
-        Word* bank = Bank(b);
-        for (std::size_t w = 0; w < in.words; ++w) {
-            bank[w] |= in.Set(node.set)[w];
-        }
+        OrInto(Bank(b), in.Set(node.set), in.words);
         own[b] += in.own[node.set];
-        load[b] = Count(bank, in.words) + own[b];
+        load[b] = Count(Bank(b), in.words) + own[b];
     }
 
     void Undo(Node& node) {
@@ -1088,10 +1097,10 @@ struct Search {
         node.bank = kNone;
     }
 
-    // The banks `kept` of `start` (in that order) come first and keep their sets; every other
-    // set is placed. Fills `bankOf` when it finds a packing.
-    bool Run(const Packing& start, const std::vector<std::uint32_t>& kept,
-             std::vector<std::uint32_t>& bankOf) {
+    // Opens the banks `kept` of `start` first, in that order, and gives their sets those banks in
+    // `bankOf`. Returns the other sets.
+    std::vector<std::uint32_t> Seed(const Packing& start, const std::vector<std::uint32_t>& kept,
+                                    std::vector<std::uint32_t>& bankOf) {
         bits.assign(std::size_t{banks} * in.words, 0);
         own.assign(banks, 0);
         load.assign(banks, 0);
@@ -1113,6 +1122,33 @@ struct Search {
                 loose.push_back(s);
             }
         }
+        return loose;
+    }
+
+    // Reads the packing found off the first `depth` nodes; each set Examine dropped goes to the
+    // first bank that has all its colours.
+    void Finish(const std::vector<Node>& stack, std::size_t depth,
+                const std::vector<std::uint32_t>& loose, std::vector<std::uint32_t>& bankOf) {
+        for (std::size_t d = 0; d < depth; ++d) {
+            if (stack[d].bank != kNone) {
+                bankOf[stack[d].set] = stack[d].bank;
+            }
+        }
+        for (const std::uint32_t s : loose) {
+            for (std::uint32_t b = 0; bankOf[s] == kNone; ++b) {
+                if (UnionCount(Bank(b), in.Set(s), in.words) + own[b] == load[b]) {
+                    bankOf[s] = b;
+                }
+            }
+        }
+    }
+
+    // The banks `kept` of `start` (in that order) come first and keep their sets; every other
+    // set is placed, depth first, each node trying its options in turn. Fills `bankOf` when it
+    // finds a packing.
+    bool Run(const Packing& start, const std::vector<std::uint32_t>& kept,
+             std::vector<std::uint32_t>& bankOf) {
+        const std::vector<std::uint32_t> loose = Seed(start, kept, bankOf);
         std::vector<Node> stack(1);
         std::size_t depth = 1;
         Outcome outcome = Examine(loose, stack[0]);
@@ -1138,18 +1174,7 @@ struct Search {
             outcome = Examine(stack[depth - 1].rest, stack[depth]);
             depth += outcome == Outcome::Branch ? 1 : 0;
         }
-        for (std::size_t d = 0; d < depth; ++d) {
-            if (stack[d].bank != kNone) {
-                bankOf[stack[d].set] = stack[d].bank;
-            }
-        }
-        for (const std::uint32_t s : loose) {
-            for (std::uint32_t b = 0; bankOf[s] == kNone; ++b) {
-                if (UnionCount(Bank(b), in.Set(s), in.words) + own[b] == load[b]) {
-                    bankOf[s] = b;
-                }
-            }
-        }
+        Finish(stack, depth, loose, bankOf);
         return true;
     }
 };
