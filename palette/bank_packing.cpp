@@ -55,6 +55,8 @@ struct Budget {
     std::uint64_t used = 0;
     std::uint64_t limit = 0;
     bool Spent() const { return used >= limit; }
+    // A budget of its own for the next steps: 1 / `divisor` of what is left.
+    Budget Share(std::uint64_t divisor) const { return {used, used + (limit - used) / divisor}; }
 };
 
 // SplitMix64 ("Fast Splittable Pseudorandom Number Generators", Steele, Lea, Flood): the same
@@ -514,12 +516,17 @@ void Take(const Instance& in, Packing& p, std::uint32_t s) {
     p.bankOf[s] = kNone;
 }
 
-Packing FromAssignment(const Instance& in, const std::vector<std::uint32_t>& bankOf) {
+// The banks an assignment of sets to banks uses: one more than the highest numbered.
+std::uint32_t BankCount(const std::vector<std::uint32_t>& bankOf) {
     std::uint32_t banks = 0;
     for (const std::uint32_t b : bankOf) {
         banks = std::max(banks, b + 1);
     }
-    Packing p = EmptyPacking(in, banks);
+    return banks;
+}
+
+Packing FromAssignment(const Instance& in, const std::vector<std::uint32_t>& bankOf) {
+    Packing p = EmptyPacking(in, BankCount(bankOf));
     for (std::uint32_t s = 0; s < in.count; ++s) {
         Place(in, p, s, bankOf[s]);
     }
@@ -1179,45 +1186,59 @@ struct Search {
     }
 };
 
+// The packing's banks, fewest colours first (ties in bank order).
+std::vector<std::uint32_t> LightestFirst(const Packing& p) {
+    std::vector<std::uint32_t> order(p.Banks());
+    for (std::uint32_t b = 0; b < order.size(); ++b) {
+        order[b] = b;
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return p.load[a] < p.load[b]; });
+    return order;
+}
+
+// The banks left when bank `first` and the `dissolved` - 1 banks that share the most colours
+// with it (ties at random) are emptied, in bank order.
+std::vector<std::uint32_t> KeptBanks(const Instance& in, const Packing& p, std::uint32_t first,
+                                     std::uint32_t dissolved, Random& random) {
+    const std::uint32_t banks = static_cast<std::uint32_t>(p.Banks());
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> near;
+    for (std::uint32_t b = 0; b < banks; ++b) {
+        if (b != first) {
+            std::uint64_t shared = 0;
+            for (std::size_t w = 0; w < in.words; ++w) {
+                shared += Bits(p.Bank(first)[w] & p.Bank(b)[w]);
+            }
+            near.emplace_back((shared << 32 | (random.Next() >> 32)), b);
+        }
+    }
+    std::sort(near.begin(), near.end(), std::greater<>());
+    std::vector<bool> dropped(banks, false);
+    dropped[first] = true;
+    for (std::uint32_t k = 0; k + 1 < dissolved; ++k) {
+        dropped[near[k].second] = true;
+    }
+    std::vector<std::uint32_t> kept;
+    for (std::uint32_t b = 0; b < banks; ++b) {
+        if (!dropped[b]) {
+            kept.push_back(b);
+        }
+    }
+    return kept;
+}
+
 // Large neighbourhood search with the branch and bound as its repair: two to four banks that
 // share many colours are emptied, and their sets packed exactly into one bank fewer and the room
 // the other banks have left, each try under a small budget of its own. True when a packing of one
 // bank fewer than `best` is found (then in `best`).
 bool Neighbourhoods(const Instance& in, Packing& best, Random& random, Budget& budget) {
     const std::uint32_t banks = static_cast<std::uint32_t>(best.Banks());
-    std::vector<std::uint32_t> order(banks);
-    for (std::uint32_t b = 0; b < banks; ++b) {
-        order[b] = b;
-    }
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::uint32_t a, std::uint32_t b) { return best.load[a] < best.load[b]; });
+    const std::vector<std::uint32_t> order = LightestFirst(best);
     for (std::uint64_t attempt = 0; !budget.Spent(); ++attempt) {
-        const std::uint32_t first = order[attempt % banks];
         const std::uint32_t dissolved =
             std::min<std::uint32_t>(banks, 2 + static_cast<std::uint32_t>(attempt / banks % 3));
-        // The others by colours shared with the first, ties at random.
-        std::vector<std::pair<std::uint64_t, std::uint32_t>> near;
-        for (std::uint32_t b = 0; b < banks; ++b) {
-            if (b != first) {
-                std::uint64_t shared = 0;
-                for (std::size_t w = 0; w < in.words; ++w) {
-                    shared += Bits(best.Bank(first)[w] & best.Bank(b)[w]);
-                }
-                near.emplace_back((shared << 32 | (random.Next() >> 32)), b);
-            }
-        }
-        std::sort(near.begin(), near.end(), std::greater<>());
-        std::vector<bool> dropped(banks, false);
-        dropped[first] = true;
-        for (std::uint32_t k = 0; k + 1 < dissolved; ++k) {
-            dropped[near[k].second] = true;
-        }
-        std::vector<std::uint32_t> kept;
-        for (std::uint32_t b = 0; b < banks; ++b) {
-            if (!dropped[b]) {
-                kept.push_back(b);
-            }
-        }
+        const std::vector<std::uint32_t> kept =
+            KeptBanks(in, best, order[attempt % banks], dissolved, random);
         Budget slice{budget.used, std::min(budget.limit, budget.used + 400'000)};
         Search search{.in = in, .banks = banks - 1, .budget = slice};
         std::vector<std::uint32_t> bankOf;
@@ -1254,42 +1275,43 @@ std::vector<std::uint32_t> Queue(const Instance& in, const Packing& p, std::uint
     return queue;
 }
 
+// The packing without bank `dropped`, its sets put, largest first, into the banks they add the
+// fewest colours to, the lowest numbered of those, whether or not they fit.
+Packing Spilled(const Instance& in, const Packing& p, std::uint32_t dropped, Budget& budget) {
+    Packing rest = Without(in, p, dropped, budget);
+    for (const std::uint32_t s : Queue(in, p, dropped)) {
+        std::uint32_t home = 0, fewest = kNone;
+        for (std::uint32_t b = 0; b < rest.Banks(); ++b) {
+            const std::uint32_t added = LoadWith(in, rest, b, s) - rest.load[b];
+            if (added < fewest) {
+                fewest = added;
+                home = b;
+            }
+        }
+        Place(in, rest, s, home);
+    }
+    budget.used += rest.Banks() * in.words * p.members[dropped].size();
+    return rest;
+}
+
 // Looks for a packing into one bank fewer than `best`, again and again until the lower bound or
-// the budget. Each time: tabu search from the lightest bank's sets put where they add the fewest
-// colours, with half of the budget left; then overload-and-remove of each bank's sets into the
-// other banks, lightest bank first, with a quarter of what is left; then large neighbourhoods.
+// the budget. Each time: tabu search from the lightest bank's sets spilled into the others, with
+// half of the budget left; then overload-and-remove of each bank's sets into the other banks,
+// lightest bank first, with a quarter of what is left; then large neighbourhoods.
 void Improve(const Instance& in, Packing& best, std::uint32_t lower, Random& random,
              Budget& budget) {
     const std::uint64_t stepLimit = 8 * in.count + 100;
     while (best.Banks() > lower && !budget.Spent()) {
-        std::vector<std::uint32_t> order(best.Banks());
-        for (std::uint32_t b = 0; b < order.size(); ++b) {
-            order[b] = b;
-        }
-        std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return best.load[a] < best.load[b];
-        });
+        const std::vector<std::uint32_t> order = LightestFirst(best);
         bool found = false;
-        Packing rest = Without(in, best, order[0], budget);
-        for (const std::uint32_t s : Queue(in, best, order[0])) {
-            std::uint32_t home = 0, fewest = kNone;
-            for (std::uint32_t b = 0; b < rest.Banks(); ++b) {
-                const std::uint32_t added = LoadWith(in, rest, b, s) - rest.load[b];
-                if (added < fewest) {
-                    fewest = added;
-                    home = b;
-                }
-            }
-            Place(in, rest, s, home);
-        }
-        budget.used += rest.Banks() * in.words * best.members[order[0]].size();
-        Budget share{budget.used, budget.used + (budget.limit - budget.used) / 2};
+        Packing rest = Spilled(in, best, order[0], budget);
+        Budget share = budget.Share(2);
         if (TabuSearch{.in = in, .p = rest, .random = random, .budget = share}.Run()) {
             best = std::move(rest);
             found = true;
         }
         budget.used = share.used;
-        share = Budget{budget.used, budget.used + (budget.limit - budget.used) / 4};
+        share = budget.Share(4);
         for (std::size_t k = 0; k < order.size() && !found && !share.Spent(); ++k) {
             rest = Without(in, best, order[k], share);
             if (Repair(in, rest, Queue(in, best, order[k]), random, share, stepLimit)) {
@@ -1339,8 +1361,8 @@ std::uint32_t FitBits(const Instance& in, std::uint32_t banks, Budget& budget,
     return static_cast<std::uint32_t>(p.Banks());
 }
 
-// Stage 3 on the kept sets, from the greedy packing `bankOf`, which it may replace.
-void PackExactly(const Reduced& reduced, std::size_t capacity, std::vector<std::uint32_t>& bankOf) {
+// Numbers, in colour order, the colours that two or more kept sets have; kNone for the others.
+std::vector<std::uint32_t> NumberShared(const Reduced& reduced) {
     std::vector<std::uint32_t> holders(reduced.colors, 0);
     for (std::size_t k = 0; k < reduced.kept.size(); ++k) {
         for (const std::uint32_t c : reduced.Set(k)) {
@@ -1354,15 +1376,53 @@ void PackExactly(const Reduced& reduced, std::size_t capacity, std::vector<std::
             sharedNumber[c] = shared++;
         }
     }
-    const std::size_t words = std::max<std::size_t>(1, (shared + 63) / 64);
-    std::uint32_t banks = 0;
-    for (const std::uint32_t b : bankOf) {
-        banks = std::max(banks, b + 1);
+    return sharedNumber;
+}
+
+// The exact search for one bank fewer than `best`, again and again until the lower bound or the
+// budget; true when it proved there is none.
+bool SearchFewer(const Instance& in, Packing& best, std::uint32_t lower, Budget& budget) {
+    while (best.Banks() > lower && !budget.Spent()) {
+        Search search{
+            .in = in, .banks = static_cast<std::uint32_t>(best.Banks() - 1), .budget = budget};
+        std::vector<std::uint32_t> found;
+        if (!search.Run(EmptyPacking(in, 0), {}, found)) {
+            return !budget.Spent();
+        }
+        best = FromAssignment(in, found);
     }
+    return false;
+}
+
+// The search for fewer banks than `best`, down to `lower`: a short exact search first, which
+// settles small instances; then the heuristics with half of what is left, and the exact search
+// again with the rest.
+void Shrink(const Instance& in, Packing& best, std::uint32_t lower, Budget& budget) {
+    Random random;
+    Budget first = budget.Share(8);
+    const bool proven = SearchFewer(in, best, lower, first);
+    budget.used = first.used;
+    if (!proven) {
+        Budget heuristics = budget.Share(2);
+        Improve(in, best, lower, random, heuristics);
+        budget.used = heuristics.used;
+        SearchFewer(in, best, lower, budget);
+    }
+}
+
+// Stage 3 on the kept sets, from the greedy packing `bankOf`, which it may replace: best fit
+// over bit sets with a quarter of the budget, then, where sets times banks is small enough and
+// the lower bound is not reached, the search for fewer banks with the rest.
+void PackExactly(const Reduced& reduced, std::size_t capacity, std::vector<std::uint32_t>& bankOf) {
+    const std::vector<std::uint32_t> sharedNumber = NumberShared(reduced);
+    const auto unshared =
+        static_cast<std::size_t>(std::count(sharedNumber.begin(), sharedNumber.end(), kNone));
+    const std::size_t words = std::max<std::size_t>(1, (sharedNumber.size() - unshared + 63) / 64);
     if (words > kMaxWords) {
         return;
     }
     const Instance in = MakeInstance(reduced, capacity, words, sharedNumber);
+    std::uint32_t banks = BankCount(bankOf);
     Budget budget{0, kPackingWork};
     Budget share{0, kPackingWork / 4};
     std::vector<std::uint32_t> fitted;
@@ -1380,31 +1440,7 @@ void PackExactly(const Reduced& reduced, std::size_t capacity, std::vector<std::
         return;
     }
     Packing best = FromAssignment(in, bankOf);
-    Random random;
-    // The exact search for one bank fewer, again and again; true when it proved there is none.
-    const auto exact = [&](Budget& share) {
-        while (best.Banks() > lower && !share.Spent()) {
-            Search search{
-                .in = in, .banks = static_cast<std::uint32_t>(best.Banks() - 1), .budget = share};
-            std::vector<std::uint32_t> found;
-            if (!search.Run(EmptyPacking(in, 0), {}, found)) {
-                return !share.Spent();
-            }
-            best = FromAssignment(in, found);
-        }
-        return false;
-    };
-    // A short search first, which settles small instances; then the heuristics with half of what
-    // is left, and the search again with the rest.
-    Budget first{budget.used, budget.used + (budget.limit - budget.used) / 8};
-    const bool proven = exact(first);
-    budget.used = first.used;
-    if (!proven) {
-        Budget heuristics{budget.used, budget.used + (budget.limit - budget.used) / 2};
-        Improve(in, best, lower, random, heuristics);
-        budget.used = heuristics.used;
-        exact(budget);
-    }
+    Shrink(in, best, lower, budget);
     bankOf = best.bankOf;
 }
 
