@@ -279,6 +279,7 @@ struct GreedyBanks {
     // For each bank, the colours of the set being placed that it has; the banks that have any.
     std::vector<std::uint32_t> shared{}, touched{};
 
+    // The row of banks with the room bank `b` has; File and Unfile put it in or take it out.
     std::vector<std::uint32_t>& Row(std::uint32_t b) {
         return byRoom[std::min(capacity - load[b], width)];
     }
@@ -333,6 +334,7 @@ struct GreedyBanks {
         return best;
     }
 
+    // A new bank, with no colour.
     std::uint32_t Open() {
         const std::uint32_t b = static_cast<std::uint32_t>(load.size());
         load.push_back(0);
@@ -414,6 +416,17 @@ void OrInto(Word* into, const Word* from, std::size_t words) {
     for (std::size_t w = 0; w < words; ++w) {
         into[w] |= from[w];
     }
+}
+
+// The numbers 0 to n - 1 in the order `less` gives, ties in numeric order.
+template <typename Less>
+std::vector<std::uint32_t> Ordered(std::size_t n, Less less) {
+    std::vector<std::uint32_t> order(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        order[i] = i;
+    }
+    std::stable_sort(order.begin(), order.end(), less);
+    return order;
 }
 
 // Calls f(c) for each colour c of a bit set, ascending.
@@ -685,12 +698,8 @@ std::uint32_t CliqueNeed(const Instance& in, const Clashes& g,
 std::uint32_t CliqueBound(const Instance& in, Budget& budget) {
     const Clashes g = FindClashes(in, budget);
     const std::size_t n = g.sets.size();
-    std::vector<std::uint32_t> byDegree(n);
-    for (std::uint32_t i = 0; i < n; ++i) {
-        byDegree[i] = i;
-    }
-    std::stable_sort(byDegree.begin(), byDegree.end(),
-                     [&](std::uint32_t a, std::uint32_t b) { return g.degree[a] > g.degree[b]; });
+    const std::vector<std::uint32_t> byDegree =
+        Ordered(n, [&](std::uint32_t a, std::uint32_t b) { return g.degree[a] > g.degree[b]; });
     std::uint32_t best = 0;
     for (const std::uint32_t start : byDegree) {
         const std::vector<std::uint32_t> clique = GrowClique(g, start, byDegree);
@@ -845,6 +854,7 @@ struct TabuSearch {
         return load > in.capacity ? load - in.capacity : 0;
     }
 
+    // The holders and the cost of the packing to start from.
     void Start() {
         colors = in.words * 64;
         holders.assign(p.Banks() * colors, 0);
@@ -917,6 +927,8 @@ struct TabuSearch {
         return crowded;
     }
 
+    // Makes the move: the holders, the banks and the cost follow, and the set notes the bank it
+    // left.
     void Apply(const Move& move) {
         const std::uint32_t s = move.set, from = move.from;
         ForEachColor(in.Set(s), in.words, [&](std::size_t c) {
@@ -1188,13 +1200,8 @@ struct Search {
 
 // The packing's banks, fewest colours first (ties in bank order).
 std::vector<std::uint32_t> LightestFirst(const Packing& p) {
-    std::vector<std::uint32_t> order(p.Banks());
-    for (std::uint32_t b = 0; b < order.size(); ++b) {
-        order[b] = b;
-    }
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::uint32_t a, std::uint32_t b) { return p.load[a] < p.load[b]; });
-    return order;
+    return Ordered(p.Banks(),
+                   [&](std::uint32_t a, std::uint32_t b) { return p.load[a] < p.load[b]; });
 }
 
 // The banks left when bank `first` and the `dissolved` - 1 banks that share the most colours
