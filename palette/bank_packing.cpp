@@ -298,8 +298,10 @@ struct GreedyBanks {
     }
 
     // Follows the set's colours to the banks that have them, a step a bank, until `work`
-    // reaches `limit`, counting in `shared` what each bank met has.
-    void CountShared(std::span<const std::uint32_t> set, std::uint64_t& work, std::uint64_t limit) {
+    // reaches `limit`, counting in `shared` what each bank met has. Returns `work` with the steps
+    // taken.
+    std::uint64_t CountShared(std::span<const std::uint32_t> set, std::uint64_t work,
+                              std::uint64_t limit) {
         touched.clear();
         for (const std::uint32_t c : set) {
             for (std::uint32_t h = firstHolder[c]; h != kNone && work < limit;
@@ -309,6 +311,7 @@ struct GreedyBanks {
                 }
             }
         }
+        return work;
     }
 
     // The bank the set adds the fewest colours to, the lowest numbered of those; failing that,
@@ -375,7 +378,7 @@ std::vector<std::uint32_t> PackGreedily(const Reduced& reduced, std::size_t capa
         const std::uint64_t limit =
             work +
             std::max(kGreedySteps, (kGreedyWork - std::min(work, kGreedyWork)) / (count - s));
-        banks.CountShared(set, work, limit);
+        work = banks.CountShared(set, work, limit);
         const std::uint32_t chosen = banks.Choose(set);
         bankOf[s] = chosen == kNone ? banks.Open() : chosen;
         banks.Add(bankOf[s], set);
@@ -1015,10 +1018,10 @@ struct Search {
     // colours, and picks for node.set the one with the fewest banks to go to, the largest of
     // those. False when a set has no bank to go to.
     bool Sift(const std::vector<std::uint32_t>& sets, Node& node) {
-        needed.assign(in.words, 0);
-        homeless.assign(in.words, 0);
-        neededOwn = homelessOwn = 0;
-        std::uint32_t fewest = kNone;
+        const std::size_t words = in.words;
+        needed.assign(words, 0);
+        homeless.assign(words, 0);
+        std::uint32_t ownNeeded = 0, ownHomeless = 0, fewest = kNone;
         node.set = kNone;
         node.bank = kNone;
         node.rest.clear();
@@ -1027,7 +1030,7 @@ struct Search {
             std::uint32_t fits = 0;
             bool free = false;
             for (std::uint32_t b = 0; b < open && !free; ++b) {
-                const std::uint32_t shared = UnionCount(Bank(b), set, in.words);
+                const std::uint32_t shared = UnionCount(Bank(b), set, words);
                 free = in.own[s] == 0 && shared + own[b] == load[b];
                 fits += shared + own[b] + in.own[s] <= in.capacity ? 1 : 0;
             }
@@ -1038,35 +1041,38 @@ struct Search {
                 if (open == banks) {
                     return false;
                 }
-                OrInto(homeless.data(), set, in.words);
-                homelessOwn += in.own[s];
+                OrInto(homeless.data(), set, words);
+                ownHomeless += in.own[s];
             }
             fits += open < banks ? 1 : 0;
-            OrInto(needed.data(), set, in.words);
-            neededOwn += in.own[s];
+            OrInto(needed.data(), set, words);
+            ownNeeded += in.own[s];
             if (fits < fewest || (fits == fewest && in.load[s] > in.load[node.set])) {
                 fewest = fits;
                 node.set = s;
             }
             node.rest.push_back(s);
         }
+        neededOwn = ownNeeded;
+        homelessOwn = ownHomeless;
         return true;
     }
 
     // Whether the colours still to place fit the room the banks have left, and the sets no open
     // bank takes, with all their colours, fit the banks not yet opened.
     bool Roomy() {
-        placed.assign(in.words, 0);
+        const std::size_t words = in.words;
+        placed.assign(words, 0);
         std::uint32_t room = (banks - open) * in.capacity;
         for (std::uint32_t b = 0; b < open; ++b) {
-            OrInto(placed.data(), Bank(b), in.words);
+            OrInto(placed.data(), Bank(b), words);
             room += in.capacity - load[b];
         }
         std::uint32_t unplaced = neededOwn;
-        for (std::size_t w = 0; w < in.words; ++w) {
+        for (std::size_t w = 0; w < words; ++w) {
             unplaced += Bits(needed[w] & ~placed[w]);
         }
-        const std::uint32_t homelessUnits = homelessOwn + Count(homeless.data(), in.words);
+        const std::uint32_t homelessUnits = homelessOwn + Count(homeless.data(), words);
         return unplaced <= room && homelessUnits <= (banks - open) * in.capacity;
     }
 
