@@ -144,8 +144,9 @@ std::vector<std::uint32_t> Gather(const std::vector<ColorSet>& input, std::size_
 }
 
 // Sorts `order` largest first, equal sets side by side, each run of equal sets in input order,
-// and gives each set the first of its run in `firstOf`: equal sets take the first one's place.
-// Returns those first sets, largest first and sets of one size in input order.
+// and gives each set the first of its run in `firstOf` (by input number; kNone for the sets
+// left out): equal sets take the first one's place. Returns those first sets, largest first and
+// sets of one size in input order.
 std::vector<std::uint32_t> MergeEqual(const Reduced& reduced, std::vector<std::uint32_t>& order,
                                       std::vector<std::uint32_t>& firstOf) {
     const auto less = [&](std::uint32_t a, std::uint32_t b) {
@@ -156,6 +157,7 @@ std::vector<std::uint32_t> MergeEqual(const Reduced& reduced, std::vector<std::u
         return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end());
     };
     std::stable_sort(order.begin(), order.end(), less);
+    firstOf.assign(reduced.begin.size() - 1, kNone);
     std::vector<std::uint32_t> firsts;
     for (std::size_t k = 0; k < order.size(); ++k) {
         const std::uint32_t i = order[k];
@@ -254,7 +256,7 @@ Reduced Reduce(const std::vector<ColorSet>& input, std::size_t capacity) {
     Reduced reduced;
     std::vector<std::uint32_t> order = Gather(input, capacity, reduced);
     NumberColors(reduced);
-    std::vector<std::uint32_t> firstOf(input.size(), kNone);
+    std::vector<std::uint32_t> firstOf;
     const std::vector<std::uint32_t> firsts = MergeEqual(reduced, order, firstOf);
     const std::vector<std::uint32_t> keptOfFirst = KeepMaximal(reduced, firsts, capacity);
     reduced.keptOf.assign(input.size(), kNone);
