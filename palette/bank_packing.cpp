@@ -269,8 +269,8 @@ Reduced Reduce(const std::vector<ColorSet>& input, std::size_t capacity) {
 // ---- 2. Best fit decreasing ----
 
 // Best fit's banks: each bank's colours in a row of `width`; each colour's banks as lists
-// threaded through one array, newest first; and the banks by the colours they have free, up to
-// `width`, with each bank's place in its row.
+// threaded through one array, newest first; and the banks listed by the colours they have free,
+// up to `width`, with each bank's place in its list.
 struct GreedyBanks {
     std::size_t capacity = 0;
     std::size_t width = 0;
@@ -281,22 +281,23 @@ struct GreedyBanks {
     // For each bank, the colours of the set being placed that it has; the banks that have any.
     std::vector<std::uint32_t> shared{}, touched{};
 
-    // The row of banks with the room bank `b` has; File and Unfile put it in or take it out.
-    std::vector<std::uint32_t>& Row(std::uint32_t b) {
+    // The list of the banks with as much room as bank `b`; File and Unfile put the bank in it or
+    // take it out.
+    std::vector<std::uint32_t>& RoomList(std::uint32_t b) {
         return byRoom[std::min(capacity - load[b], width)];
     }
 
     void File(std::uint32_t b) {
-        std::vector<std::uint32_t>& row = Row(b);
-        place[b] = static_cast<std::uint32_t>(row.size());
-        row.push_back(b);
+        std::vector<std::uint32_t>& list = RoomList(b);
+        place[b] = static_cast<std::uint32_t>(list.size());
+        list.push_back(b);
     }
 
     void Unfile(std::uint32_t b) {
-        std::vector<std::uint32_t>& row = Row(b);
-        row[place[b]] = row.back();
-        place[row.back()] = place[b];
-        row.pop_back();
+        std::vector<std::uint32_t>& list = RoomList(b);
+        list[place[b]] = list.back();
+        place[list.back()] = place[b];
+        list.pop_back();
     }
 
     // Follows the set's colours to the banks that have them, a step a bank, until `work`
@@ -848,7 +849,7 @@ struct TabuSearch {
     Packing& p;
     Random& random;
     Budget& budget;
-    std::size_t colors = 0;                  // shared colours a bank has room for: words * 64
+    std::size_t colors = 0;                  // the colours a bank's row of `holders` covers
     std::vector<std::uint32_t> holders{};    // for each bank and colour, its sets that have it
     std::vector<std::uint32_t> left{};       // the bank each set last left
     std::vector<std::uint64_t> tabuUntil{};  // and until which step it may not go back
