@@ -1,7 +1,9 @@
 // The converter as the browser page calls it. A run is bmp2tvx's own: RunConversion with the
 // arguments its command line would have, on the picture saved in the module's in-memory file
 // system. The page collects the lines the run prints (Module.print and Module.printErr receive
-// standard output and standard error) and gets back the file it wrote, drawn by tvx2png's renderer.
+// standard output and standard error) and gets back the file it wrote, drawn by tvx2png's renderer:
+// a sprite sheet's (--frame) as the column of frames the file holds, which the page cuts into
+// frames.
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -31,8 +33,11 @@ struct WebResult {
     const std::uint8_t* rgba = nullptr;
     std::uint32_t paletteEntries = 0;
     const std::uint8_t* paletteRgba = nullptr;  // each palette entry as drawn, RGBA
+    // A sprite sheet's frame size, as the run read it from --frame; 0 by 0 without.
+    std::uint32_t frameWidth = 0;
+    std::uint32_t frameHeight = 0;
 };
-static_assert(sizeof(WebResult) == 9 * 4, "the page reads nine 32-bit words");
+static_assert(sizeof(WebResult) == 11 * 4, "the page reads eleven 32-bit words");
 
 struct LastRun {
     std::string outputName;
@@ -52,7 +57,7 @@ void SaveFile(const std::string& path, const std::uint8_t* bytes, std::size_t si
 }
 
 // Keeps the tile image file the run wrote at `outputName`, and draws it with its palette.
-void CollectOutput(const std::string& outputName) {
+void CollectOutput(const std::string& outputName, const ConversionSettings& settings) {
     InputFile file;
     TileImageView view;
     if (!OpenInputFile(outputName, file) || !ReadTileImageFile(file, last.output, view)) {
@@ -67,6 +72,10 @@ void CollectOutput(const std::string& outputName) {
     last.result.width = view.tilesAcross * static_cast<std::uint32_t>(kTileSide);
     last.result.height = view.tilesDown * static_cast<std::uint32_t>(kTileSide);
     last.result.paletteEntries = static_cast<std::uint32_t>(last.palette.size() / 4);
+    if (settings.frame) {
+        last.result.frameWidth = static_cast<std::uint32_t>(settings.frame->width);
+        last.result.frameHeight = static_cast<std::uint32_t>(settings.frame->height);
+    }
 }
 
 }  // namespace
@@ -104,7 +113,7 @@ extern "C" const WebResult* web_convert(const char* arguments, int count,
     const std::optional<std::string> outputName =
         settings.output ? settings.output : MakeOutputPath(input);
     if (last.result.status == 0 && outputName && IsRegularFile(*outputName)) {
-        CollectOutput(*outputName);
+        CollectOutput(*outputName, settings);
         RemoveFile(*outputName);
     }
     RemoveFile(input);
@@ -119,13 +128,24 @@ extern "C" const WebResult* web_convert(const char* arguments, int count,
 }
 
 // The picture's own colour at column x, row y from the top, as 0xRRGGBB: an indexed picture's
-// colour-table entry, a true-colour picture's blue, green and red bytes. -1 when the file does
-// not load or the point lies outside it.
+// colour-table entry, a true-colour picture's blue, green and red bytes. In a sprite sheet of
+// frames `frameWidth` x `frameHeight` the point is one of frame `frame`, the frames counted in
+// reading order as the file holds them; a frame width of 0 takes the point in the whole picture.
+// -1 when the file does not load or the point lies outside it.
 extern "C" std::int32_t web_source_color(const std::uint8_t* file, std::size_t size, std::int32_t x,
-                                         std::int32_t y) {
+                                         std::int32_t y, std::int32_t frameWidth,
+                                         std::int32_t frameHeight, std::int32_t frame) {
     SourceImage image;
-    if (!LoadPicture(FileInMemory("picture", std::vector<std::uint8_t>(file, file + size)), image) ||
-        x < 0 || y < 0 || x >= image.picture.width || y >= image.picture.height) {
+    if (!LoadPicture(FileInMemory("picture", std::vector<std::uint8_t>(file, file + size)),
+                     image)) {
+        return -1;
+    }
+    if (frameWidth > 0 && frameWidth <= image.picture.width) {
+        const std::int32_t across = image.picture.width / frameWidth;
+        x += frame % across * frameWidth;
+        y += frame / across * frameHeight;
+    }
+    if (x < 0 || y < 0 || x >= image.picture.width || y >= image.picture.height) {
         return -1;
     }
     const auto* indexed = std::get_if<IndexedPicture>(&image.picture.colors);
