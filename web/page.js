@@ -1,6 +1,7 @@
 // The page: runs bmp2tvx on each chosen picture inside the WebAssembly module (bmp2tvx_web.js,
 // built from web_main.cpp and the tools' own sources) and shows what the run printed and wrote,
-// drawn by tvx2png's renderer, a sprite sheet frame by frame. Nothing leaves the browser.
+// drawn by tvx2png's renderer: a background from its tiles and its map, a sprite sheet frame by
+// frame. Nothing leaves the browser.
 'use strict';
 
 const $ = (id) => document.getElementById(id);
@@ -39,6 +40,11 @@ function keyColor() {
     return keep ? null : key;
 }
 
+// The bases number a background's map, and are set aside without one.
+function mapChoice() {
+    $('tile-base').disabled = $('bank-base').disabled = !$('map').value;
+}
+
 // bmp2tvx's arguments for a picture: the layout's flag; --key=none when the indices are kept; the
 // palette file, or else the key colour unless it is black, bmp2tvx's own default (a palette file's
 // entry 0 is the key).
@@ -55,6 +61,12 @@ function argumentsFor(name, key) {
     const frame = [$('frame-width').value, $('frame-height').value];
     if (frame.some(Boolean)) {
         flags.push(`--frame=${frame.join('x')}`);
+    }
+    if ($('map').value) {
+        flags.push($('map').value);
+        for (const base of ['tile-base', 'bank-base'].filter((id) => $(id).value)) {
+            flags.push(`--${base}=${$(base).value}`);
+        }
     }
     return ['bmp2tvx', ...flags, name];
 }
@@ -74,7 +86,17 @@ function withBytes(bytes, call) {
     }
 }
 
-// One run of bmp2tvx (web_convert): what it printed and wrote, and the written file drawn.
+// A NUL-terminated string in the module's memory.
+function stringAt(heap, at) {
+    let end = at;
+    while (heap[end]) {
+        ++end;
+    }
+    return new TextDecoder().decode(heap.slice(at, end));
+}
+
+// One run of bmp2tvx (web_convert): what it printed and wrote (a background's map too), and the
+// written files drawn.
 function run(args, bytes) {
     const text = new TextEncoder().encode(args.join('\0') + '\0');
     const paletteBytes = palette ? palette.bytes : new Uint8Array();
@@ -86,15 +108,14 @@ function run(args, bytes) {
     printed = null;
     const heap = converter.HEAPU8;
     const [status, nameAt, outputAt, outputSize, width, height, rgbaAt, entries, paletteAt,
-           frameWidth, frameHeight] = converter.HEAPU32.slice(at / 4, at / 4 + 11);
-    let nameEnd = nameAt;
-    while (heap[nameEnd]) {
-        ++nameEnd;
-    }
+           mapNameAt, mapAt, mapSize, tiles, banks, frameWidth, frameHeight] =
+        converter.HEAPU32.slice(at / 4, at / 4 + 16);
     return {
-        status, lines, width, height, entries, frameWidth, frameHeight,
-        outputName: new TextDecoder().decode(heap.slice(nameAt, nameEnd)),
+        status, lines, width, height, entries, tiles, banks, frameWidth, frameHeight,
+        outputName: stringAt(heap, nameAt),
         output: heap.slice(outputAt, outputAt + outputSize),
+        mapName: stringAt(heap, mapNameAt),
+        map: heap.slice(mapAt, mapAt + mapSize),
         rgba: new Uint8ClampedArray(heap.slice(rgbaAt, rgbaAt + 4 * width * height)),
         palette: heap.slice(paletteAt, paletteAt + 4 * entries),
     };
@@ -108,15 +129,22 @@ function offer(link, blob, name) {
     link.textContent = `Download ${name}`;
 }
 
-function showPalette(list, result) {
+// The palette's entries; a background's map of 16-colour tiles has banks of 16 instead, a row
+// each, whose entry 0 is transparent.
+function showPalette(box, result) {
+    const list = box.querySelector('.palette');
+    const bankBase = Number($('bank-base').value) || 0;
+    box.querySelector('summary').textContent = result.banks ? 'Palette banks' : 'Palette';
     list.replaceChildren();
     for (let i = 0; i < result.entries; ++i) {
         const color = `rgb(${result.palette.slice(4 * i, 4 * i + 3).join(' ')})`;
+        const entry = result.banks ? i % 16 : i;
         const item = document.createElement('li');
         item.style.setProperty('--color', color);
-        item.textContent = i;
-        item.title = i ? `${i}: ${color}` : `0: ${color}, drawn as transparent`;
-        item.className = i ? '' : 'key';
+        item.textContent = entry;
+        item.title = (result.banks ? `bank ${bankBase + Math.floor(i / 16)}, ` : '') +
+                     (entry ? `${entry}: ${color}` : `0: ${color}, drawn as transparent`);
+        item.className = entry ? '' : 'key';
         list.append(item);
     }
 }
@@ -163,8 +191,12 @@ function showFrames(picture, result) {
 
 const plural = (count, word) => `${count} ${word}${count === 1 ? '' : 's'}`;
 
-// What a sprite sheet's frames come to.
+// What a background's files or a sprite sheet's frames come to.
 function counts(result, frames) {
+    if (result.map.length) {
+        return `${plural(result.width * result.height / 64, 'cell')}, ` +
+               `${plural(result.tiles, 'distinct tile')}, ${plural(result.banks, 'palette bank')}`;
+    }
     const shown = frames > kFramesShown ? `, the first ${kFramesShown} shown` : '';
     return frames ? `${plural(frames, 'frame')} of ${result.frameWidth} x ` +
                     `${result.frameHeight} pixels${shown}` : '';
@@ -185,10 +217,14 @@ function convert(picture, key) {
     whole.hidden = !drawn || frames > 0;
     card.querySelector('.palette-box').hidden = !drawn || !result.entries;
     card.querySelector('.downloads').hidden = !result.output.length;
+    card.querySelector('.tvm').hidden = !result.map.length;
     card.querySelector('.png').hidden = !drawn;
-    showPalette(card.querySelector('.palette'), result);
+    showPalette(card.querySelector('.palette-box'), result);
     if (result.output.length) {
         offer(card.querySelector('.tvx'), new Blob([result.output]), result.outputName);
+    }
+    if (result.map.length) {
+        offer(card.querySelector('.tvm'), new Blob([result.map]), result.mapName);
     }
     if (drawn) {
         draw(whole, result.rgba, result.width, result.height);
@@ -200,6 +236,7 @@ function convert(picture, key) {
 
 function convertAll() {
     const key = keyColor();
+    mapChoice();
     if (converter) {
         pictures.forEach((picture) => convert(picture, key));
     }
@@ -296,7 +333,8 @@ $('no-palette').addEventListener('click', () => {
     convertAll();
 });
 $('settings').addEventListener('submit', (event) => event.preventDefault());
-for (const id of ['layout', 'red', 'green', 'blue', 'keep-indices', 'frame-width', 'frame-height']) {
+for (const id of ['layout', 'red', 'green', 'blue', 'keep-indices', 'frame-width', 'frame-height',
+                  'map', 'tile-base', 'bank-base']) {
     $(id).addEventListener('change', convertAll);
 }
 $('zoom').addEventListener('input', showZoom);
@@ -309,3 +347,4 @@ document.addEventListener('drop', (event) => {
 });
 showZoom();
 keyColor();
+mapChoice();

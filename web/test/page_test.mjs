@@ -1,8 +1,8 @@
 // The browser page in Debian's headless chromium, served from 127.0.0.1: for each picture of a
-// table, the line it shows and the .tvx it downloads are what the native bmp2tvx prints and writes
-// for the same file and flags, and what it draws (a sprite sheet frame by frame) is what tvx2png
-// draws from that file; the eyedropper makes a clicked pixel transparent. Saves a screenshot and
-// prints the time a 1024 x 1024 picture takes.
+// table, the line it shows and the .tvx (and a background's .tvm) it downloads are what the native
+// bmp2tvx prints and writes for the same file and flags, and what it draws (a background whole, a
+// sprite sheet frame by frame) is what tvx2png draws from those files; the eyedropper makes a
+// clicked pixel transparent. Saves a screenshot and prints the time a 1024 x 1024 picture takes.
 //
 //   node page_test.mjs SITE BMP2TVX TVX2PNG BMPSUITE ARTIFACTS [WHY_NO_PAGE]
 // Exits 77 (skipped) with the reason when the page, chromium or the npm modules are missing.
@@ -103,6 +103,11 @@ const cases = [
     // A sprite sheet of two rows of frames, and frames that do not divide it.
     ['walk.png', '-c4 --frame=16x16', example('sprites/walk.png')],
     ['walk-24.png', '-c4 --frame=24x16', example('sprites/walk.png')],
+    // Backgrounds: 16-colour tiles in three banks, numbered from tile 16 and bank 2; an affine map;
+    // and a map refused for a bitmap.
+    ['field.png', '-c4 --map --tile-base=16 --bank-base=2', example('backgrounds/field.png')],
+    ['dial.png', '-c8 --map=affine', example('backgrounds/dial.png')],
+    ['field-16.png', '-c16 --map', example('backgrounds/field.png')],
 ].map(([name, flags, file, palette]) =>
     ({name, flags: flags.split(' ').filter(Boolean), file, palette}));
 
@@ -181,6 +186,11 @@ try {
         const frame = long('frame')?.split('x') ?? ['', ''];
         await page.fill('#frame-width', frame[0]);
         await page.fill('#frame-height', frame[1]);
+        const map = flags.find((flag) => flag.startsWith('--map')) ?? '';
+        await page.selectOption('#map', map);
+        for (const base of map ? ['tile-base', 'bank-base'] : []) {
+            await page.fill(`#${base}`, long(base) ?? '');
+        }
         await page.$$eval('article', (cards) => cards.forEach((old) => (old.dataset.old = '')));
         await page.locator('#files').setInputFiles(
             files.map(({name, file}) => ({name, mimeType: 'image/bmp', buffer: file})));
@@ -200,18 +210,30 @@ try {
         assert.equal(await card.locator('.command').textContent(), command);
         assert.equal(await card.getAttribute('data-status'), String(expected.status), command);
         const tvx = path.join(native, name.replace(/(bmp|png)$/, 'tvx'));
+        const tvm = tvx.replace(/x$/, 'm');
+        for (const file of [tvx, tvm]) {
+            const link = card.locator(`a.${file.slice(-3)}`);
+            if (existsSync(file)) {
+                const [download] = await Promise.all([page.waitForEvent('download'), link.click()]);
+                assert.equal(download.suggestedFilename(), path.basename(file));
+                assert.deepEqual(readFileSync(await download.path()), readFileSync(file), command);
+            } else {
+                assert.ok(await link.isHidden(), `${command}: a download of ${file}`);
+            }
+        }
+        if (existsSync(tvm)) {
+            const [across, down, banks] = [2, 4, 6].map((at) => readFileSync(tvm).readUInt16LE(at));
+            assert.equal(await card.locator('.counts').textContent(), `${across * down} cells, ` +
+                `${readFileSync(tvx).readUInt16LE(6)} distinct tiles, ${banks} palette banks`);
+        }
         if (existsSync(tvx)) {
-            const [download] =
-                await Promise.all([page.waitForEvent('download'), card.locator('a.tvx').click()]);
-            assert.equal(download.suggestedFilename(), path.basename(tvx));
-            assert.deepEqual(readFileSync(await download.path()), readFileSync(tvx), command);
-            assert.equal(spawnSync(tvx2png, [tvx]).status, 0, `tvx2png ${tvx}`);
+            // tvx2png draws the map beside the tiles, with the bases it was made with.
+            const bases = flags.filter((flag) => /^--(tile|bank)-base=/.test(flag));
+            assert.equal(spawnSync(tvx2png, [...bases, tvx]).status, 0, `tvx2png ${tvx}`);
             const frameHeight = Number(flags.find((flag) => flag.startsWith('--frame='))
                 ?.split('x')[1]);
             assert.equal(await card.evaluate(differences, [
                 readFileSync(`${tvx}.png`).toString('base64'), frameHeight || 0]), '', command);
-        } else {
-            assert.ok(await card.locator('.downloads').isHidden(), `${command}: a download`);
         }
         console.log(`ok: ${command}`);
     }
