@@ -1,12 +1,15 @@
 // The converter as the browser page calls it. A run is bmp2tvx's own: RunConversion with the
 // arguments its command line would have, on the picture saved in the module's in-memory file
 // system. The page collects the lines the run prints (Module.print and Module.printErr receive
-// standard output and standard error) and gets back the file it wrote, drawn by tvx2png's renderer.
+// standard output and standard error) and gets back the file it wrote, drawn by tvx2png's renderer:
+// a background's two files (--map) as the whole background, a sprite sheet's (--frame) as the
+// column of frames the file holds, which the page cuts into frames.
 #include <cstdint>
 #include <cstring>
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "picture_reader.h"
@@ -31,12 +34,24 @@ struct WebResult {
     const std::uint8_t* rgba = nullptr;
     std::uint32_t paletteEntries = 0;
     const std::uint8_t* paletteRgba = nullptr;  // each palette entry as drawn, RGBA
+    // A background: the map file beside the tiles, byte for byte; the drawing is the whole
+    // background, and the palette the map's banks when it has any, 16 entries each.
+    const char* mapName = "";
+    const std::uint8_t* map = nullptr;
+    std::uint32_t mapSize = 0;
+    std::uint32_t tiles = 0;  // the tiles the tile image file holds: a background's distinct ones
+    std::uint32_t banks = 0;
+    // A sprite sheet's frame size, as the run read it from --frame; 0 by 0 without.
+    std::uint32_t frameWidth = 0;
+    std::uint32_t frameHeight = 0;
 };
-static_assert(sizeof(WebResult) == 9 * 4, "the page reads nine 32-bit words");
+static_assert(sizeof(WebResult) == 16 * 4, "the page reads sixteen 32-bit words");
 
 struct LastRun {
     std::string outputName;
+    std::string mapName;
     Storage output;
+    Storage map;
     std::vector<std::uint8_t> rgba;
     std::vector<std::uint8_t> palette;
     WebResult result;
@@ -51,8 +66,47 @@ void SaveFile(const std::string& path, const std::uint8_t* bytes, std::size_t si
     CommitOutputFile(file);
 }
 
-// Keeps the tile image file the run wrote at `outputName`, and draws it with its palette.
-void CollectOutput(const std::string& outputName) {
+// The colour words `words` as the display shows them, the palette the page lists.
+void KeepPalette(std::span<const std::uint8_t> words) {
+    TileImageView colors;
+    colors.palette = words;
+    last.palette.clear();
+    for (const ColorEntry& c : PaletteColors(colors)) {
+        last.palette.insert(last.palette.end(), {c.red, c.green, c.blue, 255});
+    }
+    last.result.paletteEntries = static_cast<std::uint32_t>(last.palette.size() / 4);
+}
+
+// Keeps the map file the run wrote at `mapName` beside `tiles`, and draws the background from the
+// two as tvx2png does, with the bases the map was made with.
+void CollectMap(const std::string& mapName, const TileImageView& tiles,
+                const ConversionSettings& settings) {
+    InputFile file;
+    MapView map;
+    if (!OpenInputFile(mapName, file) || !ReadMapFile(file, last.map, map)) {
+        return;
+    }
+    last.mapName = mapName;
+    last.result.mapSize = static_cast<std::uint32_t>(file.size);
+    last.result.banks = static_cast<std::uint32_t>(map.banks.size() / 32);
+    if (!map.banks.empty()) {
+        KeepPalette(map.banks);
+    }
+    std::vector<std::uint8_t> rgba(BackgroundRgbaBytes(map));
+    const std::uint32_t tileBase = static_cast<std::uint32_t>(settings.tileBase.value_or(0));
+    const std::uint32_t bankBase = static_cast<std::uint32_t>(settings.bankBase.value_or(0));
+    if (RenderBackground(tiles, map, tileBase, bankBase, rgba.data()) ==
+        std::size_t{map.tilesAcross} * map.tilesDown) {
+        last.rgba = std::move(rgba);
+        last.result.width = map.tilesAcross * static_cast<std::uint32_t>(kTileSide);
+        last.result.height = map.tilesDown * static_cast<std::uint32_t>(kTileSide);
+    }
+}
+
+// Keeps the tile image file the run wrote at `outputName`, and draws it with its palette; a
+// background's map beside it, at `mapName`, replaces the drawing with the whole background.
+void CollectOutput(const std::string& outputName, const std::optional<std::string>& mapName,
+                   const ConversionSettings& settings) {
     InputFile file;
     TileImageView view;
     if (!OpenInputFile(outputName, file) || !ReadTileImageFile(file, last.output, view)) {
@@ -60,13 +114,19 @@ void CollectOutput(const std::string& outputName) {
     }
     last.outputName = outputName;
     last.result.outputSize = static_cast<std::uint32_t>(file.size);
-    last.rgba = RenderRgba(view);
-    for (const ColorEntry& c : PaletteColors(view)) {
-        last.palette.insert(last.palette.end(), {c.red, c.green, c.blue, 255});
+    last.result.tiles = view.tilesAcross * view.tilesDown;
+    KeepPalette(view.palette);
+    if (mapName) {
+        CollectMap(*mapName, view, settings);
+        return;
     }
+    last.rgba = RenderRgba(view);
     last.result.width = view.tilesAcross * static_cast<std::uint32_t>(kTileSide);
     last.result.height = view.tilesDown * static_cast<std::uint32_t>(kTileSide);
-    last.result.paletteEntries = static_cast<std::uint32_t>(last.palette.size() / 4);
+    if (settings.frame) {
+        last.result.frameWidth = static_cast<std::uint32_t>(settings.frame->width);
+        last.result.frameHeight = static_cast<std::uint32_t>(settings.frame->height);
+    }
 }
 
 }  // namespace
@@ -103,9 +163,14 @@ extern "C" const WebResult* web_convert(const char* arguments, int count,
     last.result.status = RunConversion(count, argv.data());
     const std::optional<std::string> outputName =
         settings.output ? settings.output : MakeOutputPath(input);
+    const std::optional<std::string> mapName =
+        settings.map != MapKind::None && outputName ? MapPathOf(*outputName) : std::nullopt;
     if (last.result.status == 0 && outputName && IsRegularFile(*outputName)) {
-        CollectOutput(*outputName);
+        CollectOutput(*outputName, mapName, settings);
         RemoveFile(*outputName);
+        if (mapName) {
+            RemoveFile(*mapName);
+        }
     }
     RemoveFile(input);
     if (!paletteName.empty()) {
@@ -113,19 +178,32 @@ extern "C" const WebResult* web_convert(const char* arguments, int count,
     }
     last.result.outputName = last.outputName.c_str();
     last.result.output = last.output.get();
+    last.result.mapName = last.mapName.c_str();
+    last.result.map = last.map.get();
     last.result.rgba = last.rgba.data();
     last.result.paletteRgba = last.palette.data();
     return &last.result;
 }
 
 // The picture's own colour at column x, row y from the top, as 0xRRGGBB: an indexed picture's
-// colour-table entry, a true-colour picture's blue, green and red bytes. -1 when the file does
-// not load or the point lies outside it.
+// colour-table entry, a true-colour picture's blue, green and red bytes. In a sprite sheet of
+// frames `frameWidth` x `frameHeight` the point is one of frame `frame`, the frames counted in
+// reading order as the file holds them; a frame width of 0 takes the point in the whole picture.
+// -1 when the file does not load or the point lies outside it.
 extern "C" std::int32_t web_source_color(const std::uint8_t* file, std::size_t size, std::int32_t x,
-                                         std::int32_t y) {
+                                         std::int32_t y, std::int32_t frameWidth,
+                                         std::int32_t frameHeight, std::int32_t frame) {
     SourceImage image;
-    if (!LoadPicture(FileInMemory("picture", std::vector<std::uint8_t>(file, file + size)), image) ||
-        x < 0 || y < 0 || x >= image.picture.width || y >= image.picture.height) {
+    if (!LoadPicture(FileInMemory("picture", std::vector<std::uint8_t>(file, file + size)),
+                     image)) {
+        return -1;
+    }
+    if (frameWidth > 0 && frameWidth <= image.picture.width) {
+        const std::int32_t across = image.picture.width / frameWidth;
+        x += frame % across * frameWidth;
+        y += frame / across * frameHeight;
+    }
+    if (x < 0 || y < 0 || x >= image.picture.width || y >= image.picture.height) {
         return -1;
     }
     const auto* indexed = std::get_if<IndexedPicture>(&image.picture.colors);

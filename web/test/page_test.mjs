@@ -1,9 +1,10 @@
 // The browser page in Debian's headless chromium, served from 127.0.0.1: for each picture of a
-// table, the line it shows and the .tvx it downloads are what the native bmp2tvx prints and writes
-// for the same file and flags; the eyedropper makes a clicked pixel transparent. Saves a screenshot
-// and prints the time a 1024 x 1024 picture takes.
+// table, the line it shows and the .tvx (and a background's .tvm) it downloads are what the native
+// bmp2tvx prints and writes for the same file and flags, and what it draws (a background whole, a
+// sprite sheet frame by frame) is what tvx2png draws from those files; the eyedropper makes a
+// clicked pixel transparent. Saves a screenshot and prints the time a 1024 x 1024 picture takes.
 //
-//   node page_test.mjs SITE BMP2TVX BMPSUITE ARTIFACTS [WHY_NO_PAGE]
+//   node page_test.mjs SITE BMP2TVX TVX2PNG BMPSUITE ARTIFACTS [WHY_NO_PAGE]
 // Exits 77 (skipped) with the reason when the page, chromium or the npm modules are missing.
 import assert from 'node:assert/strict';
 import {spawnSync} from 'node:child_process';
@@ -13,7 +14,7 @@ import {tmpdir} from 'node:os';
 import path from 'node:path';
 import {crc32, deflateSync} from 'node:zlib';
 
-const [site, bmp2tvx, bmpsuite, artifacts, whyNoPage = ''] = process.argv.slice(2);
+const [site, bmp2tvx, tvx2png, bmpsuite, artifacts, whyNoPage = ''] = process.argv.slice(2);
 const chromiumPath = process.env.BMP2TVX_CHROMIUM ?? '/usr/bin/chromium';
 function skip(why) {
     console.log(`Skipped: ${why}`);
@@ -82,6 +83,7 @@ const magenta = [250, 2, 253];
 const ship = [[0, 0, 0], [255, 255, 255], [40, 120, 224], [0, 0, 0], [9, 9, 9], magenta];
 // Black used at entry 1 and repeated, unused, up to entry 255, as Pillow pads a palette.
 const pillow = [[255, 200, 0], ...Array(255).fill([0, 0, 0])];
+const example = (file) => readFileSync(path.join(import.meta.dirname, '../../examples', file));
 const cases = [
     ['ship.bmp', '-c4 -r250 -g2 -b253', bmp(24, 16, (x, y) => (disc(x, y) ? 2 : 5), ship)],
     ['pillow.bmp', '', bmp(16, 16, (x, y) => (square(x, y) ? 0 : 1), pillow)],
@@ -91,16 +93,46 @@ const cases = [
     ['pal8v5.bmp', '-c16', readFileSync(path.join(bmpsuite, 'g/pal8v5.bmp'))],
     ['hero.png', '', png(16, 16, (x, y) => (square(x, y) ? 2 : 0), ship, 1)],
     // Kept as GBA art often is: entry 0 the teal background, the black outline at entry 1.
-    ['slime_kept.png', '-c4 --key=none',
-     readFileSync(path.join(import.meta.dirname, '../../examples/sprites/slime_kept.png'))],
+    ['slime_kept.png', '-c4 --key=none', example('sprites/slime_kept.png')],
     ['hero-rgba.png', '-c4',
      png(24, 16, (x, y) => (disc(x, y) ? [250, 40, 0, 255] : [0, 0, 0, x < 12 ? 0 : 255]))],
     // One palette for both: the picture is mapped onto the bank's entries.
     ['banked.bmp', '--palette=bank.gpl',
      bmp(16, 8, (x, y) => (x < 8 ? [40, 120, 224] : [255, 255, 255])),
      'GIMP Palette\n0 0 0 key\n255 255 255\n40 120 224\n'],
+    // A sprite sheet of two rows of frames, and frames that do not divide it.
+    ['walk.png', '-c4 --frame=16x16', example('sprites/walk.png')],
+    ['walk-24.png', '-c4 --frame=24x16', example('sprites/walk.png')],
+    // Backgrounds: 16-colour tiles in three banks, numbered from tile 16 and bank 2; an affine map;
+    // and a map refused for a bitmap.
+    ['field.png', '-c4 --map --tile-base=16 --bank-base=2', example('backgrounds/field.png')],
+    ['dial.png', '-c8 --map=affine', example('backgrounds/dial.png')],
+    ['field-16.png', '-c16 --map', example('backgrounds/field.png')],
 ].map(([name, flags, file, palette]) =>
     ({name, flags: flags.split(' ').filter(Boolean), file, palette}));
+
+// Run in the page on a card: where the drawings it shows differ from tvx2png's PNG (base64), the
+// first drawing its top rows, each further one the rows below; every drawing `rows` high unless 0.
+async function differences(card, [png, rows]) {
+    const blob = await (await fetch(`data:image/png;base64,${png}`)).blob();
+    const drawn = await createImageBitmap(blob, {colorSpaceConversion: 'none'});
+    const pixels = (source, y, width, height) => {
+        const context = new OffscreenCanvas(width, height).getContext('2d');
+        context.drawImage(source, 0, y, width, height, 0, 0, width, height);
+        return context.getImageData(0, 0, width, height).data.join();
+    };
+    let y = 0;
+    for (const canvas of [...card.querySelectorAll('canvas')].filter((c) => c.checkVisibility())) {
+        const {width, height} = canvas;
+        if (width !== drawn.width || (rows && height !== rows) ||
+            pixels(canvas, 0, width, height) !== pixels(drawn, y, width, height)) {
+            return `the ${width} x ${height} drawing at row ${y} of ` +
+                   `${drawn.width} x ${drawn.height}`;
+        }
+        y += height;
+    }
+    return y === drawn.height ? '' : `${y} rows drawn of ${drawn.height}`;
+}
 
 // The site, served as any static server would.
 const types = {'.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
@@ -139,16 +171,25 @@ try {
     const card = page.locator('article.picture[data-status]:not([data-old])');
     const choose = async (files, flags, palette = null) => {
         const value = (letter) => flags.find((flag) => flag[1] === letter)?.slice(2);
-        const paletteName = flags.find((flag) => flag.startsWith('--palette='))?.slice(10);
+        const long = (name) => flags.find((flag) => flag.startsWith(`--${name}=`))?.slice(
+            name.length + 3);
         await page.locator('#palette').setInputFiles(
-            palette ? [{name: paletteName, mimeType: 'text/plain', buffer: Buffer.from(palette)}]
-                    : []);
+            palette ? [{name: long('palette'), mimeType: 'text/plain',
+                        buffer: Buffer.from(palette)}] : []);
         await page.locator('#no-palette').waitFor({state: palette ? 'visible' : 'hidden'});
         await page.selectOption('#layout', flags.find((flag) => flag[1] === 'c') ?? '');
         const keep = flags.includes('--key=none');
         await page.setChecked('#keep-indices', keep);
         for (const color of keep ? [] : ['red', 'green', 'blue']) {
             await page.fill(`#${color}`, value(color[0]) ?? '0');
+        }
+        const frame = long('frame')?.split('x') ?? ['', ''];
+        await page.fill('#frame-width', frame[0]);
+        await page.fill('#frame-height', frame[1]);
+        const map = flags.find((flag) => flag.startsWith('--map')) ?? '';
+        await page.selectOption('#map', map);
+        for (const base of map ? ['tile-base', 'bank-base'] : []) {
+            await page.fill(`#${base}`, long(base) ?? '');
         }
         await page.$$eval('article', (cards) => cards.forEach((old) => (old.dataset.old = '')));
         await page.locator('#files').setInputFiles(
@@ -169,13 +210,30 @@ try {
         assert.equal(await card.locator('.command').textContent(), command);
         assert.equal(await card.getAttribute('data-status'), String(expected.status), command);
         const tvx = path.join(native, name.replace(/(bmp|png)$/, 'tvx'));
+        const tvm = tvx.replace(/x$/, 'm');
+        for (const file of [tvx, tvm]) {
+            const link = card.locator(`a.${file.slice(-3)}`);
+            if (existsSync(file)) {
+                const [download] = await Promise.all([page.waitForEvent('download'), link.click()]);
+                assert.equal(download.suggestedFilename(), path.basename(file));
+                assert.deepEqual(readFileSync(await download.path()), readFileSync(file), command);
+            } else {
+                assert.ok(await link.isHidden(), `${command}: a download of ${file}`);
+            }
+        }
+        if (existsSync(tvm)) {
+            const [across, down, banks] = [2, 4, 6].map((at) => readFileSync(tvm).readUInt16LE(at));
+            assert.equal(await card.locator('.counts').textContent(), `${across * down} cells, ` +
+                `${readFileSync(tvx).readUInt16LE(6)} distinct tiles, ${banks} palette banks`);
+        }
         if (existsSync(tvx)) {
-            const [download] =
-                await Promise.all([page.waitForEvent('download'), card.locator('a.tvx').click()]);
-            assert.equal(download.suggestedFilename(), path.basename(tvx));
-            assert.deepEqual(readFileSync(await download.path()), readFileSync(tvx), command);
-        } else {
-            assert.ok(await card.locator('.downloads').isHidden(), `${command}: a download`);
+            // tvx2png draws the map beside the tiles, with the bases it was made with.
+            const bases = flags.filter((flag) => /^--(tile|bank)-base=/.test(flag));
+            assert.equal(spawnSync(tvx2png, [...bases, tvx]).status, 0, `tvx2png ${tvx}`);
+            const frameHeight = Number(flags.find((flag) => flag.startsWith('--frame='))
+                ?.split('x')[1]);
+            assert.equal(await card.evaluate(differences, [
+                readFileSync(`${tvx}.png`).toString('base64'), frameHeight || 0]), '', command);
         }
         console.log(`ok: ${command}`);
     }
@@ -199,6 +257,20 @@ try {
     const [r, g, b] = await shownAt(3, 3);
     assert.ok(r === g && g === b && [0xc8, 0xf4].includes(r), `the key pixel shows ${[r, g, b]}`);
     console.log('ok: the eyedropper');
+    // On a sprite sheet's frame it picks where the frame lies in the sheet: frame 10 of walk.png in
+    // frames of 16 x 16 is the second row's third, its (4,4) the sheet's (36,20), in a slime's
+    // body where the sheet's (4,4) is background.
+    const pickAt = async (flags, nth, x, y) => {
+        await choose([cases.find(({name}) => name === 'walk.png')], ['--key=none', ...flags]);
+        const position = {x: 2 * x + 1, y: 2 * y + 1};  // at 2x
+        await card.locator('canvas:visible').nth(nth).click({position});
+        await page.waitForFunction(() => !document.getElementById('keep-indices').checked);
+        return Promise.all(['#red', '#green', '#blue'].map((id) => page.inputValue(id)));
+    };
+    const body = await pickAt([], 0, 36, 20);
+    assert.notDeepEqual(await pickAt([], 0, 4, 4), body);
+    assert.deepEqual(await pickAt(['--frame=16x16'], 10, 4, 4), body);
+    console.log('ok: the eyedropper on a frame');
 
     // A screenshot of the page with several pictures as Index16, the tile grid on, at 4x.
     await page.check('#grid');
