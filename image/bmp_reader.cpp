@@ -226,8 +226,8 @@ bool LoadBitmap(InputFile file, SourceImage& image) {
     }
     // The pixels stay where they are, read as they are needed.
     image.picture = DescribePicture(layout, table, name);
-    image.rows = RowSource{RowsInBmp{std::move(file), layout.pixelOffset, layout.stored},
-                           layout.topDown};
+    image.rows =
+        RowSource{RowsInBmp{std::move(file), layout.pixelOffset, layout.stored}, layout.topDown};
     const auto* trueColor = std::get_if<TrueColorPicture>(&image.picture.colors);
     return trueColor == nullptr || !trueColor->alpha || SettleAlpha(image);
 }

@@ -90,8 +90,7 @@ const std::uint8_t* ReadRows(RowReader& reader, std::int32_t first, std::int32_t
     if (const auto* bmp = std::get_if<RowsInBmp>(&rows.place)) {
         return ReadBmpRows(reader, *bmp, first, count) ? reader.rows : nullptr;
     }
-    return ReadPngRows(*std::get<RowsInPng>(rows.place).decoder, first, count,
-                       reader.buffer.get())
+    return ReadPngRows(*std::get<RowsInPng>(rows.place).decoder, first, count, reader.buffer.get())
                ? reader.buffer.get()
                : nullptr;
 }
@@ -100,8 +99,7 @@ const std::uint8_t* ReadRows(RowReader& reader, std::int32_t first, std::int32_t
 // calls visit(firstRow, count, rows, rowBytes): `count` rows starting with row `firstRow` counted
 // from the top (or from the first stored row), stored at `rows` in stored order.
 template <typename Visit>
-PixelWalk WalkChunks(SourceImage& image, std::int32_t stripRows, bool fromTop,
-                     const Visit& visit) {
+PixelWalk WalkChunks(SourceImage& image, std::int32_t stripRows, bool fromTop, const Visit& visit) {
     const Picture& picture = image.picture;
     RowReader reader;
     if (picture.width == 0 || picture.height == 0) {
@@ -146,12 +144,12 @@ PixelWalk VisitStrips(SourceImage& image, std::int32_t rows, const StripVisitor&
 }
 
 PixelWalk VisitPieces(SourceImage& image, const PieceVisitor& visit) {
-    return WalkChunks(image, 8, false,
-                      [&](std::int32_t, std::int32_t count, const std::uint8_t* rows,
-                          std::ptrdiff_t rowBytes) {
-                          return visit(rows, static_cast<std::size_t>(count) *
-                                                 static_cast<std::size_t>(rowBytes));
-                      });
+    return WalkChunks(
+        image, 8, false,
+        [&](std::int32_t, std::int32_t count, const std::uint8_t* rows, std::ptrdiff_t rowBytes) {
+            return visit(rows,
+                         static_cast<std::size_t>(count) * static_cast<std::size_t>(rowBytes));
+        });
 }
 
 PixelWalk FindFirstIndex(SourceImage& image, const std::array<bool, 256>& wanted,

@@ -80,7 +80,8 @@ TEST(Reader, HeaderVariantsLoadTheSamePicture) {
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(r.image.picture.width, 16);
         EXPECT_EQ(r.image.picture.height, 8);
-        EXPECT_EQ(KindOf(r.image.picture), c.bitCount == 24 ? SourceKind::FullColor : SourceKind::Index);
+        EXPECT_EQ(KindOf(r.image.picture),
+                  c.bitCount == 24 ? SourceKind::FullColor : SourceKind::Index);
         const std::size_t rowBytes = 16u * (c.bitCount / 8u);
         const Bytes rows = RowsFromTop(r.image);
         ASSERT_EQ(rows.size(), rowBytes * 8);  // the source's own kind of pixels, no more
