@@ -25,37 +25,17 @@ void tvx_c_copy(volatile void* dst, const void* src, uint32_t size) {
     tvx_copy(dst, src, size);
 }
 
-const void* tvx_c_frame(const void* file, uint32_t w, uint32_t h, uint32_t n, uint32_t* size,
-                        uint32_t* count) {
-    *size = tvx_frame_size(file, w, h);
-    *count = tvx_frame_count(file, w, h);
+const void* tvx_c_frame(const void* file, uint32_t w, uint32_t h, uint32_t n) {
     return tvx_frame(file, w, h, n);
 }
 
-void tvx_c_map_describe(const void* map, uint32_t size, struct tvx_c_map_answers* out) {
-    struct tvx_c_map_answers answers = {0, 0, 0, 0, 0, 0, NULL, NULL};
-    answers.valid = tvx_map_valid(map, size);
-    if (answers.valid) {
-        answers.kind = tvx_map_kind(map);
-        answers.width = tvx_map_width(map);
-        answers.height = tvx_map_height(map);
-        answers.bank_count = tvx_map_bank_count(map);
-        answers.banks = tvx_map_banks(map);
-        answers.entries = tvx_map_entries(map);
-        if (answers.width && answers.height) {
-            answers.last_entry = tvx_map_entry(map, answers.width - 1, answers.height - 1);
-        }
-    }
-    *out = answers;
+int tvx_c_map_valid(const void* map, uint32_t size) {
+    return tvx_map_valid(map, size);
 }
 
 void tvx_c_map_copy(volatile void* screen, uint32_t size, const void* map, uint32_t x, uint32_t y,
                     uint32_t w, uint32_t h) {
     tvx_map_copy(screen, size, map, x, y, w, h);
-}
-
-void tvx_c_map_copy_banks(volatile void* palette, const void* map, uint32_t bank_base) {
-    tvx_map_copy_banks(palette, map, bank_base);
 }
 
 /* The lines tvx.h's top comment and the README give for showing a picture, word for word, so

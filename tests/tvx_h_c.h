@@ -26,23 +26,10 @@ void tvx_c_describe(const void* file, uint32_t size, struct tvx_c_answers* out);
 
 void tvx_c_copy(volatile void* dst, const void* src, uint32_t size);
 
-/* Frame n of a sheet, and the size and count of its frames. */
-const void* tvx_c_frame(const void* file, uint32_t w, uint32_t h, uint32_t n, uint32_t* size,
-                        uint32_t* count);
-
-struct tvx_c_map_answers {
-    int valid;
-    uint32_t kind, width, height, bank_count, last_entry;
-    const void* banks;
-    const void* entries;
-};
-
-/* Everything the header tells of a map; the accessors only for a map tvx_map_valid accepts. */
-void tvx_c_map_describe(const void* map, uint32_t size, struct tvx_c_map_answers* out);
-
+const void* tvx_c_frame(const void* file, uint32_t w, uint32_t h, uint32_t n);
+int tvx_c_map_valid(const void* map, uint32_t size);
 void tvx_c_map_copy(volatile void* screen, uint32_t size, const void* map, uint32_t x, uint32_t y,
                     uint32_t w, uint32_t h);
-void tvx_c_map_copy_banks(volatile void* palette, const void* map, uint32_t bank_base);
 
 /* Compiled only: the documented lines that show a picture on the handheld. */
 void tvx_c_documented_example(const unsigned char* logo_tvx, unsigned int logo_tvx_size);

@@ -1,11 +1,11 @@
 // tvx.h, the header GBA programs load tile image files with, compiled as C++ here and as C99 in
-// tvx_h_c.c: it must accept exactly the files and maps the tools' readers accept, find the same
-// palette, pixels, frames and entries, and copy exactly the bytes asked for, where the display
-// hardware reads them.
+// tvx_h_c.c: it must accept exactly the files tvx2png's reader accepts, find the same palette and
+// pixels, and copy exactly the bytes asked for.
 #include "tvx.h"
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -290,265 +290,128 @@ TEST(TvxHeader, CopyMovesExactlyTheBytesAskedFor) {
     }
 }
 
-// An 8-bit picture of `across` x `down` cells: cell i shows pattern p, mirrored as f says (bit 0
-// left to right, bit 1 top to bottom), in group g of 16 colours, where {p, f, g} = cell(i). A
-// pattern is a marker in its top left corner and p's ten bits after it, so no two are alike,
-// mirrored or not.
-Bytes Cells(int across, int down, const std::function<std::array<int, 3>(int)>& cell) {
+// Sheets of w x h tiles a frame converted with --frame: both builds find frame k k frames of
+// w x h tiles into the tiles the reader finds, and none past the last; for another width, a
+// height of no whole tiles, one that does not divide the sheet's or one taller than it, none.
+TEST(TvxHeader, FramesFollowOneAnother) {
+    const std::array<std::uint32_t, 5> sheets[] = {
+        {16, 4, 4, 4, 32}, {4, 2, 1, 1, 64}, {6, 4, 2, 2, 32}, {3, 6, 3, 1, 64}};
+    for (const auto& [across, down, w, h, tile] : sheets) {
+        BmpSpec picture;
+        picture.width = static_cast<std::int32_t>(8 * across);
+        picture.height = static_cast<std::int32_t>(8 * down);
+        const std::uint32_t W = 8 * w, H = 8 * h, count = across / w * (down / h);
+        const std::string frame = "--frame=" + std::to_string(W) + "x" + std::to_string(H);
+        const Bytes sheet = ConvertInMemory(BuildBmp(picture), {tile == 32 ? "-c4" : "-c8", frame});
+        TileImageView view;
+        ASSERT_TRUE(ParseTileImage("sheet.tvx", sheet, view));
+        EXPECT_EQ(tvx_frame_count(sheet.data(), W, H), count) << frame;
+        EXPECT_EQ(tvx_frame_size(sheet.data(), W, H), w * h * tile) << frame;
+        for (std::uint32_t k = 0; k <= count; ++k) {
+            const void* at = k < count ? view.body.data() + k * w * h * tile : nullptr;
+            EXPECT_EQ(tvx_frame(sheet.data(), W, H, k), at) << frame << ", frame " << k;
+            EXPECT_EQ(tvx_c_frame(sheet.data(), W, H, k), at) << frame << ", frame " << k;
+        }
+        const std::uint32_t misfits[][2] = {
+            {W + 8, H}, {W, H + 4}, {W, H * count - 8}, {W, H * count + 8}};
+        for (const auto& [fw, fh] : misfits) {
+            EXPECT_EQ(tvx_frame_count(sheet.data(), fw, fh), 0u) << fw << " x " << fh;
+        }
+    }
+}
+
+// The map file bmp2tvx writes for a background of `across` x `down` cells, converted with
+// --key=none and `flags`: cell i shows tile(i) in the nibbles of its top row, in group i % 2 of
+// 16 colours (`groups`), or 0; no two tiles alike, mirrored or not, but those of one number.
+Bytes MapOf(int across, int down, int (*tile)(int), int groups, std::vector<std::string> flags) {
     BmpSpec spec;
     spec.width = 8 * across;
     spec.height = 8 * down;
-    for (int i = 0; i < 256; ++i) {
-        spec.table.push_back({static_cast<std::uint8_t>(i), 0x40, 0x80});
-    }
     for (int y = 0; y < spec.height; ++y) {
         for (int x = 0; x < spec.width; ++x) {
-            const auto [p, f, g] = cell(x / 8 + y / 8 * across);
-            const int bit = (f & 2 ? 7 - y % 8 : y % 8) * 8 + (f & 1 ? 7 - x % 8 : x % 8) - 1;
-            spec.pixels.push_back(
-                static_cast<std::uint8_t>(16 * g + (bit < 0    ? 15
-                                                    : bit < 10 ? 1 + (p >> bit & 1)
-                                                               : 3)));
+            const int i = x / 8 + y / 8 * across;
+            const int part = y % 8 == 0 && x % 8 < 3 ? tile(i) >> 4 * (x % 8) & 15 : 0;
+            spec.pixels.push_back(static_cast<std::uint8_t>(16 * (i % groups) + part));
         }
     }
-    return BuildBmp(spec);
-}
-
-const void* FrameAsCxx(const void* file, std::uint32_t w, std::uint32_t h, std::uint32_t n,
-                       std::uint32_t* size, std::uint32_t* count) {
-    *size = tvx_frame_size(file, w, h);
-    *count = tvx_frame_count(file, w, h);
-    return tvx_frame(file, w, h, n);
-}
-
-// Sheets of cells w x h each converted with --frame: frame k, as both builds find it, holds the
-// cells of the sheet's kth frame in reading order, as the sheet converted without --frame has
-// them; past the last frame, for frame sizes that do not make the file, and in a FullColor16 file
-// (no tiles) there is none.
-TEST(TvxHeader, FramesAreTheSheetsCellsInReadingOrder) {
-    const struct {
-        int across, down, w, h;
-        const char* depth;
-    } sheets[] = {{16, 4, 4, 4, "-c4"},
-                  {4, 2, 1, 1, "-c8"},
-                  {6, 4, 2, 2, "-c4"},
-                  {3, 6, 3, 1, "-c8"},
-                  {2, 2, 2, 2, "-c4"}};
-    for (const auto& s : sheets) {
-        const Bytes bmp = Cells(s.across, s.down, [](int i) { return std::array{i, 0, 0}; });
-        const auto width = static_cast<std::uint32_t>(8 * s.w), height = 8 * s.h * 1u;
-        const Bytes sheet = ConvertInMemory(
-            bmp, {s.depth, "--key=none",
-                  "--frame=" + std::to_string(width) + "x" + std::to_string(height)});
-        const Bytes plain = ConvertInMemory(bmp, {s.depth, "--key=none"});
-        const Bytes bitmap = ConvertInMemory(bmp, {"-c16"});
-        TileImageView whole;
-        ASSERT_TRUE(ParseTileImage("plain.tvx", plain, whole));
-        const std::uint32_t tile = s.depth == std::string("-c4") ? 32 : 64;
-        const int perRow = s.across / s.w, count = perRow * (s.down / s.h), rows = s.h * count;
-        int wrong = 2;  // a frame height in tiles that does not divide the sheet's
-        while (wrong < rows && rows % wrong == 0) {
-            ++wrong;
-        }
-        for (auto* frameOf : {&FrameAsCxx, &tvx_c_frame}) {
-            SCOPED_TRACE(std::to_string(s.across) + " x " + std::to_string(s.down) + " cells, " +
-                         (frameOf == &FrameAsCxx ? "C++" : "C"));
-            std::uint32_t size = 0, n = 0;
-            for (int k = 0; k <= count; ++k) {
-                const auto* at = static_cast<const std::uint8_t*>(
-                    frameOf(sheet.data(), width, height, static_cast<std::uint32_t>(k), &size, &n));
-                EXPECT_EQ(n, static_cast<std::uint32_t>(count));
-                EXPECT_EQ(size, static_cast<std::uint32_t>(s.w * s.h) * tile);
-                if (k == count || at == nullptr) {
-                    EXPECT_EQ(at, k == count ? nullptr : sheet.data()) << "frame " << k;
-                    continue;
-                }
-                for (int t = 0; t < s.w * s.h; ++t) {
-                    const int x = k % perRow * s.w + t % s.w, y = k / perRow * s.h + t / s.w;
-                    EXPECT_TRUE(std::equal(at + t * tile, at + (t + 1) * tile,
-                                           whole.body.data() + (y * s.across + x) * tile))
-                        << "frame " << k << ", tile " << t;
-                }
-            }
-            const std::pair<const Bytes*, std::array<std::uint32_t, 2>> misfits[] = {
-                {&sheet, {width + 8, height}},
-                {&sheet, {width, height + 4}},
-                {&sheet, {width, 8u * static_cast<std::uint32_t>(rows + 1)}},
-                {&sheet, {width, 8u * static_cast<std::uint32_t>(wrong)}},
-                {&bitmap, {8u * static_cast<std::uint32_t>(s.across), 8u * s.down * 1u}}};
-            for (const auto& [file, wh] : misfits) {
-                if (wh[1] != 8u * static_cast<std::uint32_t>(rows) || file == &bitmap) {
-                    EXPECT_EQ(frameOf(file->data(), wh[0], wh[1], 0, &size, &n), nullptr);
-                    EXPECT_EQ(size + n, 0u) << wh[0] << " x " << wh[1];
-                }
-            }
-        }
-    }
-}
-
-// The map file bmp2tvx writes for a picture converted with `flags` and --key=none.
-Bytes MapOf(const Bytes& bmp, std::vector<std::string> flags) {
     TempDir dir;
-    WriteFile(dir / "bg.bmp", bmp);
+    WriteFile(dir / "bg.bmp", BuildBmp(spec));
     flags.insert(flags.end(), {"--key=none", "bg.bmp"});
-    const RunResult run = RunTool(flags, dir.path);
-    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(RunTool(flags, dir.path).status, 0);
     return ReadFile(dir / "bg.tvm");
 }
 
-// A regular map of 72 x 40 distinct entries: 720 tiles, each in four mirrorings, in three banks.
-const Bytes& RegularMap() {
-    static const Bytes map = MapOf(Cells(72, 40,
-                                         [](int i) {
-                                             return std::array{i % 720, i / 720 % 4, i % 3};
-                                         }),
-                                   {"-c4", "--map", "--tile-base=100", "--bank-base=2"});
-    return map;
+// A regular map of 72 x 40 entries of 1,000 tiles in two banks from bank 2, and an affine one of
+// 40 x 24 entries of 256 tiles.
+const Bytes& Map(bool affine) {
+    static const Bytes maps[] = {MapOf(72, 40, [](int i) { return i % 1000; }, 2,
+                                       {"-c4", "--map", "--tile-base=20", "--bank-base=2"}),
+                                 MapOf(40, 24, [](int i) { return (i * 7 + i / 40 * 13) % 256; }, 1,
+                                       {"-c8", "--map=affine"})};
+    return maps[affine];
 }
 
-// An affine map of 40 x 24 entries of 256 tiles.
-const Bytes& AffineMap() {
-    static const Bytes map =
-        MapOf(Cells(40, 24,
-                    [](int i) {
-                        return std::array{(i % 40 * 7 + i / 40 * 13) % 256, 0, 0};
-                    }),
-              {"-c8", "--map=affine"});
-    return map;
-}
-
-void DescribeMapAsCxx(const void* map, std::uint32_t size, tvx_c_map_answers* out) {
-    *out = {tvx_map_valid(map, size), 0, 0, 0, 0, 0, nullptr, nullptr};
-    if (out->valid) {
-        *out = {1,
-                tvx_map_kind(map),
-                tvx_map_width(map),
-                tvx_map_height(map),
-                tvx_map_bank_count(map),
-                tvx_map_width(map) && tvx_map_height(map)
-                    ? tvx_map_entry(map, tvx_map_width(map) - 1, tvx_map_height(map) - 1)
-                    : 0,
-                tvx_map_banks(map),
-                tvx_map_entries(map)};
-    }
-}
-
-// Whether the tools' reader takes `map` as a map file; checks that both builds of tvx.h agree
-// with it, find its fields where it does, and refuse it at an odd address.
-bool ExpectMapAgreement(const Bytes& map, const std::string& what) {
-    SCOPED_TRACE(what);
-    MapView view;
-    const bool read = ReadMapView(map, view);
-    const auto size = static_cast<std::uint32_t>(map.size());
-    tvx_c_map_answers both[2];
-    DescribeMapAsCxx(map.data(), size, &both[0]);
-    tvx_c_map_describe(map.data(), size, &both[1]);
-    for (const tvx_c_map_answers& a : both) {
-        EXPECT_EQ(a.valid, read ? 1 : 0);
-        if (read && a.valid) {
-            const std::size_t entries = view.entries.size() / (a.kind == 1 ? 1 : 2);
-            EXPECT_EQ(a.kind, view.kind == MapKind::Affine ? 1u : 0u);
-            EXPECT_EQ(a.width, view.tilesAcross);
-            EXPECT_EQ(a.height, view.tilesDown);
-            EXPECT_EQ(32 * a.bank_count, view.banks.size());
-            EXPECT_EQ(a.banks, view.banks.empty() ? nullptr : view.banks.data());
-            EXPECT_EQ(a.entries, view.entries.data());
-            EXPECT_EQ(a.last_entry, entries ? MapEntry(view, entries - 1) : 0u);
-        }
-    }
-    std::vector<std::uint32_t> words(map.size() / 4 + 1);
-    auto* odd = reinterpret_cast<std::uint8_t*>(words.data()) + 1;
-    std::copy(map.begin(), map.end(), odd);
-    EXPECT_EQ(tvx_map_valid(odd, size), 0);
-    return read;
-}
-
-TEST(TvxHeader, AcceptsExactlyTheMapsTheReaderAccepts) {
-    int accepted = 0;
-    int refused = 0;
-    const Bytes small = MapOf(Cells(3, 2, [](int i) { return std::array{i, 0, 0}; }), {"--map"});
-    for (const Bytes* map : {&RegularMap(), &AffineMap(), &small}) {
-        EXPECT_TRUE(ExpectMapAgreement(*map, "as bmp2tvx wrote it"));
-        ForEachMutation(*map, [&](const std::string& how, const Bytes& changed) {
-            (ExpectMapAgreement(changed, how) ? accepted : refused)++;
+// Both builds take the maps the tools' reader takes (those bmp2tvx wrote, damaged or at an odd
+// address), and place each entry of a window, in backgrounds of each size, where the display reads
+// its tile column and row modulo the background's, and nothing else; banks go where they fit.
+TEST(TvxHeader, MapsAreReadAndPlacedAsTheDisplayReadsThem) {
+    for (const bool affine : {false, true}) {
+        const Bytes& map = Map(affine);
+        ForEachMutation(map, [](const std::string& how, const Bytes& changed) {
+            MapView view;
+            const int read = ReadMapView(changed, view) ? 1 : 0;
+            const auto size = static_cast<std::uint32_t>(changed.size());
+            EXPECT_EQ(tvx_map_valid(changed.data(), size), read) << how;
+            EXPECT_EQ(tvx_c_map_valid(changed.data(), size), read) << how;
         });
+        Bytes shifted(1);  // from an odd address: allocations are aligned
+        shifted.insert(shifted.end(), map.begin(), map.end());
+        EXPECT_EQ(tvx_map_valid(shifted.data() + 1, static_cast<std::uint32_t>(map.size())), 0);
     }
-    // Each map with its width and height swapped is one too; most damaged ones are not.
-    EXPECT_GE(accepted, 3);
-    EXPECT_GT(refused, 100);
-}
-
-// Where the display reads the entry of a background's tile column x, row y, in bytes from its
-// first screen block: a regular background takes one 2 KiB block of 32 x 32 entries for each
-// 256 x 256 quarter, an affine one a byte an entry in rows as long as the background is wide.
-std::size_t DisplayReads(bool affine, unsigned size, unsigned x, unsigned y) {
-    // The block of the quarter below (first index) and to the right (second), by size.
-    static const unsigned kBlock[4][2][2] = {
+    // Affine or not, size, and the window: x, y, w, h.
+    const std::array<unsigned, 6> windows[] = {
+        {0, 3, 0, 0, 64, 64}, {0, 0, 5, 3, 32, 32}, {0, 1, 40, 9, 64, 31}, {0, 2, 31, 30, 3, 32},
+        {0, 3, 71, 39, 8, 8}, {0, 0, 72, 0, 4, 4},  {1, 0, 3, 5, 16, 16},  {1, 1, 0, 0, 32, 32},
+        {1, 2, 1, 1, 39, 23}, {1, 3, 7, 2, 33, 5}};
+    // A regular background's screen block for each quarter of 256 x 256: below, right, by size.
+    const unsigned blocks[4][2][2] = {
         {{0, 0}, {0, 0}}, {{0, 1}, {0, 0}}, {{0, 0}, {1, 0}}, {{0, 1}, {2, 3}}};
-    return affine ? y * (16u << size) + x
-                  : 0x800 * kBlock[size][y / 32][x / 32] + 2 * (y % 32 * 32 + x % 32);
-}
-
-// Windows of a regular and an affine map copied into backgrounds of each size, wrapping, odd,
-// clipped at the map's edge or off it: each entry lands where the display reads its tile column
-// and row (each modulo the background's), as the reader finds it, and no other byte changes.
-TEST(TvxHeader, MapCopyPutsEntriesWhereTheDisplayReadsThem) {
-    const struct {
-        const Bytes& map;
-        unsigned size, x, y, w, h;
-    } windows[] = {
-        {RegularMap(), 3, 0, 0, 64, 64},  {RegularMap(), 0, 5, 3, 32, 32},
-        {RegularMap(), 1, 40, 9, 64, 31}, {RegularMap(), 2, 31, 30, 3, 32},
-        {RegularMap(), 3, 71, 39, 8, 8},  {RegularMap(), 0, 72, 0, 4, 4},
-        {AffineMap(), 0, 3, 5, 16, 16},   {AffineMap(), 1, 0, 0, 32, 32},
-        {AffineMap(), 2, 1, 1, 39, 23},   {AffineMap(), 3, 7, 2, 33, 5},
-    };
-    using Copy = void (*)(volatile void*, std::uint32_t, const void*, std::uint32_t, std::uint32_t,
-                          std::uint32_t, std::uint32_t);
-    for (const auto& k : windows) {
+    for (const auto& [affine, size, x0, y0, w, h] : windows) {
+        const Bytes& map = Map(affine);
         MapView view;
-        ASSERT_TRUE(ReadMapView(k.map, view));
-        const bool affine = view.kind == MapKind::Affine;
-        const unsigned across = affine ? 16u << k.size : 32u << (k.size & 1);
-        const unsigned down = affine ? across : 32u << (k.size >> 1);
-        for (const Copy copy : {Copy{&tvx_map_copy}, Copy{&tvx_c_map_copy}}) {
+        ASSERT_TRUE(ReadMapView(map, view));
+        ASSERT_EQ(tvx_map_valid(map.data(), static_cast<std::uint32_t>(map.size())), 1);
+        const unsigned across = affine ? 16u << size : 32u << (size & 1);
+        const unsigned down = affine ? across : 32u << (size >> 1);
+        for (auto* copy : {&tvx_map_copy, &tvx_c_map_copy}) {
             std::vector<std::uint32_t> words(0x5000 / 4, 0xEEEEEEEE);
             auto* memory = reinterpret_cast<std::uint8_t*>(words.data());
             Bytes expected(memory, memory + 0x5000);
-            for (unsigned y = k.y; y < std::min(k.y + k.h, view.tilesDown); ++y) {
-                for (unsigned x = k.x; x < std::min(k.x + k.w, view.tilesAcross); ++x) {
-                    const std::size_t at =
-                        0x800 + DisplayReads(affine, k.size, x % across, y % down);
+            for (unsigned y = y0; y < std::min(y0 + h, view.tilesDown); ++y) {
+                for (unsigned x = x0; x < std::min(x0 + w, view.tilesAcross); ++x) {
+                    // The display reads an affine entry a byte, a regular one 2 in its block.
+                    const unsigned c = x % across, r = y % down;
+                    const std::size_t at = 0x800 + (affine ? r * across + c
+                                                           : 0x800 * blocks[size][r / 32][c / 32] +
+                                                                 2 * (r % 32 * 32 + c % 32));
                     const std::uint16_t entry = MapEntry(view, y * view.tilesAcross + x);
+                    EXPECT_EQ(tvx_map_entry(map.data(), x, y), entry);
                     expected[at] = static_cast<std::uint8_t>(entry);
                     expected[at + !affine] = static_cast<std::uint8_t>(affine ? entry : entry >> 8);
                 }
             }
-            copy(memory + 0x800, k.size, k.map.data(), k.x, k.y, k.w, k.h);
+            copy(memory + 0x800, size, map.data(), x0, y0, w, h);
             EXPECT_TRUE(std::equal(expected.begin(), expected.end(), memory))
-                << (copy == &tvx_map_copy ? "C++" : "C") << (affine ? ", affine" : ", regular")
-                << " size " << k.size << ", " << k.w << " x " << k.h << " from (" << k.x << ", "
-                << k.y << ")";
+                << (affine ? "affine" : "regular") << " size " << size << ", " << w << " x " << h
+                << " from " << x0 << ", " << y0 << (copy == &tvx_map_copy ? "" : ", C");
         }
     }
-}
-
-// The regular map's three banks go to palette banks from the base given, as many as fit.
-TEST(TvxHeader, MapBanksGoToTheirPaletteBanks) {
-    MapView view;
-    ASSERT_TRUE(ReadMapView(RegularMap(), view));
-    ASSERT_EQ(view.banks.size(), 3u * 32);
-    for (const std::uint32_t base : {0u, 2u, 14u, 16u}) {
-        for (const bool asC : {false, true}) {
-            std::vector<std::uint16_t> palette(16 * 18, 0xEEEE);  // and past its end
-            std::vector<std::uint16_t> expected = palette;
-            for (std::uint32_t i = 0; i < 48 && base * 16 + i < 256; ++i) {
-                expected[base * 16 + i] = LoadLittle16(&view.banks[2 * i]);
-            }
-            (asC ? tvx_c_map_copy_banks : tvx_map_copy_banks)(palette.data(), RegularMap().data(),
-                                                              base);
-            EXPECT_EQ(palette, expected) << "from bank " << base << (asC ? ", C" : ", C++");
-        }
+    for (const std::uint32_t base : {0u, 15u, 16u}) {
+        std::vector<std::uint16_t> palette(16 * 18, 0xEEEE), expected = palette;  // and past it
+        std::memcpy(expected.data() + 16 * base, Map(false).data() + 8,
+                    32 * std::min(2u, 16 - std::min(base, 16u)));
+        tvx_map_copy_banks(palette.data(), Map(false).data(), base);
+        EXPECT_EQ(palette, expected) << "banks from " << base;
     }
 }
 
