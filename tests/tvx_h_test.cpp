@@ -324,18 +324,18 @@ TEST(TvxHeader, FramesFollowOneAnother) {
 // --key=none and `flags`: cell i shows tile(i) in the nibbles of its top row, in group i % 2 of
 // 16 colours (`groups`), or 0; no two tiles alike, mirrored or not, but those of one number.
 Bytes MapOf(int across, int down, int (*tile)(int), int groups, std::vector<std::string> flags) {
-    BmpSpec spec;
-    spec.width = 8 * across;
-    spec.height = 8 * down;
-    for (int y = 0; y < spec.height; ++y) {
-        for (int x = 0; x < spec.width; ++x) {
+    BmpSpec picture;
+    picture.width = 8 * across;
+    picture.height = 8 * down;
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
             const int i = x / 8 + y / 8 * across;
-            const int part = y % 8 == 0 && x % 8 < 3 ? tile(i) >> 4 * (x % 8) & 15 : 0;
-            spec.pixels.push_back(static_cast<std::uint8_t>(16 * (i % groups) + part));
+            const int nibble = y % 8 == 0 && x % 8 < 3 ? tile(i) >> 4 * (x % 8) & 15 : 0;
+            picture.pixels.push_back(static_cast<std::uint8_t>(16 * (i % groups) + nibble));
         }
     }
     TempDir dir;
-    WriteFile(dir / "bg.bmp", BuildBmp(spec));
+    WriteFile(dir / "bg.bmp", BuildBmp(picture));
     flags.insert(flags.end(), {"--key=none", "bg.bmp"});
     EXPECT_EQ(RunTool(flags, dir.path).status, 0);
     return ReadFile(dir / "bg.tvm");
