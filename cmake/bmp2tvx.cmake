@@ -12,9 +12,10 @@
 #       extern const unsigned char logo_tvx_end[];   (just past it)
 #       extern const unsigned int logo_tvx_size;     (its length in bytes)
 #
-# With --map or --map=affine among the flags (FLAGS or BMP2TVX_FLAGS), the map file bmp2tvx writes
-# beside the tile image file, logo.tvm, is embedded in the same way, as logo_tvm[], logo_tvm_end[]
-# and logo_tvm_size, which logo_tvx.h declares too.
+# A sprite sheet is a call with FLAGS -c4 --frame=32x32 (its frame size), a background one with
+# FLAGS -c4 --map or -c8 --map=affine. With --map or --map=affine among the flags (FLAGS or
+# BMP2TVX_FLAGS), the map file bmp2tvx writes beside the tile image file, logo.tvm, is embedded in
+# the same way, as logo_tvm[], logo_tvm_end[] and logo_tvm_size, which logo_tvx.h declares too.
 #
 # The name is the picture's file name without its last extension, made into a C identifier, or
 # the NAME given to a call's one picture; two pictures of one name in a target stop configure with

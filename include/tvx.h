@@ -68,6 +68,15 @@
  * (BG0CNT: map in screen block 31, 8 bits per pixel for Index256; DISPCNT: mode 0, background 0
  * on.) A FullColor16 picture goes into mode 3's frame buffer (0x06000000, 240 pixels a row), one
  * row of tvx_width() * 2 bytes at a time, then DISPCNT = 0x0403 (mode 3, background 2 on).
+ *
+ * A sprite sheet (walk.png, converted with -c4 --frame=32x32) animates one object: each time it
+ * turns to frame n, copy tvx_frame(walk_tvx, 32, 32, n), tvx_frame_size(walk_tvx, 32, 32) bytes,
+ * to the object's tiles in object video memory (0x06010000, 32 bytes a tile number).
+ * A background (field.png, converted with -c4 --map, embedded as field_tvx and field_tvm): copy
+ * tvx_pixels(field_tvx) to its char block, tvx_map_copy_banks() the banks to palette memory from
+ * the --bank-base the map was made with, and tvx_map_copy() the map into the screen blocks its
+ * control register names, for the size it sets there; then move it with the scroll registers.
+ * README.md ("Use it in your game") shows both in full.
  */
 #ifndef TVX_H
 #define TVX_H

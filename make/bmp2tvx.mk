@@ -45,12 +45,13 @@
 #
 #     PICTURES := $(sort ... $(foreach name,$(BMP2TVX_NAMES),$(firstword $(subst =, ,$(name)))))
 #
-# Flags. bmp2tvx is run with the words of logo.bmp2tvx as its flags (for example
-# "-c4 -r255 -b255", on one line or several), or with none when there is no such file. The flags
-# file is looked for the way make looks for the picture: in the build folder, then in the VPATH
-# folders in order, so put it beside the picture (or, to convert one picture with different flags
-# in different builds, in a folder that comes before the picture's on VPATH). Changing it, adding
-# it or deleting it converts that picture again and no other.
+# Flags. bmp2tvx is run with the words of logo.bmp2tvx as its flags (for example "-c4 -r255 -b255",
+# on one line or several; "-c4 --frame=32x32" for a sprite sheet of 32 x 32 frames, "-c4 --map" or
+# "-c8 --map=affine" for a background), or with none when there is no such file. The flags file is
+# looked for the way make looks for the picture: in the build folder, then in the VPATH folders in
+# order, so put it beside the picture (or, to convert one picture with different flags in different
+# builds, in a folder that comes before the picture's on VPATH). Changing it, adding it or deleting
+# it converts that picture again and no other.
 #
 # A default for every picture: BMP2TVX_FLAGS, set before the include line, which reads it (for
 # example "BMP2TVX_FLAGS := --key=none" for art that keeps entry 0 as its transparent colour),
