@@ -371,7 +371,8 @@ TVX_INLINE uint32_t tvx_map_entry(const void* map, uint32_t x, uint32_t y) {
  *   regular map  0: 256 x 256 pixels, 1: 512 x 256, 2: 256 x 512, 3: 512 x 512
  *   affine map   0: 128 x 128 pixels, 1: 256 x 256, 2: 512 x 512, 3: 1024 x 1024
  * Map entry (x, y) goes where the hardware reads the background's tile column x and row y, each
- * modulo the background's: where the scroll registers holding the map's pixel position show it.
+ * modulo the background's: where the scroll registers holding the map's pixel position show it
+ * (an affine background wraps around so only with bit 13 of its control register set).
  * So a map that fits the background is copied once, whole (x = y = 0), and one larger than the
  * background scrolls by copying the column or row that comes into view; w and h are at most the
  * background's tiles across and down. Entries past the map's edge are left out.
