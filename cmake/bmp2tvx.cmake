@@ -9,7 +9,13 @@
 #   ${CMAKE_CURRENT_BINARY_DIR}/bmp2tvx/<target>/logo_tvx.s  assembly that embeds it (.incbin)
 #   ${CMAKE_CURRENT_BINARY_DIR}/bmp2tvx/<target>/logo_tvx.h  #include "logo_tvx.h" in your code:
 #       extern const unsigned char logo_tvx[];       (4-byte aligned)
+#       extern const unsigned char logo_tvx_end[];   (just past it)
 #       extern const unsigned int logo_tvx_size;     (its length in bytes)
+#
+# A sprite sheet is a call with FLAGS -c4 --frame=32x32 (its frame size), a background one with
+# FLAGS -c4 --map or -c8 --map=affine. With --map or --map=affine among the flags (FLAGS or
+# BMP2TVX_FLAGS), the map file bmp2tvx writes beside the tile image file, logo.tvm, is embedded in
+# the same way, as logo_tvm[], logo_tvm_end[] and logo_tvm_size, which logo_tvx.h declares too.
 #
 # The name is the picture's file name without its last extension, made into a C identifier, or
 # the NAME given to a call's one picture; two pictures of one name in a target stop configure with
@@ -117,31 +123,54 @@ function(bmp2tvx_embed target)
         endif()
         set_property(TARGET ${target} PROPERTY BMP2TVX_PICTURE_${name} "${image}")
 
+        # With --map among the flags, bmp2tvx writes the map file beside the tile image file, and
+        # both are embedded.
+        set(kinds tvx)
+        if("--map" IN_LIST flags OR "--map=affine" IN_LIST flags)
+            list(APPEND kinds tvm)
+        endif()
+        list(TRANSFORM kinds PREPEND "${dir}/${name}." OUTPUT_VARIABLE files)
         add_custom_command(
-            OUTPUT "${dir}/${name}.tvx"
+            OUTPUT ${files}
             COMMAND ${tool} ${flags} "--output=${dir}/${name}.tvx" "${image}"
             DEPENDS "${image}" ${palette} "${tool_file}"
             COMMENT "bmp2tvx ${flags_text} ${image}"
             VERBATIM)
 
-        file(CONFIGURE OUTPUT "${dir}/${name}_tvx.s" @ONLY CONTENT [[
-/* Made by bmp2tvx_embed() from @image@ with bmp2tvx @flags_text@. */
-    .section .rodata.@name@_tvx, "a", %progbits
+        set(assembly "/* Made by bmp2tvx_embed() from ${image} with bmp2tvx ${flags_text}. */\n")
+        set(declarations "")
+        foreach(kind IN LISTS kinds)
+            string(CONFIGURE [[
+    .section .rodata.@name@_@kind@, "a", %progbits
     .balign 4
-    .global @name@_tvx
-    .type @name@_tvx, %object
-@name@_tvx:
-    .incbin "@dir@/@name@.tvx"
-@name@_tvx_end:
-    .size @name@_tvx, @name@_tvx_end - @name@_tvx
+    .global @name@_@kind@, @name@_@kind@_end
+    .type @name@_@kind@, %object
+@name@_@kind@:
+    .incbin "@dir@/@name@.@kind@"
+@name@_@kind@_end:
+    .size @name@_@kind@, @name@_@kind@_end - @name@_@kind@
 
     .balign 4
-    .global @name@_tvx_size
-    .type @name@_tvx_size, %object
-@name@_tvx_size:
-    .4byte @name@_tvx_end - @name@_tvx
-    .size @name@_tvx_size, 4
-@stack_note@]])
+    .global @name@_@kind@_size
+    .type @name@_@kind@_size, %object
+@name@_@kind@_size:
+    .4byte @name@_@kind@_end - @name@_@kind@
+    .size @name@_@kind@_size, 4
+]] text @ONLY)
+            string(APPEND assembly "${text}")
+            set(what "tile image file, starting at a multiple of 4; check it with tvx_valid()")
+            if(kind STREQUAL "tvm")
+                set(what "map file (--map), starting at a multiple of 4; check it with tvx_map_valid()")
+            endif()
+            string(CONFIGURE [[
+/* The @what@ from tvx.h. */
+extern const unsigned char @name@_@kind@[];
+extern const unsigned char @name@_@kind@_end[];
+extern const unsigned int @name@_@kind@_size;
+]] text @ONLY)
+            string(APPEND declarations "${text}")
+        endforeach()
+        file(CONFIGURE OUTPUT "${dir}/${name}_tvx.s" @ONLY CONTENT "${assembly}${stack_note}")
         file(CONFIGURE OUTPUT "${dir}/${name}_tvx.h" @ONLY CONTENT [[
 /* Made by bmp2tvx_embed() from @image@ with bmp2tvx @flags_text@. */
 #ifndef @name@_TVX_EMBEDDED_H
@@ -151,10 +180,7 @@ function(bmp2tvx_embed target)
 extern "C" {
 #endif
 
-/* The tile image file, starting at a multiple of 4; check it with tvx_valid() from tvx.h. */
-extern const unsigned char @name@_tvx[];
-extern const unsigned int @name@_tvx_size;
-
+@declarations@
 #ifdef __cplusplus
 }
 #endif
@@ -164,8 +190,8 @@ extern const unsigned int @name@_tvx_size;
         # .incbin reads the file while assembling: the object depends on it.
         set_source_files_properties("${dir}/${name}_tvx.s" PROPERTIES
             LANGUAGE ASM
-            OBJECT_DEPENDS "${dir}/${name}.tvx")
-        target_sources(${target} PRIVATE "${dir}/${name}_tvx.s" "${dir}/${name}.tvx")
+            OBJECT_DEPENDS "${files}")
+        target_sources(${target} PRIVATE "${dir}/${name}_tvx.s" ${files})
     endforeach()
     target_include_directories(${target} PRIVATE "${dir}")
     if(BMP2TVX_INCLUDE_DIR)

@@ -18,7 +18,23 @@
  *     Index256     256 palette words, then each tile in 8-bit form, 64 bytes a tile
  *     FullColor16  one colour word per pixel, top row first, each row left to right
  * These are exactly the bytes the display hardware takes: copy them to palette and video memory
- * as they are.
+ * as they are. A sprite sheet converted with --frame=WxH holds its frames one after another, the
+ * header describing them stacked in a column (W/8 tiles wide): tvx_frame() finds frame n.
+ *
+ * The map file (.tvm), which bmp2tvx --map writes beside a background's tile image file of its
+ * distinct tiles (the same table as tileimage/map_file.h and README.md's "The map file"):
+ *   offset 0       2   kind: 0 regular (16-bit entries), 1 affine (8-bit entries)
+ *   offset 2       2   width in tiles (the picture's)
+ *   offset 4       2   height in tiles
+ *   offset 6       2   k, the number of 16-colour banks that follow: 1 to 16 for regular maps
+ *                      of Index16 tiles, else 0
+ *   offset 8       32k the banks, 16 colour words each, the first for bank --bank-base
+ *   offset 8 + 32k     the entries, row by row from the top left: 2 x width x height bytes
+ *                      (regular) or width x height (affine)
+ * A regular entry is what a regular background's screen block holds: bits 0-9 the tile number,
+ * 10 and 11 the horizontal and vertical flips, 12-15 the palette bank. An affine entry is a tile
+ * number. tvx_map_copy() puts them where the hardware reads them, tvx_map_copy_banks() the banks
+ * in palette memory.
  *
  * Embedding a file. The header is read with 16-bit loads, so the file must start at an even
  * address (tvx_valid refuses an odd one); at a multiple of 4, tvx_copy moves it 32 bits at a time.
@@ -52,6 +68,15 @@
  * (BG0CNT: map in screen block 31, 8 bits per pixel for Index256; DISPCNT: mode 0, background 0
  * on.) A FullColor16 picture goes into mode 3's frame buffer (0x06000000, 240 pixels a row), one
  * row of tvx_width() * 2 bytes at a time, then DISPCNT = 0x0403 (mode 3, background 2 on).
+ *
+ * A sprite sheet (walk.png, converted with -c4 --frame=32x32) animates one object: each time it
+ * turns to frame n, copy tvx_frame(walk_tvx, 32, 32, n), tvx_frame_size(walk_tvx, 32, 32) bytes,
+ * to the object's tiles in object video memory (0x06010000, 32 bytes a tile number).
+ * A background (field.png, converted with -c4 --map, embedded as field_tvx and field_tvm): copy
+ * tvx_pixels(field_tvx) to its char block, tvx_map_copy_banks() the banks to palette memory from
+ * the --bank-base the map was made with, and tvx_map_copy() the map into the screen blocks its
+ * control register names, for the size it sets there; then move it with the scroll registers.
+ * README.md ("Use it in your game") shows both in full.
  */
 #ifndef TVX_H
 #define TVX_H
@@ -231,6 +256,179 @@ TVX_INLINE void tvx_copy(volatile void* dst, const void* src, uint32_t size) {
 #undef TVX_INTERNAL_DST32
 #undef TVX_INTERNAL_SRC16
 #undef TVX_INTERNAL_SRC32
+
+/* Sprite sheets converted with --frame=WxH. The frames follow one another in the body, each
+ * (W/8) x (H/8) tiles in rows from its top, in the order of the sheet (left to right, then down),
+ * and the header describes them stacked in a column: W/8 tiles wide, the frames' H/8 rows each
+ * down. An object in one-dimensional mapping (DISPCNT bit 6) takes a frame's tiles as they are. */
+
+/* a / b, and a % b in *rest, for a below 65536 and b from 1 to 65535, by shifts and subtractions:
+ * the ARM7TDMI has no divide instruction, and `/` would call the compiler's run-time library. */
+TVX_INLINE uint32_t tvx_internal_divide(uint32_t a, uint32_t b, uint32_t* rest) {
+    uint32_t quotient = 0;
+    unsigned bit = 16;
+    while (bit-- > 0) {
+        if ((b << bit) <= a) {
+            a -= b << bit;
+            quotient |= 1u << bit;
+        }
+    }
+    *rest = a;
+    return quotient;
+}
+
+/* The number of frames of frame_width x frame_height pixels in the sheet; 0 when such frames do
+ * not make the file: a width other than the file's (a sheet converted with --frame is one frame
+ * wide; without it, the whole sheet), a height that is not a multiple of 8 or does not divide the
+ * file's, or FullColor16, which has no tiles. */
+TVX_INLINE uint32_t tvx_frame_count(const void* file, uint32_t frame_width, uint32_t frame_height) {
+    uint32_t rows = frame_height >> 3, down = tvx_internal_header_word(file, 2), rest = 1,
+             count = 0;
+    if (tvx_tile_bytes(file) != 0 && frame_width == tvx_width(file) && (frame_height & 7) == 0 &&
+        rows != 0 && rows <= down) {
+        count = tvx_internal_divide(down, rows, &rest);
+    }
+    return rest == 0 ? count : 0;
+}
+
+/* The bytes of one frame's tiles: (W/8) x (H/8) x tvx_tile_bytes(); 0 as tvx_frame_count is. */
+TVX_INLINE uint32_t tvx_frame_size(const void* file, uint32_t frame_width, uint32_t frame_height) {
+    return tvx_frame_count(file, frame_width, frame_height) == 0
+               ? 0
+               : tvx_internal_header_word(file, 1) * (frame_height >> 3) * tvx_tile_bytes(file);
+}
+
+/* Frame n's tiles, counting from 0, tvx_frame_size() bytes for object video memory; NULL past the
+ * last frame, or when tvx_frame_count() is 0. */
+TVX_INLINE const void* tvx_frame(const void* file, uint32_t frame_width, uint32_t frame_height,
+                                 uint32_t n) {
+    return n < tvx_frame_count(file, frame_width, frame_height)
+               ? (const unsigned char*)tvx_pixels(file) +
+                     n * tvx_frame_size(file, frame_width, frame_height)
+               : NULL;
+}
+
+/* Map files (.tvm), written by --map and --map=affine; the table is at the top of this file. */
+
+/* Map kinds, the first field. */
+#define TVX_MAP_REGULAR 0
+#define TVX_MAP_AFFINE 1
+
+/* The kind, the width and height in tiles (entries), and the number of banks k. */
+TVX_INLINE uint32_t tvx_map_kind(const void* map) {
+    return tvx_internal_header_word(map, 0);
+}
+TVX_INLINE uint32_t tvx_map_width(const void* map) {
+    return tvx_internal_header_word(map, 1);
+}
+TVX_INLINE uint32_t tvx_map_height(const void* map) {
+    return tvx_internal_header_word(map, 2);
+}
+TVX_INLINE uint32_t tvx_map_bank_count(const void* map) {
+    return tvx_internal_header_word(map, 3);
+}
+
+/* 1 when `map` is at an even address, `size` is at least 8, the kind is 0 or 1, there are at most
+ * 16 banks, and `size` is exactly the length the header announces: 8 + 32k + the entries, 2 bytes
+ * each (regular) or 1 (affine). Else 0. As for tvx_valid, the other functions trust the header. */
+TVX_INLINE int tvx_map_valid(const void* map, uint32_t size) {
+    uint32_t cells, fixed, body;
+    if (map == NULL || ((uintptr_t)map & 1) || size < 8 || tvx_map_kind(map) > TVX_MAP_AFFINE ||
+        tvx_map_bank_count(map) > 16) {
+        return 0;
+    }
+    cells = tvx_map_width(map) * tvx_map_height(map); /* at most 65535 x 65535 */
+    fixed = 8 + 32 * tvx_map_bank_count(map);
+    if (size < fixed) {
+        return 0;
+    }
+    body = size - fixed;
+    return tvx_map_kind(map) == TVX_MAP_AFFINE ? body == cells
+                                               : (body & 1) == 0 && body >> 1 == cells;
+}
+
+/* The banks, 16 colour words each (NULL when k is 0), and the entries, row by row. */
+TVX_INLINE const uint16_t* tvx_map_banks(const void* map) {
+    return tvx_map_bank_count(map) ? (const uint16_t*)(const void*)((const unsigned char*)map + 8)
+                                   : NULL;
+}
+TVX_INLINE const void* tvx_map_entries(const void* map) {
+    return (const unsigned char*)map + 8 + 32 * tvx_map_bank_count(map);
+}
+
+/* The entry at tile column x, row y: a regular entry's 16 bits, or an affine entry's tile number.
+ * x and y must be inside the map. */
+TVX_INLINE uint32_t tvx_map_entry(const void* map, uint32_t x, uint32_t y) {
+    uint32_t i = y * tvx_map_width(map) + x;
+    const void* entries = tvx_map_entries(map);
+    return tvx_map_kind(map) == TVX_MAP_AFFINE ? ((const unsigned char*)entries)[i]
+                                               : ((const tvx_internal_word16*)entries)[i];
+}
+
+/* Copies the w x h entries of `map` from tile column x, row y into the screen blocks of a
+ * background whose first screen block is at `screen` (0x06000000 + 0x800 x n, n the block number
+ * in the background's control register) and whose size is `size`, bits 14-15 of that register:
+ *   regular map  0: 256 x 256 pixels, 1: 512 x 256, 2: 256 x 512, 3: 512 x 512
+ *   affine map   0: 128 x 128 pixels, 1: 256 x 256, 2: 512 x 512, 3: 1024 x 1024
+ * Map entry (x, y) goes where the hardware reads the background's tile column x and row y, each
+ * modulo the background's: where the scroll registers holding the map's pixel position show it
+ * (an affine background wraps around so only with bit 13 of its control register set).
+ * So a map that fits the background is copied once, whole (x = y = 0), and one larger than the
+ * background scrolls by copying the column or row that comes into view; w and h are at most the
+ * background's tiles across and down. Entries past the map's edge are left out.
+ * Regular backgrounds take 32 x 32 entries a 2 KiB screen block: a background 512 pixels wide
+ * keeps tile columns 32-63 in the next block, and one 512 high rows 32-63 one block on (256 wide)
+ * or two (512 wide: blocks n, n+1 above, n+2, n+3 below). An affine background is one byte an
+ * entry, rows of 16, 32, 64 or 128 bytes; video memory takes no 8-bit writes, so they are written
+ * in pairs, as halfwords or words (tvx_copy). */
+TVX_INLINE void tvx_map_copy(volatile void* screen, uint32_t size, const void* map, uint32_t x,
+                             uint32_t y, uint32_t w, uint32_t h) {
+    volatile unsigned char* base = (volatile unsigned char*)screen;
+    const unsigned char* entries = (const unsigned char*)tvx_map_entries(map);
+    uint32_t across = tvx_map_width(map), down = tvx_map_height(map);
+    uint32_t bytes = tvx_map_kind(map) == TVX_MAP_AFFINE ? 1 : 2;
+    /* The background's tiles across and down, less one (powers of 2, so that & is modulo). */
+    uint32_t last_column = bytes == 1 ? (16u << (size & 3)) - 1 : (32u << (size & 1)) - 1;
+    uint32_t last_row = bytes == 1 ? last_column : (32u << ((size >> 1) & 1)) - 1;
+    uint32_t x_end = x < across ? (w < across - x ? x + w : across) : x;
+    uint32_t y_end = y < down ? (h < down - y ? y + h : down) : y;
+    uint32_t column, run, at, c, r;
+    for (; y < y_end; y++) {
+        /* Each run of entries that lie side by side in memory: to the end of the background's row
+         * (affine), or of the screen block's row of 32 (regular). */
+        for (column = x; column < x_end; column += run) {
+            c = column & last_column;
+            r = y & last_row;
+            if (bytes == 1) {
+                run = last_column + 1 - c;
+                at = r * (last_column + 1) + c;
+            } else {
+                run = 32 - (c & 31);
+                at = 2 * ((((c >> 5) + (r >> 5) * ((last_column + 1) >> 5)) << 10) +
+                          ((r & 31) << 5) + (c & 31));
+            }
+            if (run > x_end - column) {
+                run = x_end - column;
+            }
+            tvx_copy(base + at, entries + bytes * (y * across + column), bytes * run);
+        }
+    }
+}
+
+/* Copies the map's k banks to background palette memory at `palette` (0x05000000), 32 bytes a
+ * bank, the first to bank `bank_base`: the --bank-base the map was made with, which its entries
+ * name. Banks past 15 are left out. */
+TVX_INLINE void tvx_map_copy_banks(volatile void* palette, const void* map, uint32_t bank_base) {
+    uint32_t count = tvx_map_bank_count(map);
+    if (bank_base >= 16) {
+        return;
+    }
+    if (count > 16 - bank_base) {
+        count = 16 - bank_base;
+    }
+    tvx_copy((volatile unsigned char*)palette + 32 * bank_base, (const unsigned char*)map + 8,
+             32 * count);
+}
 
 #ifdef __cplusplus
 }

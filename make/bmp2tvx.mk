@@ -17,6 +17,9 @@
 #     logo_tvx.h   #include it to use them: logo_tvx[] (the file), logo_tvx_end[] (just past it)
 #                  and logo_tvx_size (its length in bytes), the names bin2s gives any data file
 #     logo.tvx.d   what the conversion read besides the picture, for the next run
+#     logo.tvm     only for a picture whose flags hold --map or --map=affine: the map file, written
+#                  beside logo.tvx and embedded with it in logo.tvx.o as logo_tvm[], logo_tvm_end[]
+#                  and logo_tvm_size, which logo_tvx.h declares too (dropping --map drops them)
 #
 # Link logo.tvx.o into the program, and make every object whose source includes logo_tvx.h depend
 # on it, so the header exists before they compile. In the template's terms:
@@ -42,12 +45,13 @@
 #
 #     PICTURES := $(sort ... $(foreach name,$(BMP2TVX_NAMES),$(firstword $(subst =, ,$(name)))))
 #
-# Flags. bmp2tvx is run with the words of logo.bmp2tvx as its flags (for example
-# "-c4 -r255 -b255", on one line or several), or with none when there is no such file. The flags
-# file is looked for the way make looks for the picture: in the build folder, then in the VPATH
-# folders in order, so put it beside the picture (or, to convert one picture with different flags
-# in different builds, in a folder that comes before the picture's on VPATH). Changing it, adding
-# it or deleting it converts that picture again and no other.
+# Flags. bmp2tvx is run with the words of logo.bmp2tvx as its flags (for example "-c4 -r255 -b255",
+# on one line or several; "-c4 --frame=32x32" for a sprite sheet of 32 x 32 frames, "-c4 --map" or
+# "-c8 --map=affine" for a background), or with none when there is no such file. The flags file is
+# looked for the way make looks for the picture: in the build folder, then in the VPATH folders in
+# order, so put it beside the picture (or, to convert one picture with different flags in different
+# builds, in a folder that comes before the picture's on VPATH). Changing it, adding it or deleting
+# it converts that picture again and no other.
 #
 # A default for every picture: BMP2TVX_FLAGS, set before the include line, which reads it (for
 # example "BMP2TVX_FLAGS := --key=none" for art that keeps entry 0 as its transparent colour),
@@ -184,30 +188,39 @@ $(bmp2tvx_pictures) $(bmp2tvx_previews) $(bmp2tvx_flags_files) $(bmp2tvx_records
 # it read, but for the picture), the assembly logo_tvx.s, which embeds the file with the
 # assembler's .incbin, 4-byte aligned between logo_tvx and logo_tvx_end and followed by
 # logo_tvx_size (the names devkitPro's bin2s gives any data file), and the header logo_tvx.h that
-# declares them. $(1) is the flags file and the palette files found.
-bmp2tvx_c_name = $(subst -,_,$(subst .,_,$(notdir $*)))_tvx
+# declares them. A picture whose flags hold --map or --map=affine also has its map file logo.tvm
+# embedded so, as logo_tvm, in the same object and header. $(1) is the flags file and the palette
+# files found.
+bmp2tvx_c_name = $(subst -,_,$(subst .,_,$(notdir $*)))
 bmp2tvx_record = $(CURDIR)/$*.tvx $*.tvx.o $*_tvx.h: $(1)$(if $(1),$(bmp2tvx_newline)$(1):)
+# The assembly that embeds $*.$(1) as $(bmp2tvx_c_name)_$(1), and the lines that declare it.
 define bmp2tvx_assembly
-    .section .rodata.$(bmp2tvx_c_name), "a", %progbits
+    .section .rodata.$(bmp2tvx_c_name)_$(1), "a", %progbits
     .balign 4
-    .global $(bmp2tvx_c_name), $(bmp2tvx_c_name)_end, $(bmp2tvx_c_name)_size
-$(bmp2tvx_c_name):
-    .incbin "$(CURDIR)/$*.tvx"
-$(bmp2tvx_c_name)_end:
+    .global $(bmp2tvx_c_name)_$(1), $(bmp2tvx_c_name)_$(1)_end, $(bmp2tvx_c_name)_$(1)_size
+$(bmp2tvx_c_name)_$(1):
+    .incbin "$(CURDIR)/$*.$(1)"
+$(bmp2tvx_c_name)_$(1)_end:
     .balign 4
-$(bmp2tvx_c_name)_size:
-    .4byte $(bmp2tvx_c_name)_end - $(bmp2tvx_c_name)
+$(bmp2tvx_c_name)_$(1)_size:
+    .4byte $(bmp2tvx_c_name)_$(1)_end - $(bmp2tvx_c_name)_$(1)
 endef
-define bmp2tvx_header
+define bmp2tvx_declarations
+extern const unsigned char $(bmp2tvx_c_name)_$(1)[]; /* starts at a multiple of 4 */
+extern const unsigned char $(bmp2tvx_c_name)_$(1)_end[];
+extern const unsigned int $(bmp2tvx_c_name)_$(1)_size;
+endef
+# The header: its head, the declarations of the file and, for a map, of the map, and its tail.
+define bmp2tvx_header_head
 /* $(notdir $*).tvx, embedded by bmp2tvx.mk with the names bin2s gives it. */
-#ifndef $(bmp2tvx_c_name)_H_BMP2TVX
-#define $(bmp2tvx_c_name)_H_BMP2TVX
+#ifndef $(bmp2tvx_c_name)_tvx_H_BMP2TVX
+#define $(bmp2tvx_c_name)_tvx_H_BMP2TVX
 #ifdef __cplusplus
 extern "C" {
 #endif
-extern const unsigned char $(bmp2tvx_c_name)[]; /* starts at a multiple of 4 */
-extern const unsigned char $(bmp2tvx_c_name)_end[];
-extern const unsigned int $(bmp2tvx_c_name)_size;
+$(call bmp2tvx_declarations,tvx)
+endef
+define bmp2tvx_header_tail
 #ifdef __cplusplus
 }
 #endif
@@ -231,9 +244,15 @@ bmp2tvx_flags = $(foreach flag,$(if $(bmp2tvx_flags_file),$(file < $(bmp2tvx_fla
     bmp2tvx_palette,$(patsubst --palette=%,%,$(flag))),$(flag)))
 bmp2tvx_palette = $(or $(call bmp2tvx_find,$(1)),$(error $(call bmp2tvx_no_palette,$(1))))
 bmp2tvx_palettes = $(patsubst --palette=%,%,$(filter --palette=%,$(bmp2tvx_flags)))
-bmp2tvx_files = $(if $(bmp2tvx_picture),,$(error $(bmp2tvx_no_picture)))$(call \
-    bmp2tvx_write,$*.tvx.d,$(call bmp2tvx_record,$(bmp2tvx_flags_file) $(bmp2tvx_palettes)))$(call \
-    bmp2tvx_write,$*_tvx.s,$(bmp2tvx_assembly))$(call bmp2tvx_write,$*_tvx.h,$(bmp2tvx_header))
+bmp2tvx_map = $(filter --map --map=affine,$(bmp2tvx_default) $(bmp2tvx_flags))
+bmp2tvx_files = $(if $(bmp2tvx_picture),,$(error $(bmp2tvx_no_picture)))$(call bmp2tvx_texts,$(if \
+    $(bmp2tvx_map),tvm))
+# $(1) is tvm for a map, else empty.
+bmp2tvx_texts = $(call bmp2tvx_write,$*.tvx.d,$(call bmp2tvx_record,$(bmp2tvx_flags_file) \
+    $(bmp2tvx_palettes)))$(call bmp2tvx_write,$*_tvx.s,$(call bmp2tvx_assembly,tvx)$(if \
+    $(1),$(bmp2tvx_newline)$(call bmp2tvx_assembly,tvm)))$(call bmp2tvx_write,$*_tvx.h,$(call \
+    bmp2tvx_header_head)$(bmp2tvx_newline)$(if $(1),$(call \
+    bmp2tvx_declarations,tvm)$(bmp2tvx_newline))$(bmp2tvx_header_tail))
 define bmp2tvx_convert
 @$(bmp2tvx_files)$(BMP2TVX) $(bmp2tvx_default) $(bmp2tvx_flags) --output=$*.tvx $(bmp2tvx_picture)
 @$(AS) -o $*.tvx.o $*_tvx.s
@@ -262,10 +281,15 @@ for flag in $$flags; do \
     args="$$args $$flag"; \
 done; \
 $(BMP2TVX) $(bmp2tvx_default) $$args --output=$*.tvx $(bmp2tvx_picture) || exit 1; \
+map=; \
+for flag in $(bmp2tvx_default) $$args; do case $$flag in --map|--map=affine) map=tvm;; esac; done; \
 inputs="$(bmp2tvx_flags_file)$$palettes"; \
 printf '%s\n' "$(CURDIR)/$*.tvx $*.tvx.o $*_tvx.h:$$inputs" $${inputs:+"$$inputs:"} > $*.tvx.d; \
-$(call bmp2tvx_printf,$(bmp2tvx_assembly)) > $*_tvx.s; \
-$(call bmp2tvx_printf,$(bmp2tvx_header)) > $*_tvx.h
+{ $(call bmp2tvx_printf,$(call bmp2tvx_assembly,tvx)); \
+    if [ -n "$$map" ]; then $(call bmp2tvx_printf,$(call bmp2tvx_assembly,tvm)); fi; } > $*_tvx.s; \
+{ $(call bmp2tvx_printf,$(bmp2tvx_header_head)); \
+    if [ -n "$$map" ]; then $(call bmp2tvx_printf,$(call bmp2tvx_declarations,tvm)); fi; \
+    $(call bmp2tvx_printf,$(bmp2tvx_header_tail)); } > $*_tvx.h
 @$(AS) -o $*.tvx.o $*_tvx.s
 endef
 endif

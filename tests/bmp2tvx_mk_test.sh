@@ -9,6 +9,8 @@
 # bin2s gives, d and e get the same palette, nothing is written beside the pictures, touching
 # a.bmp2tvx remakes a's files and no others, touching bank.gpl those of d and e, deleting
 # c.bmp2tvx converts c again without flags, and f stops make with one line naming its flags file.
+# m.png, the example field, has -c4 --map: its object embeds the map file bmp2tvx wrote too, for a
+# program to link with; with -c8 instead, no map.
 # Then BMP2TVX_FLAGS, and the example game: its ROMs are the CMake build's with a stale .tvx and
 # tvx2png's previews beside its pictures, and with two pictures of one name once one is named.
 # Arguments: bmp2tvx, tvx2png, make, arm-none-eabi-gcc, the source tree and the CMake build's ROMs.
@@ -37,14 +39,18 @@ for name in a b c f; do cp "$source/examples/logo.bmp" "$work/art/$name.bmp"; do
 cp "$source/examples/sprites/knight.png" "$work/art/d.png"
 cp "$source/examples/sprites/ghost.png" "$work/art/e.png"
 cp "$source/examples/sprites/bank1.gpl" "$work/art/bank.gpl"
+cp "$source/examples/backgrounds/field.png" "$work/art/m.png"
+echo '#include "m_tvx.h"
+int main(void) { return m_tvx[0] + m_tvm[m_tvm_size - 1] + m_tvm_end[-1]; }' > "$work/main.c"
 echo --palette=none.gpl > "$work/art/f.bmp2tvx"
 printf '%s\n' "VPATH := $work/art" "AS := ${gcc%gcc}as" "include $source/make/bmp2tvx.mk" \
-    'all: a.tvx.o b.tvx.o c.tvx.o d.tvx.o e.tvx.o' > "$work/Makefile"
+    'all: a.tvx.o b.tvx.o c.tvx.o d.tvx.o e.tvx.o m.tvx.o' > "$work/Makefile"
 for version in '' MAKE_VERSION=3.81; do
     echo -c4 > "$work/art/a.bmp2tvx"
     echo -c16 > "$work/art/c.bmp2tvx"
     echo --palette=bank.gpl > "$work/art/d.bmp2tvx"
     printf '%s\n' -c4 --palette=bank.gpl > "$work/art/e.bmp2tvx"
+    echo -c4 --map > "$work/art/m.bmp2tvx"
     rm -rf "$work/build"
     mkdir "$work/build"
     build() { "$make" -s -C "$work/build" -f "$work/Makefile" BMP2TVX="$bmp2tvx" $version "$@"; }
@@ -60,8 +66,13 @@ for version in '' MAKE_VERSION=3.81; do
     [ "$symbols" = "a_tvx a_tvx_end a_tvx_size " ] || fail "a.tvx.o defines $symbols"
     grep -q 'extern const unsigned char a_tvx\[\]' "$work/build/a_tvx.h" || fail "a_tvx.h: no a_tvx"
     [ "$(ls "$work/art" | tr '\n' ' ')" = "a.bmp a.bmp2tvx b.bmp bank.gpl c.bmp c.bmp2tvx \
-d.bmp2tvx d.png e.bmp2tvx e.png f.bmp f.bmp2tvx " ] || fail "beside the pictures: $(ls "$work/art")"
+d.bmp2tvx d.png e.bmp2tvx e.png f.bmp f.bmp2tvx m.bmp2tvx m.png " ] || fail "beside: $(ls "$work/art")"
     build -q || fail "$version: not up to date"
+    "$gcc" -mcpu=arm7tdmi -nostdlib -Wl,-e,main -I"$work/build" "$work/main.c" \
+        "$work/build/m.tvx.o" -o "$work/m.elf" || fail "$version: no m_tvm to link with"
+    "${gcc%gcc}objcopy" -O binary -j .rodata.m_tvm "$work/build/m.tvx.o" "$work/m.bin"
+    head -c "$(wc -c < "$work/build/m.tvm")" "$work/m.bin" | cmp - "$work/build/m.tvm" ||
+        fail "$version: m_tvm is not the map bmp2tvx wrote"
 
     for change in "touch a.bmp2tvx" "touch bank.gpl" "rm c.bmp2tvx"; do
         mark
@@ -87,6 +98,11 @@ d.bmp2tvx d.png e.bmp2tvx e.png f.bmp f.bmp2tvx " ] || fail "beside the pictures
         "$work/art/f.bmp2tvx names the palette none.gpl, which is in no folder on VPATH." ||
         fail "$version, palette nowhere: $errors"
     [ ! -e "$work/build/f.tvx" ] || fail "$version: f.tvx written without its palette"
+    echo -c8 > "$work/art/m.bmp2tvx"
+    build > /dev/null
+    if grep m_tvm "$work/build/m_tvx.h" || "${gcc%gcc}nm" "$work/build/m.tvx.o" | grep m_tvm; then
+        fail "$version: m keeps a map without --map"
+    fi
 done
 
 # A default for every picture: with BMP2TVX_FLAGS := --key=none, f.png (the kept slime) converts

@@ -1,6 +1,6 @@
 // The manual pages in man/: free of formatter warnings, and naming every message of the tools'
-// messages table, so that a new message without a page entry fails here. Also tvx.h's table of
-// the file format, checked against the sources' own.
+// messages table, so that a new message without a page entry fails here. Also tvx.h's tables of
+// the file formats, checked against the sources' own.
 #include <algorithm>
 #include <cctype>
 #include <fstream>
@@ -160,19 +160,21 @@ INSTANTIATE_TEST_SUITE_P(Pages, ManPage, testing::ValuesIn(kPages),
                              return std::string(info.param) == "bmp2tvx.1" ? "bmp2tvx" : "tvx2png";
                          });
 
-// tvx.h, which GBA programmers read, repeats every row of the file format's table in
-// tileimage/tile_image.h, the reference the tools are built from, word for word.
-TEST(FileFormat, TvxHeaderRepeatsTheReferenceTable) {
+// tvx.h, which GBA programmers read, repeats every row of the tables of the tile image file and
+// the map file in tileimage/, the references the tools are built from, word for word.
+TEST(FileFormat, TvxHeaderRepeatsTheReferenceTables) {
     const std::string header = ReadText(kSourceDir + "/include/tvx.h");
-    std::istringstream reference(ReadText(kSourceDir + "/tileimage/tile_image.h"));
-    int rows = 0;
-    for (std::string line; std::getline(reference, line) && line.rfind("//", 0) == 0;) {
-        if (line.rfind("//   ", 0) == 0) {
-            ++rows;
-            EXPECT_NE(header.find(line.substr(5)), std::string::npos) << line;
+    for (const auto& [file, expectedRows] : {std::pair{"tile_image.h", 7}, {"map_file.h", 8}}) {
+        std::istringstream reference(ReadText(kSourceDir + "/tileimage/" + file));
+        int rows = 0;
+        for (std::string line; std::getline(reference, line) && line.rfind("//", 0) == 0;) {
+            if (line.rfind("//   ", 0) == 0) {
+                ++rows;
+                EXPECT_NE(header.find(line.substr(5)), std::string::npos) << file << ": " << line;
+            }
         }
+        EXPECT_EQ(rows, expectedRows) << file;
     }
-    EXPECT_EQ(rows, 7);
 }
 
 }  // namespace

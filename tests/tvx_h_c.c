@@ -25,6 +25,19 @@ void tvx_c_copy(volatile void* dst, const void* src, uint32_t size) {
     tvx_copy(dst, src, size);
 }
 
+const void* tvx_c_frame(const void* file, uint32_t w, uint32_t h, uint32_t n) {
+    return tvx_frame(file, w, h, n);
+}
+
+int tvx_c_map_valid(const void* map, uint32_t size) {
+    return tvx_map_valid(map, size);
+}
+
+void tvx_c_map_copy(volatile void* screen, uint32_t size, const void* map, uint32_t x, uint32_t y,
+                    uint32_t w, uint32_t h) {
+    tvx_map_copy(screen, size, map, x, y, w, h);
+}
+
 /* The lines tvx.h's top comment and the README give for showing a picture, word for word, so
  * that they keep compiling. Never called on the host: it writes the handheld's registers. */
 /* clang-format off */

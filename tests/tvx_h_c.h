@@ -26,6 +26,11 @@ void tvx_c_describe(const void* file, uint32_t size, struct tvx_c_answers* out);
 
 void tvx_c_copy(volatile void* dst, const void* src, uint32_t size);
 
+const void* tvx_c_frame(const void* file, uint32_t w, uint32_t h, uint32_t n);
+int tvx_c_map_valid(const void* map, uint32_t size);
+void tvx_c_map_copy(volatile void* screen, uint32_t size, const void* map, uint32_t x, uint32_t y,
+                    uint32_t w, uint32_t h);
+
 /* Compiled only: the documented lines that show a picture on the handheld. */
 void tvx_c_documented_example(const unsigned char* logo_tvx, unsigned int logo_tvx_size);
 

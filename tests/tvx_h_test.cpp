@@ -4,12 +4,15 @@
 #include "tvx.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "map_file.h"
 #include "test_support.h"
 #include "tile_reader.h"
 #include "tvx_h_c.h"
@@ -284,6 +287,131 @@ TEST(TvxHeader, CopyMovesExactlyTheBytesAskedFor) {
                 }
             }
         }
+    }
+}
+
+// Sheets of w x h tiles a frame converted with --frame: both builds find frame k k frames of
+// w x h tiles into the tiles the reader finds, and none past the last; for another width, a
+// height of no whole tiles, one that does not divide the sheet's or one taller than it, none.
+TEST(TvxHeader, FramesFollowOneAnother) {
+    const std::array<std::uint32_t, 5> sheets[] = {
+        {16, 4, 4, 4, 32}, {4, 2, 1, 1, 64}, {6, 4, 2, 2, 32}, {3, 6, 3, 1, 64}};
+    for (const auto& [across, down, w, h, tile] : sheets) {
+        BmpSpec picture;
+        picture.width = static_cast<std::int32_t>(8 * across);
+        picture.height = static_cast<std::int32_t>(8 * down);
+        const std::uint32_t W = 8 * w, H = 8 * h, count = across / w * (down / h);
+        const std::string frame = "--frame=" + std::to_string(W) + "x" + std::to_string(H);
+        const Bytes sheet = ConvertInMemory(BuildBmp(picture), {tile == 32 ? "-c4" : "-c8", frame});
+        TileImageView view;
+        ASSERT_TRUE(ParseTileImage("sheet.tvx", sheet, view));
+        EXPECT_EQ(tvx_frame_count(sheet.data(), W, H), count) << frame;
+        EXPECT_EQ(tvx_frame_size(sheet.data(), W, H), w * h * tile) << frame;
+        for (std::uint32_t k = 0; k <= count; ++k) {
+            const void* at = k < count ? view.body.data() + k * w * h * tile : nullptr;
+            EXPECT_EQ(tvx_frame(sheet.data(), W, H, k), at) << frame << ", frame " << k;
+            EXPECT_EQ(tvx_c_frame(sheet.data(), W, H, k), at) << frame << ", frame " << k;
+        }
+        const std::uint32_t misfits[][2] = {
+            {W + 8, H}, {W, H + 4}, {W, H * count - 8}, {W, H * count + 8}};
+        for (const auto& [fw, fh] : misfits) {
+            EXPECT_EQ(tvx_frame_count(sheet.data(), fw, fh), 0u) << fw << " x " << fh;
+        }
+    }
+}
+
+// The map file bmp2tvx writes for a background of `across` x `down` cells, converted with
+// --key=none and `flags`: cell i shows tile(i) in the nibbles of its top row, in group i % 2 of
+// 16 colours (`groups`), or 0; no two tiles alike, mirrored or not, but those of one number.
+Bytes MapOf(int across, int down, int (*tile)(int), int groups, std::vector<std::string> flags) {
+    BmpSpec picture;
+    picture.width = 8 * across;
+    picture.height = 8 * down;
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const int i = x / 8 + y / 8 * across;
+            const int nibble = y % 8 == 0 && x % 8 < 3 ? tile(i) >> 4 * (x % 8) & 15 : 0;
+            picture.pixels.push_back(static_cast<std::uint8_t>(16 * (i % groups) + nibble));
+        }
+    }
+    TempDir dir;
+    WriteFile(dir / "bg.bmp", BuildBmp(picture));
+    flags.insert(flags.end(), {"--key=none", "bg.bmp"});
+    EXPECT_EQ(RunTool(flags, dir.path).status, 0);
+    return ReadFile(dir / "bg.tvm");
+}
+
+// A regular map of 72 x 40 entries of 1,000 tiles in two banks from bank 2, and an affine one of
+// 40 x 24 entries of 256 tiles.
+const Bytes& Map(bool affine) {
+    static const Bytes maps[] = {MapOf(72, 40, [](int i) { return i % 1000; }, 2,
+                                       {"-c4", "--map", "--tile-base=20", "--bank-base=2"}),
+                                 MapOf(40, 24, [](int i) { return (i * 7 + i / 40 * 13) % 256; }, 1,
+                                       {"-c8", "--map=affine"})};
+    return maps[affine];
+}
+
+// Both builds take the maps the tools' reader takes (those bmp2tvx wrote, damaged or at an odd
+// address), and place each entry of a window, in backgrounds of each size, where the display reads
+// its tile column and row modulo the background's, and nothing else; banks go where they fit.
+TEST(TvxHeader, MapsAreReadAndPlacedAsTheDisplayReadsThem) {
+    for (const bool affine : {false, true}) {
+        const Bytes& map = Map(affine);
+        ForEachMutation(map, [](const std::string& how, const Bytes& changed) {
+            MapView view;
+            const int read = ReadMapView(changed, view) ? 1 : 0;
+            const auto size = static_cast<std::uint32_t>(changed.size());
+            EXPECT_EQ(tvx_map_valid(changed.data(), size), read) << how;
+            EXPECT_EQ(tvx_c_map_valid(changed.data(), size), read) << how;
+        });
+        Bytes shifted(1);  // from an odd address: allocations are aligned
+        shifted.insert(shifted.end(), map.begin(), map.end());
+        EXPECT_EQ(tvx_map_valid(shifted.data() + 1, static_cast<std::uint32_t>(map.size())), 0);
+    }
+    // Affine or not, size, and the window: x, y, w, h.
+    const std::array<unsigned, 6> windows[] = {
+        {0, 3, 0, 0, 64, 64}, {0, 0, 5, 3, 32, 32}, {0, 1, 40, 9, 64, 31}, {0, 2, 31, 30, 3, 32},
+        {0, 3, 71, 39, 8, 8}, {0, 0, 72, 0, 4, 4},  {1, 0, 3, 5, 16, 16},  {1, 1, 0, 0, 32, 32},
+        {1, 2, 1, 1, 39, 23}, {1, 3, 7, 2, 33, 5}};
+    // A regular background's screen block for each quarter of 256 x 256: below, right, by size.
+    const unsigned blocks[4][2][2] = {
+        {{0, 0}, {0, 0}}, {{0, 1}, {0, 0}}, {{0, 0}, {1, 0}}, {{0, 1}, {2, 3}}};
+    for (const auto& [affine, size, x0, y0, w, h] : windows) {
+        const Bytes& map = Map(affine);
+        MapView view;
+        ASSERT_TRUE(ReadMapView(map, view));
+        ASSERT_EQ(tvx_map_valid(map.data(), static_cast<std::uint32_t>(map.size())), 1);
+        const unsigned across = affine ? 16u << size : 32u << (size & 1);
+        const unsigned down = affine ? across : 32u << (size >> 1);
+        for (auto* copy : {&tvx_map_copy, &tvx_c_map_copy}) {
+            std::vector<std::uint32_t> words(0x5000 / 4, 0xEEEEEEEE);
+            auto* memory = reinterpret_cast<std::uint8_t*>(words.data());
+            Bytes expected(memory, memory + 0x5000);
+            for (unsigned y = y0; y < std::min(y0 + h, view.tilesDown); ++y) {
+                for (unsigned x = x0; x < std::min(x0 + w, view.tilesAcross); ++x) {
+                    // The display reads an affine entry a byte, a regular one 2 in its block.
+                    const unsigned c = x % across, r = y % down;
+                    const std::size_t at = 0x800 + (affine ? r * across + c
+                                                           : 0x800 * blocks[size][r / 32][c / 32] +
+                                                                 2 * (r % 32 * 32 + c % 32));
+                    const std::uint16_t entry = MapEntry(view, y * view.tilesAcross + x);
+                    EXPECT_EQ(tvx_map_entry(map.data(), x, y), entry);
+                    expected[at] = static_cast<std::uint8_t>(entry);
+                    expected[at + !affine] = static_cast<std::uint8_t>(affine ? entry : entry >> 8);
+                }
+            }
+            copy(memory + 0x800, size, map.data(), x0, y0, w, h);
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), memory))
+                << (affine ? "affine" : "regular") << " size " << size << ", " << w << " x " << h
+                << " from " << x0 << ", " << y0 << (copy == &tvx_map_copy ? "" : ", C");
+        }
+    }
+    for (const std::uint32_t base : {0u, 15u, 16u}) {
+        std::vector<std::uint16_t> palette(16 * 18, 0xEEEE), expected = palette;  // and past it
+        std::memcpy(expected.data() + 16 * base, Map(false).data() + 8,
+                    32 * std::min(2u, 16 - std::min(base, 16u)));
+        tvx_map_copy_banks(palette.data(), Map(false).data(), base);
+        EXPECT_EQ(palette, expected) << "banks from " << base;
     }
 }
 
