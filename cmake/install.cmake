@@ -82,9 +82,10 @@ set(CPACK_PACKAGE_DESCRIPTION [[
 bmp2tvx converts pictures, PNG files and Windows bitmaps, into tile image
 files for the Game Boy Advance: a 15-bit palette and 8x8 tiles at 8 or 4 bits
 per pixel, or a 15-bit direct-colour bitmap, in exactly the bytes the
-handheld's display hardware takes. tvx2png draws such a file as a PNG, as the handheld shows it. Also
-contains tvx.h, which loads the files in GBA programs, Makefile rules and a
-CMake package that convert and embed pictures at build time.]])
+handheld's display hardware takes. tvx2png draws such a file as a PNG, as
+the handheld shows it. Also contains tvx.h, which loads the files in GBA
+programs, Makefile rules and a CMake package that convert and embed pictures
+at build time.]])
 set(CPACK_RESOURCE_FILE_README "${CMAKE_CURRENT_SOURCE_DIR}/README.md")
 set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_CURRENT_SOURCE_DIR}/LICENSE")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY bmp2tvx)
