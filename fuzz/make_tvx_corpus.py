@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus of fuzz_tvx_valid: small tile image files of every layout, and files
-damaged in each way a reader must notice. Usage: make_tvx_corpus.py [folder]
+"""Writes the seed corpus of fuzz_tvx_valid: small tile image files of every layout, map files of
+both kinds, and files damaged in each way a reader must notice. Usage: make_tvx_corpus.py [folder]
 
 The files are named .bin, not .tvx, so that git does not take them for build output."""
 import os
@@ -19,6 +19,12 @@ def tvx(fmt, across, down, count=None, extra=0):
     return struct.pack("<HHHH", fmt, across, down, count) + body
 
 
+def tvm(kind, across, down, banks, extra=0):
+    entries = across * down * (1 if kind == 1 else 2) + extra
+    body = bytes((i * 29 + 3) & 0xFF for i in range(32 * banks + max(entries, 0)))
+    return struct.pack("<HHHH", kind, across, down, banks) + body
+
+
 def corpus():
     files = {}
     for fmt, name in ((0, "index16"), (1, "index256"), (2, "fullcolor16")):
@@ -33,6 +39,13 @@ def corpus():
         "bad-header-cut": tvx(0, 1, 1)[:7],
         "bad-format-3": tvx(3, 1, 1),
         "bad-largest-header": struct.pack("<HHHH", 2, 0xFFFF, 0xFFFF, 0x0001),
+        "map-regular-5x3-2-banks": tvm(0, 5, 3, 2),
+        "map-regular-70x40": tvm(0, 70, 40, 1),
+        "map-affine-3x2": tvm(1, 3, 2, 0),
+        "map-affine-33x33": tvm(1, 33, 33, 0),
+        "bad-map-17-banks": tvm(0, 1, 1, 17),
+        "bad-map-kind-2": tvm(2, 1, 1, 0),
+        "bad-map-short": tvm(0, 2, 2, 1, extra=-1),
     })
     return files
 
