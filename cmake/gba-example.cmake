@@ -1,5 +1,5 @@
 # The example game for the handheld (examples/gba/): a separate project built with
-# arm-none-eabi-gcc and its own toolchain file, once the host bmp2tvx that converts its picture is
+# arm-none-eabi-gcc and its own toolchain file, once the host bmp2tvx that converts its pictures is
 # built. The host build never needs it: without arm-none-eabi-gcc it is left out, and the emulator
 # test that runs it says why it is skipped.
 set(BMP2TVX_GBA_ROMS "${CMAKE_CURRENT_BINARY_DIR}/examples/gba")
@@ -8,7 +8,7 @@ if(BMP2TVX_GBA_EXAMPLE)
     find_program(BMP2TVX_ARM_GCC arm-none-eabi-gcc)
     if(BMP2TVX_ARM_GCC AND CMAKE_CROSSCOMPILING)
         set(BMP2TVX_GBA_MISSING
-            "this build cross-compiles, and its bmp2tvx cannot convert the game's picture here")
+            "this build cross-compiles, and its bmp2tvx cannot convert the game's pictures here")
         message(STATUS "Not building the GBA example: ${BMP2TVX_GBA_MISSING}")
     elseif(BMP2TVX_ARM_GCC AND NOT BMP2TVX_READS_PNG)
         set(BMP2TVX_GBA_MISSING

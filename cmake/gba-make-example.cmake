@@ -1,5 +1,5 @@
 # The example game built a second way: by examples/gba/Makefile, in the layout of devkitPro's
-# template, converting its picture through make/bmp2tvx.mk with the host bmp2tvx built here. It
+# template, converting its pictures through make/bmp2tvx.mk with the host bmp2tvx built here. It
 # needs what the CMake-built example needs (see BMP2TVX_GBA_MISSING) and GNU make; without them it
 # is left out, and the tests that use it say why. Its ROMs, and a build folder for each, go to
 # BMP2TVX_GBA_MAKE_ROMS; the source tree gets nothing.

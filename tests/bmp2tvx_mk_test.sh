@@ -132,18 +132,20 @@ done
 # The example game, in a tree of links to its files, with a logo.tvx of other flags beside its
 # picture and newer than it, as a hand run of bmp2tvx leaves one, and previews tvx2png drew of
 # logo.tvx and of knight.tvx beside the pictures: its ROMs are the CMake build's.
-mkdir -p "$work/tree/examples/gba" "$work/tree/examples/sprites"
+mkdir -p "$work/tree/examples/gba" "$work/tree/examples/sprites" "$work/tree/examples/backgrounds"
 ln -s "$source/make" "$source/include" "$work/tree/"
 ln -s "$source/examples/logo.bmp" "$work/tree/examples/"
 ln -s "$source"/examples/gba/* "$work/tree/examples/gba/"
 ln -s "$source"/examples/sprites/* "$work/tree/examples/sprites/"
+ln -s "$source"/examples/backgrounds/* "$work/tree/examples/backgrounds/"
 "$bmp2tvx" -c4 -r255 -g255 -b255 "$work/tree/examples/logo.bmp" > /dev/null
 "$bmp2tvx" "$work/tree/examples/sprites/knight.png" > /dev/null
 "$tvx2png" "$work/tree/examples/logo.tvx" > /dev/null
 "$tvx2png" "$work/tree/examples/sprites/knight.tvx" > /dev/null
 game() { "$make" -s -C "$work/tree/examples/gba" PREFIX="${gcc%gcc}" BMP2TVX="$bmp2tvx" "$@"; }
 game BUILD="$work/roms" > /dev/null
-for rom in logo_index16 logo_index256 logo_fullcolor16 logo_index16_uneven sprites; do
+for rom in logo_index16 logo_index256 logo_fullcolor16 logo_index16_uneven sprites walk \
+    backgrounds; do
     cmp "$cmake_roms/$rom.gba" "$work/roms/$rom.gba" || fail "$rom.gba differs"
 done
 

@@ -6,6 +6,8 @@
 // tvx2png widens each 5-bit component by repeating its top bits, mGBA by its own rule, and both
 // keep the 5 bits on top. Each logo ROM also checks that tvx_valid refuses a copy of its file at
 // an odd address, and every ROM shows a red screen instead of its pictures if a check fails.
+// The walk and backgrounds ROMs move their pictures with time (motion.h): their screens are
+// compared at known times, with the pictures placed, scrolled and turned by the hardware's rules.
 #include <algorithm>
 #include <cstdint>
 #include <iostream>
@@ -15,13 +17,14 @@
 #include <gtest/gtest.h>
 
 #include "backdrop.h"
+#include "motion.h"
+#include "png_support.h"
 #include "sprites.h"
 #include "test_support.h"
 
 #if BMP2TVX_HAVE_EMULATOR
 #include <mgba/core/core.h>
 #include <mgba/core/log.h>
-#include "png_support.h"
 #endif
 
 namespace bmp2tvx::test {
@@ -49,11 +52,16 @@ void PrintTo(const Build& build, std::ostream* out) {
 
 class GbaExample : public testing::TestWithParam<Build> {};
 
-// A tile image file a ROM shows, with its top left corner at (x, y).
+struct Color5;
+Color5 WalkShows(const std::vector<Picture>& drawn, std::uint32_t t, int x, int y);
+Color5 BackgroundsShow(const std::vector<Picture>& drawn, std::uint32_t t, int x, int y);
+
+// A tile image file a ROM shows, with its top left corner at (x, y), and flags for tvx2png.
 struct Shown {
     const char* picture;  // <picture>.tvx
     std::uint8_t format;  // its first byte: 0 Index16, 1 Index256, 2 FullColor16
     int x, y;
+    std::vector<std::string> flags{};
 };
 
 // A pixel whose colour on screen is known whatever tvx2png draws: black, or the checkerboard.
@@ -62,10 +70,13 @@ struct Probe {
     bool black;
 };
 
+// A ROM that moves its pictures shows at each t of `times` what `moving` draws of `shown`.
 struct Rom {
     const char* name;          // <name>.gba
     std::vector<Shown> shown;  // topmost first
     std::vector<Probe> probes{};
+    std::vector<int> times{};
+    Color5 (*moving)(const std::vector<Picture>&, std::uint32_t t, int x, int y) = nullptr;
 };
 const Rom kRoms[] = {
     {"logo_index16", {{"logo", 0, 0, 0}}},
@@ -82,6 +93,13 @@ const Rom kRoms[] = {
      {{SPRITE_KEPT_X + 3, SPRITE_KEPT_Y + 21, true},
       {SPRITE_KEPT_X + 12, SPRITE_KEPT_Y + 18, true},
       {SPRITE_KEPT_X, SPRITE_KEPT_Y, false}}},
+    // Two frames and places of the walk; two scrolls (one round the edge) and angles of the dial.
+    {"walk", {{"walk", 0, 0, 0}}, {}, {20, 45}, WalkShows},
+    {"backgrounds",
+     {{"dial", 1, 0, 0}, {"field", 0, 0, 0, {"--bank-base=1"}}},
+     {},
+     {37, 300},
+     BackgroundsShow},
 };
 
 std::string RomPath(const Build& build, const Rom& rom) {
@@ -115,16 +133,23 @@ TEST_P(GbaExample, RomHeadersAreComplete) {
 
 #if BMP2TVX_HAVE_EMULATOR
 
-// What tvx2png draws for `tvx`, run as a user runs it.
-Picture DrawWithTvx2Png(const std::string& tvx) {
+// What tvx2png draws for `tvx`, and the map file beside it if any, run as a user runs it.
+Picture DrawWithTvx2Png(const std::string& tvx, std::vector<std::string> args = {}) {
     TempDir dir;
     WriteFile(dir / "logo.tvx", ReadFile(tvx));
+    const std::string tvm = tvx.substr(0, tvx.size() - 3) + "tvm";
+    if (FileExists(tvm)) {
+        WriteFile(dir / "logo.tvm", ReadFile(tvm));
+    }
     RunOptions options;
     options.program = TVX2PNG_PATH;
-    const RunResult run = RunTool({"logo.tvx", "logo.png"}, dir.path, options);
+    args.insert(args.end(), {"logo.tvx", "logo.png"});
+    const RunResult run = RunTool(args, dir.path, options);
     EXPECT_EQ(run.status, 0) << run.err;
     return ReadPng(dir / "logo.png");
 }
+
+#endif
 
 // A 15-bit colour as red, green, blue components of 5 bits.
 struct Color5 {
@@ -136,29 +161,67 @@ Color5 From15(std::uint16_t word) {
     return {word & 0x1Fu, (word >> 5) & 0x1Fu, (word >> 10) & 0x1Fu};
 }
 
+// Whether the drawing has an opaque pixel at `column`, `row`: if so, its colour in `color`.
+bool Opaque(const Picture& png, std::int64_t column, std::int64_t row, Color5* color) {
+    if (column < 0 || row < 0 || column >= png.width || row >= png.height) {
+        return false;
+    }
+    const std::uint8_t* p = &png.rgba[4 * (static_cast<std::size_t>(row) * png.width + column)];
+    *color = {p[0] / 8u, p[1] / 8u, p[2] / 8u};
+    return p[3] == 255;
+}
+
+Color5 Checkerboard(int x, int y) {
+    const bool light = (x / BACKDROP_SQUARE + y / BACKDROP_SQUARE) % 2 == 0;
+    return From15(light ? BACKDROP_LIGHT : BACKDROP_DARK);
+}
+
+// What walk.gba shows at t: frame walk_frame(t) of the sheet (drawn as a column of frames) at
+// (walk_x(t), WALK_Y), over the checkerboard.
+Color5 WalkShows(const std::vector<Picture>& drawn, std::uint32_t t, int x, int y) {
+    Color5 color;
+    const int row = y - WALK_Y;
+    if (row >= 0 && row < WALK_SIZE &&
+        Opaque(drawn[0], x - int(walk_x(t)), int(walk_frame(t)) * WALK_SIZE + row, &color)) {
+        return color;
+    }
+    return Checkerboard(x, y);
+}
+
+// What backgrounds.gba shows at t: the dial's pixel ((X + PA x + PB y) >> 8, (Y + PC x + PD y)
+// >> 8), shifted with the sign, if opaque (outside the dial is transparent: no wrapping), else
+// the field's, scrolled modulo 512. The field is opaque: no colour matches a transparent pixel.
+Color5 BackgroundsShow(const std::vector<Picture>& drawn, std::uint32_t t, int x, int y) {
+    const dial_affine m = dial_at(t);
+    Color5 color;
+    if (Opaque(drawn[0], (std::int64_t{m.x} + m.pa * x + m.pb * y) >> 8,
+               (std::int64_t{m.y} + m.pc * x + m.pd * y) >> 8, &color) ||
+        Opaque(drawn[1], (x + field_x(t)) % 512, (y + field_y(t)) % 512, &color)) {
+        return color;
+    }
+    return {99, 99, 99};
+}
+
+#if BMP2TVX_HAVE_EMULATOR
+
 // What the screen must show at column x, row y: the topmost opaque pixel of the drawings there,
 // each drawn with its top left corner at its own (x, y), or else the checkerboard.
 Color5 Expected(const std::vector<Picture>& pngs, const Rom& rom, int x, int y) {
+    Color5 color;
     for (std::size_t i = 0; i < pngs.size(); ++i) {
-        const Picture& png = pngs[i];
-        const auto column = static_cast<std::uint32_t>(x - rom.shown[i].x);
-        const auto row = static_cast<std::uint32_t>(y - rom.shown[i].y);
-        if (column < png.width && row < png.height) {
-            const std::uint8_t* p = &png.rgba[4 * (std::size_t{row} * png.width + column)];
-            if (p[3] == 255) {
-                return {p[0] / 8u, p[1] / 8u, p[2] / 8u};
-            }
+        if (Opaque(pngs[i], x - rom.shown[i].x, y - rom.shown[i].y, &color)) {
+            return color;
         }
     }
-    const bool light = (x / BACKDROP_SQUARE + y / BACKDROP_SQUARE) % 2 == 0;
-    return From15(light ? BACKDROP_LIGHT : BACKDROP_DARK);
+    return Checkerboard(x, y);
 }
 
 void Quiet(mLogger*, int, mLogLevel, const char*, va_list) {}
 
 // The screen after `frames` frames of the ROM, as mGBA's 32-bit pixels: red in the low byte,
 // then green, then blue, each 5-bit component shifted to the top of its byte.
-std::vector<color_t> RunRom(const std::string& path, int frames) {
+// With `from_layers_on`, after the first frame that ends with a layer on (display control 8-12).
+std::vector<color_t> RunRom(const std::string& path, int frames, bool from_layers_on = false) {
     static mLogger quiet = {Quiet, nullptr};
     mLogSetDefaultLogger(&quiet);
     mCore* core = mCoreFind(path.c_str());
@@ -177,6 +240,12 @@ std::vector<color_t> RunRom(const std::string& path, int frames) {
         core->setVideoBuffer(core, screen.data(), width);
         if (mCoreLoadFile(core, path.c_str())) {
             core->reset(core);
+            for (int i = 0; from_layers_on && i < 600; ++i) {
+                core->runFrame(core);
+                if (core->busRead16(core, 0x04000000) & 0x1F00) {
+                    break;
+                }
+            }
             for (int i = 0; i < frames; ++i) {
                 core->runFrame(core);
             }
@@ -207,6 +276,9 @@ TEST_P(GbaExample, EmulatorShowsWhatTvx2PngDraws) {
     GTEST_SKIP() << BMP2TVX_EMULATOR_MISSING;
 #else
     for (const Rom& rom : kRoms) {
+        if (rom.moving) {
+            continue;
+        }
         SCOPED_TRACE(rom.name);
         std::vector<Picture> pngs;
         for (const Shown& shown : rom.shown) {
@@ -263,6 +335,41 @@ TEST_P(GbaExample, EmulatorShowsWhatTvx2PngDraws) {
             const Color5 want = probe.black ? Color5{0, 0, 0} : Expected({}, rom, probe.x, probe.y);
             const std::size_t at = static_cast<std::size_t>(probe.y) * kScreenWidth + probe.x;
             EXPECT_TRUE(want == FromScreen(screen[at])) << "(" << probe.x << "," << probe.y << ")";
+        }
+    }
+#endif
+}
+
+// The moving ROMs at their times t. After the set-up, however long, each waits for a vertical
+// blank, sets the screen for t and at t = 0 turns the layers on; mGBA's frame ends as the vertical
+// blank starts, so the first frame after which a layer is on shows t = 0, and t frames on, t.
+TEST_P(GbaExample, EmulatorShowsThePicturesMoving) {
+    if (*GetParam().missing) {
+        GTEST_SKIP() << GetParam().missing;
+    }
+#if !BMP2TVX_HAVE_EMULATOR
+    GTEST_SKIP() << BMP2TVX_EMULATOR_MISSING;
+#else
+    for (const Rom& rom : kRoms) {
+        if (!rom.moving) {
+            continue;
+        }
+        std::vector<Picture> drawn;
+        for (const Shown& shown : rom.shown) {
+            drawn.push_back(DrawWithTvx2Png(TvxPath(GetParam(), rom, shown), shown.flags));
+        }
+        for (const int t : rom.times) {
+            const std::vector<color_t> screen = RunRom(RomPath(GetParam(), rom), t, true);
+            ASSERT_EQ(screen.size(), std::size_t{kScreenWidth * kScreenHeight});
+            int differing = 0, first = 0;
+            for (int i = 0; i < kScreenWidth * kScreenHeight; ++i) {
+                const Color5 want = rom.moving(drawn, t, i % kScreenWidth, i / kScreenWidth);
+                if (!(want == FromScreen(screen[std::size_t(i)])) && differing++ == 0) {
+                    first = i;
+                }
+            }
+            EXPECT_EQ(differing, 0) << rom.name << " at t = " << t << ", first at ("
+                                    << first % kScreenWidth << "," << first / kScreenWidth << ")";
         }
     }
 #endif

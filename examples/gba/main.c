@@ -19,7 +19,14 @@
  * two sprites converted with one palette file and drawn through one palette bank; and
  * slime_kept.png, the slime kept as GBA art is, its indices kept by --key=none: its teal entry 0
  * transparent and its black outline opaque. A file that is not a valid 32 x 32 tiled sprite gives
- * a red screen. */
+ * a red screen.
+ *
+ * Built with SHOW_WALK or SHOW_BACKGROUNDS, it moves its pictures after every vertical blank, as
+ * motion.h says, from the number of vertical blanks it has waited for: SHOW_WALK animates the
+ * sprite sheet walk.png over the checkerboard, one object turning from frame to frame as it walks
+ * right; SHOW_BACKGROUNDS scrolls field.png, a regular background larger than the screen, under
+ * dial.png, an affine background that turns. A sheet or a background that is not what motion.h
+ * describes gives a red screen. */
 #include <stdint.h>
 
 #include "backdrop.h"
@@ -31,19 +38,38 @@
 #include "sprite_rgba_tvx.h"
 #include "sprite_tvx.h"
 #include "sprites.h"
+#elif defined(SHOW_WALK)
+#include "motion.h"
+#include "walk_tvx.h"
+#elif defined(SHOW_BACKGROUNDS)
+#include "dial_tvx.h"
+#include "field_tvx.h"
+#include "motion.h"
 #else
 #include "logo_tvx.h"
 #endif
 
 #define REG16(address) (*(volatile uint16_t*)(address))
+#define REG32(address) (*(volatile uint32_t*)(address))
 #define REG_DISPCNT REG16(0x04000000)
+#define REG_VCOUNT REG16(0x04000006) /* the line being drawn: 0-159, then 160-227 in vblank */
 #define REG_BG0CNT REG16(0x04000008)
+#define REG_BG2CNT REG16(0x0400000C)
+#define REG_BG0HOFS REG16(0x04000010)
+#define REG_BG0VOFS REG16(0x04000012)
+#define REG_BG2PA REG16(0x04000020)
+#define REG_BG2PB REG16(0x04000022)
+#define REG_BG2PC REG16(0x04000024)
+#define REG_BG2PD REG16(0x04000026)
+#define REG_BG2X REG32(0x04000028)
+#define REG_BG2Y REG32(0x0400002C)
 #define REG_WIN0H REG16(0x04000040)
 #define REG_WIN0V REG16(0x04000044)
 #define REG_WININ REG16(0x04000048)
 #define REG_WINOUT REG16(0x0400004A)
 
 #define DISPCNT_MODE0 0x0000
+#define DISPCNT_MODE1 0x0001 /* backgrounds 0 and 1 regular, 2 affine */
 #define DISPCNT_MODE3 0x0003
 #define DISPCNT_OBJ_1D 0x0040 /* sprite tiles follow one another in memory */
 #define DISPCNT_BG0 0x0100
@@ -106,6 +132,7 @@ static void copy_block(volatile void* dst, const void* src, uint32_t size) {
  * last, which leaves the others to the sprites shown over it. The sprites sit at multiples of 64,
  * a whole number of square pairs, so the pattern runs on across them. Priority 3 puts them behind
  * background 0 or 2, and behind the other sprites (priority 0 all). */
+#ifndef SHOW_BACKGROUNDS
 #define BACKDROP_BANK 15
 static void show_backdrop(void) {
     uint32_t tile, word, i;
@@ -130,6 +157,7 @@ static void show_backdrop(void) {
         }
     }
 }
+#endif
 
 static void show_red_screen(void) {
     BG_PALETTE[0] = 0x001F;
@@ -184,6 +212,98 @@ static void show_sprites(void) {
     show_sprite(16, slime_kept_tvx, tile, SPRITE_KEPT_X, SPRITE_KEPT_Y, 3);
     REG_DISPCNT = DISPCNT_MODE0 | DISPCNT_OBJ_1D | DISPCNT_OBJ;
 }
+#elif defined(SHOW_WALK) || defined(SHOW_BACKGROUNDS)
+/* Waits for the start of the next vertical blank: the 68 lines' time after the screen's 160 lines
+ * are drawn, when the registers, palettes and video memory may change without the change showing
+ * halfway down a frame. */
+static void wait_for_vblank(void) {
+    while (REG_VCOUNT >= SCREEN_HEIGHT) {
+    }
+    while (REG_VCOUNT < SCREEN_HEIGHT) {
+    }
+}
+
+#ifdef SHOW_WALK
+/* The walk is object 12, in front of the checkerboard's twelve: its palette in object palette bank
+ * 0, and the frame on show in object tiles 0 to 15, copied there from the sheet each time it turns
+ * (tvx_frame finds the frame's 16 tiles, one after another as one-dimensional mapping takes
+ * them). */
+#define WALK_OBJECT 12
+
+static void set_up_walk(void) {
+    if (!tvx_valid(walk_tvx, walk_tvx_size) || tvx_format(walk_tvx) != TVX_INDEX16 ||
+        tvx_frame_count(walk_tvx, WALK_SIZE, WALK_SIZE) != WALK_FRAMES) {
+        show_red_screen();
+    }
+    show_backdrop();
+    copy_block(OBJ_PALETTE, tvx_palette(walk_tvx), tvx_palette_size(walk_tvx));
+}
+
+static void move_walk(uint32_t t) {
+    volatile uint16_t* sprite = OAM + 4 * WALK_OBJECT;
+    if (t % WALK_TICKS == 0) {
+        copy_block(OBJ_VRAM, tvx_frame(walk_tvx, WALK_SIZE, WALK_SIZE, walk_frame(t)),
+                   tvx_frame_size(walk_tvx, WALK_SIZE, WALK_SIZE));
+    }
+    sprite[0] = WALK_Y;                         /* square, 4-bit tiles */
+    sprite[1] = (uint16_t)(walk_x(t) | 0x8000); /* 32 x 32 */
+    sprite[2] = 0;                              /* tile 0, priority 0, palette bank 0 */
+    REG_DISPCNT = DISPCNT_MODE0 | DISPCNT_OBJ_1D | DISPCNT_OBJ;
+}
+#else
+/* The backgrounds, in mode 1: the field is background 0 (regular, 16-colour tiles), the dial
+ * background 2 (affine, whose tiles are always 256-colour).
+ *   Video memory: char block 0 holds the dial's tiles (at most 256 of 64 bytes: the whole 16 KiB
+ *   block), char block 1 the field's, screen block 26 the dial's map (32 x 32 entries of a byte)
+ *   and screen blocks 28 to 31 the field's (64 x 64 entries of 2 bytes, 32 x 32 a block).
+ *   Palette: a 256-colour background takes its colours from the whole background palette, and
+ *   each 16-colour tile from one bank of it. dial.png uses entries 0 to 4 only, so just bank 0 is
+ *   loaded from the dial, and the field's banks follow from bank 1: the map was made with
+ *   --bank-base=1 (FIELD_BANK_BASE), so its entries name banks 1 and up, and
+ *   tvx_map_copy_banks puts its banks there.
+ *   Priorities: the dial 0, the field 1, so the field shows through the dial's transparent
+ *   pixels, and all around it. */
+#define DIAL_CHARS (VRAM + 0x0000)
+#define FIELD_CHARS (VRAM + 0x4000)
+#define DIAL_SCREEN 26
+#define FIELD_SCREEN 28
+#define SCREEN_BLOCK(n) (VRAM + 0x800 * (n))
+
+static void set_up_backgrounds(void) {
+    if (!tvx_valid(field_tvx, field_tvx_size) || !tvx_map_valid(field_tvm, field_tvm_size) ||
+        tvx_format(field_tvx) != TVX_INDEX16 || tvx_map_kind(field_tvm) != TVX_MAP_REGULAR ||
+        tvx_map_width(field_tvm) != 64 || tvx_map_height(field_tvm) != 64 ||
+        tvx_pixels_size(field_tvx) > 0x4000 || !tvx_valid(dial_tvx, dial_tvx_size) ||
+        !tvx_map_valid(dial_tvm, dial_tvm_size) || tvx_format(dial_tvx) != TVX_INDEX256 ||
+        tvx_map_kind(dial_tvm) != TVX_MAP_AFFINE || tvx_map_width(dial_tvm) != 32 ||
+        tvx_map_height(dial_tvm) != 32 || tvx_pixels_size(dial_tvx) > 0x4000) {
+        show_red_screen();
+    }
+    copy_block(BG_PALETTE, tvx_palette(dial_tvx), 16 * 2);
+    tvx_map_copy_banks(BG_PALETTE, field_tvm, FIELD_BANK_BASE);
+    copy_block(DIAL_CHARS, tvx_pixels(dial_tvx), tvx_pixels_size(dial_tvx));
+    copy_block(FIELD_CHARS, tvx_pixels(field_tvx), tvx_pixels_size(field_tvx));
+    tvx_map_copy(SCREEN_BLOCK(DIAL_SCREEN), 1, dial_tvm, 0, 0, 32, 32);
+    tvx_map_copy(SCREEN_BLOCK(FIELD_SCREEN), 3, field_tvm, 0, 0, 64, 64);
+    /* Background 0: priority 1, char block 1, 16 colours, size 3 (512 x 512). Background 2:
+     * priority 0, char block 0, size 1 (256 x 256), bit 13 clear: no wrapping around. */
+    REG_BG0CNT = (uint16_t)(3 << 14 | FIELD_SCREEN << 8 | 1 << 2 | 1);
+    REG_BG2CNT = (uint16_t)(1 << 14 | DIAL_SCREEN << 8);
+}
+
+static void move_backgrounds(uint32_t t) {
+    struct dial_affine m = dial_at(t);
+    REG_BG0HOFS = (uint16_t)field_x(t);
+    REG_BG0VOFS = (uint16_t)field_y(t);
+    REG_BG2PA = (uint16_t)m.pa;
+    REG_BG2PB = (uint16_t)m.pb;
+    REG_BG2PC = (uint16_t)m.pc;
+    REG_BG2PD = (uint16_t)m.pd;
+    REG_BG2X = (uint32_t)m.x;
+    REG_BG2Y = (uint32_t)m.y;
+    REG_DISPCNT = DISPCNT_MODE1 | DISPCNT_BG0 | DISPCNT_BG2;
+}
+#endif
 #else
 /* tvx_valid must refuse a file at an odd address, and on this processor nothing else would tell:
  * a halfword load from an odd address takes the halfword at the even address below, its bytes
@@ -248,6 +368,25 @@ static void show_logo(void) {
 #endif
 
 int main(void) {
+#if defined(SHOW_WALK) || defined(SHOW_BACKGROUNDS)
+    uint32_t t;
+#ifdef SHOW_WALK
+    set_up_walk();
+#else
+    set_up_backgrounds();
+#endif
+    /* The display shows nothing until the first vertical blank after the set-up, which turns the
+     * layers on, showing t = 0 from the next frame: however long the set-up takes, the frames
+     * count from there. */
+    for (t = 0;; t++) {
+        wait_for_vblank();
+#ifdef SHOW_WALK
+        move_walk(t);
+#else
+        move_backgrounds(t);
+#endif
+    }
+#else
 #ifdef SHOW_SPRITES
     show_sprites();
 #else
@@ -255,4 +394,5 @@ int main(void) {
 #endif
     for (;;) {
     }
+#endif
 }
