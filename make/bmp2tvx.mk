@@ -247,10 +247,11 @@ bmp2tvx_palettes = $(patsubst --palette=%,%,$(filter --palette=%,$(bmp2tvx_flags
 bmp2tvx_map = $(filter --map --map=affine,$(bmp2tvx_default) $(bmp2tvx_flags))
 bmp2tvx_files = $(if $(bmp2tvx_picture),,$(error $(bmp2tvx_no_picture)))$(call bmp2tvx_texts,$(if \
     $(bmp2tvx_map),tvm))
+bmp2tvx_inputs = $(strip $(bmp2tvx_flags_file) $(bmp2tvx_palettes))
 # $(1) is tvm for a map, else empty.
-bmp2tvx_texts = $(call bmp2tvx_write,$*.tvx.d,$(call bmp2tvx_record,$(bmp2tvx_flags_file) \
-    $(bmp2tvx_palettes)))$(call bmp2tvx_write,$*_tvx.s,$(call bmp2tvx_assembly,tvx)$(if \
-    $(1),$(bmp2tvx_newline)$(call bmp2tvx_assembly,tvm)))$(call bmp2tvx_write,$*_tvx.h,$(call \
+bmp2tvx_texts = $(call bmp2tvx_write,$*.tvx.d,$(call bmp2tvx_record,$(bmp2tvx_inputs)))$(call \
+    bmp2tvx_write,$*_tvx.s,$(call bmp2tvx_assembly,tvx)$(if $(1),$(bmp2tvx_newline)$(call \
+    bmp2tvx_assembly,tvm)))$(call bmp2tvx_write,$*_tvx.h,$(call \
     bmp2tvx_header_head)$(bmp2tvx_newline)$(if $(1),$(call \
     bmp2tvx_declarations,tvm)$(bmp2tvx_newline))$(bmp2tvx_header_tail))
 define bmp2tvx_convert
