@@ -1,7 +1,8 @@
 # The libFuzzer targets (BMP2TVX_FUZZ, clang only; cmake/warnings.cmake instruments our code):
 # fuzz_convert runs arbitrary bytes through the tool's own conversion, from memory and from a file;
 # fuzz_palette through the palette file reader; fuzz_tvx_valid checks that tvx2png's reader and
-# tvx.h, the header GBA programs load tile image files with, accept exactly the same files.
+# tvx.h, the header GBA programs load tile image files with, accept exactly the same files, as tile
+# image files and as map files.
 if(NOT BMP2TVX_FUZZ)
     return()
 endif()
