@@ -77,17 +77,36 @@ void KeepPalette(std::span<const std::uint8_t> words) {
     last.result.paletteEntries = static_cast<std::uint32_t>(last.palette.size() / 4);
 }
 
+// Reads back the file the run wrote at `name`, with `read`, into `bytes` and `view`: its size, or
+// nothing when it cannot be read.
+template <class View>
+std::optional<std::uint32_t> ReadBack(const std::string& name, Storage& bytes, View& view,
+                                      bool (*read)(const InputFile&, Storage&, View&)) {
+    InputFile file;
+    if (!OpenInputFile(name, file) || !read(file, bytes, view)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(file.size);
+}
+
+// Keeps the picture the page shows, `across` by `down` tiles of RGBA pixels.
+void KeepDrawing(std::vector<std::uint8_t> rgba, std::uint32_t across, std::uint32_t down) {
+    last.rgba = std::move(rgba);
+    last.result.width = across * static_cast<std::uint32_t>(kTileSide);
+    last.result.height = down * static_cast<std::uint32_t>(kTileSide);
+}
+
 // Keeps the map file the run wrote at `mapName` beside `tiles`, and draws the background from the
 // two as tvx2png does, with the bases the map was made with.
 void CollectMap(const std::string& mapName, const TileImageView& tiles,
                 const ConversionSettings& settings) {
-    InputFile file;
     MapView map;
-    if (!OpenInputFile(mapName, file) || !ReadMapFile(file, last.map, map)) {
+    const std::optional<std::uint32_t> size = ReadBack(mapName, last.map, map, ReadMapFile);
+    if (!size) {
         return;
     }
     last.mapName = mapName;
-    last.result.mapSize = static_cast<std::uint32_t>(file.size);
+    last.result.mapSize = *size;
     last.result.banks = static_cast<std::uint32_t>(map.banks.size() / 32);
     if (!map.banks.empty()) {
         KeepPalette(map.banks);
@@ -97,9 +116,7 @@ void CollectMap(const std::string& mapName, const TileImageView& tiles,
     const std::uint32_t bankBase = static_cast<std::uint32_t>(settings.bankBase.value_or(0));
     if (RenderBackground(tiles, map, tileBase, bankBase, rgba.data()) ==
         std::size_t{map.tilesAcross} * map.tilesDown) {
-        last.rgba = std::move(rgba);
-        last.result.width = map.tilesAcross * static_cast<std::uint32_t>(kTileSide);
-        last.result.height = map.tilesDown * static_cast<std::uint32_t>(kTileSide);
+        KeepDrawing(std::move(rgba), map.tilesAcross, map.tilesDown);
     }
 }
 
@@ -107,22 +124,21 @@ void CollectMap(const std::string& mapName, const TileImageView& tiles,
 // background's map beside it, at `mapName`, replaces the drawing with the whole background.
 void CollectOutput(const std::string& outputName, const std::optional<std::string>& mapName,
                    const ConversionSettings& settings) {
-    InputFile file;
     TileImageView view;
-    if (!OpenInputFile(outputName, file) || !ReadTileImageFile(file, last.output, view)) {
+    const std::optional<std::uint32_t> size =
+        ReadBack(outputName, last.output, view, ReadTileImageFile);
+    if (!size) {
         return;
     }
     last.outputName = outputName;
-    last.result.outputSize = static_cast<std::uint32_t>(file.size);
+    last.result.outputSize = *size;
     last.result.tiles = view.tilesAcross * view.tilesDown;
     KeepPalette(view.palette);
     if (mapName) {
         CollectMap(*mapName, view, settings);
         return;
     }
-    last.rgba = RenderRgba(view);
-    last.result.width = view.tilesAcross * static_cast<std::uint32_t>(kTileSide);
-    last.result.height = view.tilesDown * static_cast<std::uint32_t>(kTileSide);
+    KeepDrawing(RenderRgba(view), view.tilesAcross, view.tilesDown);
     if (settings.frame) {
         last.result.frameWidth = static_cast<std::uint32_t>(settings.frame->width);
         last.result.frameHeight = static_cast<std::uint32_t>(settings.frame->height);
