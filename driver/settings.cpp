@@ -228,13 +228,6 @@ bool ChooseOutputPath(const ConversionSettings& settings, const std::string& inp
     return ChooseMapPath(settings, inputPath, outputPath);
 }
 
-std::optional<std::string> MapPathOf(const std::string& outputPath) {
-    if (outputPath.size() < 3) {
-        return std::nullopt;
-    }
-    return outputPath.substr(0, outputPath.size() - 3) + "tvm";
-}
-
 bool ChooseMapPath(const ConversionSettings& settings, const std::string& inputPath,
                    const std::string& outputPath) {
     if (settings.map == MapKind::None) {

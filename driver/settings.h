@@ -60,10 +60,6 @@ bool ParseCommandLine(int argc, const char* const* argv, ConversionSettings& set
 // three bytes.
 std::optional<std::string> MakeOutputPath(const std::string& inputPath);
 
-// A background's map file: the tile image file's path with its last three bytes "tvm"; nothing
-// for a path shorter than three bytes.
-std::optional<std::string> MapPathOf(const std::string& outputPath);
-
 // With --map, whether the map file can be named after `outputPath` without replacing the input
 // (its one line printed when not).
 bool ChooseMapPath(const ConversionSettings& settings, const std::string& inputPath,

@@ -58,4 +58,11 @@ std::uint16_t MapEntry(const MapView& view, std::size_t i) {
     return view.kind == MapKind::Affine ? view.entries[i] : LoadLittle16(&view.entries[2 * i]);
 }
 
+std::optional<std::string> MapPathOf(const std::string& outputPath) {
+    if (outputPath.size() < 3) {
+        return std::nullopt;
+    }
+    return outputPath.substr(0, outputPath.size() - 3) + "tvm";
+}
+
 }  // namespace bmp2tvx

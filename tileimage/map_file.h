@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "color.h"
@@ -75,5 +76,9 @@ bool ReadMapView(std::span<const std::uint8_t> bytes, MapView& view);
 
 // Entry `i` of a map, as a regular entry's 16 bits (an affine one's tile number alone).
 std::uint16_t MapEntry(const MapView& view, std::size_t i);
+
+// A background's map file: the tile image file's path with its last three bytes "tvm"; nothing
+// for a path shorter than three bytes.
+std::optional<std::string> MapPathOf(const std::string& outputPath);
 
 }  // namespace bmp2tvx

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bmp_writer.h"
+#include "map_file.h"
 #include "messages.h"
 #include "options.h"
 #include "palette_file.h"
@@ -102,9 +103,8 @@ std::optional<std::string> MapPathFor(const PreviewRequest& request) {
     if (request.map) {
         return *request.map == "none" ? std::nullopt : request.map;
     }
-    const std::string beside = input.substr(0, input.size() < 3 ? 0 : input.size() - 3) + "tvm";
-    return input.size() >= 3 && beside != input && IsRegularFile(beside) ? std::optional(beside)
-                                                                         : std::nullopt;
+    const std::optional<std::string> beside = MapPathOf(input);
+    return beside && *beside != input && IsRegularFile(*beside) ? beside : std::nullopt;
 }
 
 // `rgba`, `width` x `height` pixels, as a PNG, or as a 32-bit BMP when the name ends in .bmp.
