@@ -1,5 +1,6 @@
 #include "bmp_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <span>
 #include <vector>
@@ -17,6 +18,7 @@ constexpr std::uint32_t kInfoHeaderBytes = 108;
 constexpr std::uint32_t kPixelsAt = kFileHeaderBytes + kInfoHeaderBytes;
 constexpr std::uint32_t kBitFields = 3;
 constexpr std::uint32_t kSrgb = 0x73524742;  // the colour space "sRGB"
+constexpr std::size_t kBlockBytes = 128 * 1024;
 
 }  // namespace
 
@@ -47,16 +49,21 @@ bool WriteBmp(const std::string& path, std::uint32_t width, std::uint32_t height
     StoreLittle32(&header[66], 0xFF000000);
     StoreLittle32(&header[70], kSrgb);  // then end points and gammas, unused for sRGB: zero
     bool written = WriteOutputFile(file, header);
-    std::vector<std::uint8_t> row(std::size_t{width} * 4);
+    // The rows, bottom first and blue first, gathered into blocks of about 128 KiB a write.
+    const std::size_t rowBytes = std::size_t{width} * 4;
+    const std::size_t rowsPerBlock =
+        std::max<std::size_t>(1, kBlockBytes / std::max<std::size_t>(rowBytes, 1));
+    std::vector<std::uint8_t> block;
+    block.reserve(rowsPerBlock * rowBytes);
     for (std::uint32_t y = height; written && y-- > 0;) {
-        const std::uint8_t* from = rgba + std::size_t{y} * width * 4;
-        for (std::size_t x = 0; x < width; ++x) {
-            row[4 * x] = from[4 * x + 2];
-            row[4 * x + 1] = from[4 * x + 1];
-            row[4 * x + 2] = from[4 * x];
-            row[4 * x + 3] = from[4 * x + 3];
+        const std::uint8_t* from = rgba + std::size_t{y} * rowBytes;
+        for (std::size_t x = 0; x < rowBytes; x += 4) {
+            block.insert(block.end(), {from[x + 2], from[x + 1], from[x], from[x + 3]});
         }
-        written = WriteOutputFile(file, row);
+        if (block.size() >= rowsPerBlock * rowBytes || y == 0) {
+            written = WriteOutputFile(file, block);
+            block.clear();
+        }
     }
     return CommitOutputFile(file, written);
 }
