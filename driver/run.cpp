@@ -40,10 +40,10 @@ int WriteOutput(const std::string& outputPath, Conversion& c, SourceImage& image
     return (!c.map || CommitOutputFile(map)) && CommitOutputFile(output) ? kSuccess : kFailure;
 }
 
-// The palette that --palette=FILE names, loaded into `palette`; false when it is refused, its
-// line printed. Settings that -c16 rules out, and a frame size the tiles cannot make, are refused
-// here too, before the picture is read.
-bool TakeGivenPalette(const ConversionSettings& settings, std::optional<GivenPalette>& palette) {
+// Whether the options work together, before the picture is read: bases without a map, a map or
+// frames with -c16 or each other, an affine map with -c4 and a frame size the tiles cannot make
+// are refused, their line printed.
+bool SettingsWorkTogether(const ConversionSettings& settings) {
     const bool map = settings.map != MapKind::None;
     for (const auto& [base, name] : {std::pair{settings.tileBase, "--tile-base="},
                                      std::pair{settings.bankBase, "--bank-base="}}) {
@@ -69,6 +69,12 @@ bool TakeGivenPalette(const ConversionSettings& settings, std::optional<GivenPal
         Report(Message::FrameWithFullColor16, {settings.frameText});
         return false;
     }
+    return true;
+}
+
+// The palette that --palette=FILE names, loaded into `palette`; false when it is refused, its
+// line printed.
+bool TakeGivenPalette(const ConversionSettings& settings, std::optional<GivenPalette>& palette) {
     if (settings.palette && settings.targetDepth == 16) {
         Report(Message::PaletteWithFullColor16, {*settings.palette});
         return false;
@@ -98,7 +104,7 @@ int RunConversion(int argc, const char* const* argv) {
         return kFailure;
     }
     std::optional<GivenPalette> palette;
-    if (!TakeGivenPalette(settings, palette)) {
+    if (!SettingsWorkTogether(settings) || !TakeGivenPalette(settings, palette)) {
         return kFailure;
     }
     const std::string inputPath = argv[argc - 1];
