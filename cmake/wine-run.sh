@@ -48,15 +48,20 @@ mkdir -p "$(dirname "$prefix")"
 ) 9>"$prefix.lock"
 
 # Now and then a program loses its connection to the server ("wine client error: ... Connection
-# reset by peer") and dies of it, whatever the program does; such a run is made once more. So the
-# program's output is kept until it has ended, and only then passed on.
+# reset by peer") and dies of it, whatever the program does, or Wine fails to start it at all and
+# it ends at once with a failing status and not a byte of output (every test program prints); such
+# a run is made once more. So the program's output is kept until it has ended, and only then
+# passed on.
 out=$(mktemp)
 err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
 for attempt in 1 2; do
     status=0
     "$wine" "$@" >"$out" 2>"$err" || status=$?
-    if [ $status -eq 0 ] || [ $attempt -eq 2 ] || ! grep -q '^wine client error:' "$err"; then
+    if [ $status -eq 0 ] || [ $attempt -eq 2 ]; then
+        break
+    fi
+    if ! grep -q '^wine client error:' "$err" && { [ -s "$out" ] || [ -s "$err" ]; }; then
         break
     fi
 done
