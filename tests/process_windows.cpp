@@ -105,9 +105,8 @@ std::string ReadCapture(HANDLE file) {
     }
 }
 
-}  // namespace
-
-ProcessResult RunProcess(const std::vector<std::string>& command, const std::string& cwd) {
+// One start of the program, with fresh capture files.
+ProcessResult RunOnce(const std::vector<std::string>& command, const std::string& cwd) {
     ProcessResult result;
     result.status = 127;
     if (command.empty()) {
@@ -166,6 +165,27 @@ ProcessResult RunProcess(const std::vector<std::string>& command, const std::str
     result.out = ReadCapture(out.h);
     result.err = ReadCapture(err.h);
     return result;
+}
+
+}  // namespace
+
+// Under Wine, now and then a new process loses its connection to the Wine server while Wine sets
+// it up, on a busy machine: then CreateProcessW fails with ERROR_INTERNAL_ERROR, or the program
+// dies with Wine's "wine client error" line, whatever it was asked to do. Windows gives neither
+// for a fault of the program or its arguments, so such a run is made again, up to three times.
+ProcessResult RunProcess(const std::vector<std::string>& command, const std::string& cwd) {
+    for (int attempt = 1;; ++attempt) {
+        ProcessResult result = RunOnce(command, cwd);
+        const bool lost =
+            result.status == 127
+                ? result.err.find("(Windows error " + std::to_string(ERROR_INTERNAL_ERROR) + ")") !=
+                      std::string::npos
+                : result.status != 0 && result.err.starts_with("wine client error:");
+        if (!lost || attempt == 3) {
+            return result;
+        }
+        ::Sleep(100);
+    }
 }
 
 }  // namespace bmp2tvx::test
