@@ -181,7 +181,7 @@ bool TakeTable(InputFile file, bool tileImage, GivenPalette& palette) {
         if (!ReadTileImageFile(file, bytes, view)) {
             return false;
         }
-        palette.colors = PaletteColors(view);
+        palette.colors = PaletteColors(view.palette);
     } else {
         SourceImage picture;
         if (!LoadPicture(std::move(file), picture)) {

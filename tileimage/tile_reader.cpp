@@ -45,10 +45,10 @@ std::array<std::uint8_t, 4> ColorWordToRgba(Color15 word, std::uint8_t alpha) {
     return {shown.red, shown.green, shown.blue, alpha};
 }
 
-std::vector<ColorEntry> PaletteColors(const TileImageView& view) {
+std::vector<ColorEntry> PaletteColors(std::span<const std::uint8_t> words) {
     std::vector<ColorEntry> colors;
-    for (std::size_t i = 0; i + 1 < view.palette.size(); i += 2) {
-        colors.push_back(ShownColor(LoadLittle16(&view.palette[i])));
+    for (std::size_t i = 0; i + 1 < words.size(); i += 2) {
+        colors.push_back(ShownColor(LoadLittle16(&words[i])));
     }
     return colors;
 }

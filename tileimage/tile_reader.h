@@ -39,8 +39,9 @@ bool ReadTileImageFile(const InputFile& file, Storage& bytes, TileImageView& vie
 // component widened to 8 bits by repeating its top bits.
 std::array<std::uint8_t, 4> ColorWordToRgba(Color15 word, std::uint8_t alpha = 255);
 
-// The colours of the palette block, as the display shows them (ColorWordToRgba), entry 0 first.
-std::vector<ColorEntry> PaletteColors(const TileImageView& view);
+// The colours of a block of palette words (a tile image file's palette, a map file's banks), as
+// the display shows them (ColorWordToRgba), entry 0 first.
+std::vector<ColorEntry> PaletteColors(std::span<const std::uint8_t> words);
 
 // The picture as 8-bit RGBA, top row first: each 5-bit component widened by repeating its top
 // bits, and in the paletted layouts every pixel of index 0 fully transparent.

@@ -45,7 +45,7 @@ bool WritePaletteFile(const TileImageView& view, const std::string& input,
         Report(Message::NoPaletteToWrite, {input});
         return false;
     }
-    const std::vector<ColorEntry> colors = PaletteColors(view);
+    const std::vector<ColorEntry> colors = PaletteColors(view.palette);
     const bool gimp = EndsWith(path, ".gpl");
     const std::string text = PaletteFileText(colors, gimp, input);
     Report(Message::PaletteSummary, {path, gimp ? "GIMP" : "JASC", colors.size()});

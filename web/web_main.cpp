@@ -68,10 +68,8 @@ void SaveFile(const std::string& path, const std::uint8_t* bytes, std::size_t si
 
 // The colour words `words` as the display shows them, the palette the page lists.
 void KeepPalette(std::span<const std::uint8_t> words) {
-    TileImageView colors;
-    colors.palette = words;
     last.palette.clear();
-    for (const ColorEntry& c : PaletteColors(colors)) {
+    for (const ColorEntry& c : PaletteColors(words)) {
         last.palette.insert(last.palette.end(), {c.red, c.green, c.blue, 255});
     }
     last.result.paletteEntries = static_cast<std::uint32_t>(last.palette.size() / 4);
