@@ -53,16 +53,21 @@ bool WriteBmp(const std::string& path, std::uint32_t width, std::uint32_t height
     const std::size_t rowBytes = std::size_t{width} * 4;
     const std::size_t rowsPerBlock =
         std::max<std::size_t>(1, kBlockBytes / std::max<std::size_t>(rowBytes, 1));
-    std::vector<std::uint8_t> block;
-    block.reserve(rowsPerBlock * rowBytes);
+    std::vector<std::uint8_t> block(std::min<std::size_t>(rowsPerBlock, height) * rowBytes);
+    std::size_t filled = 0;
     for (std::uint32_t y = height; written && y-- > 0;) {
         const std::uint8_t* from = rgba + std::size_t{y} * rowBytes;
+        std::uint8_t* to = block.data() + filled;
         for (std::size_t x = 0; x < rowBytes; x += 4) {
-            block.insert(block.end(), {from[x + 2], from[x + 1], from[x], from[x + 3]});
+            to[x] = from[x + 2];
+            to[x + 1] = from[x + 1];
+            to[x + 2] = from[x];
+            to[x + 3] = from[x + 3];
         }
-        if (block.size() >= rowsPerBlock * rowBytes || y == 0) {
-            written = WriteOutputFile(file, block);
-            block.clear();
+        filled += rowBytes;
+        if (filled == block.size() || y == 0) {
+            written = WriteOutputFile(file, std::span<const std::uint8_t>(block.data(), filled));
+            filled = 0;
         }
     }
     return CommitOutputFile(file, written);
