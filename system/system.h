@@ -86,7 +86,8 @@ bool IsSameFile(const InputFile& file, const std::string& path);
 bool IsRegularFile(const std::string& path);
 
 // A shared library the system holds, by its file name, and a function of it by its name; none
-// when there is no such library or function. A library stays loaded until the process ends.
+// when there is no such library or function. A library stays loaded until the process ends. On
+// POSIX systems only: the tool loads a library late on Linux alone (image/png_calls.h).
 void* OpenSharedLibrary(const char* name);
 void* SharedLibrarySymbol(void* library, const char* name);
 

@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <new>
 
 #include "family.h"
@@ -297,17 +296,5 @@ std::uint64_t ProcessId() {
 }
 
 }  // namespace family
-
-void* OpenSharedLibrary(const char* name) {
-    return LoadLibraryA(name);
-}
-
-void* SharedLibrarySymbol(void* library, const char* name) {
-    const FARPROC function = GetProcAddress(static_cast<HMODULE>(library), name);
-    void* address = nullptr;
-    static_assert(sizeof address == sizeof function);
-    std::memcpy(&address, &function, sizeof address);
-    return address;
-}
 
 }  // namespace bmp2tvx
